@@ -1,0 +1,114 @@
+#pragma once
+// The main window's logic: start-up, the activity log, the session opening and every
+// task behind the main window's buttons, with the handler names the windows use.
+// It talks to the window (or to the console standing in for it) only through the
+// interfaces of ports.h, so the same handlers run with or without a display.
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "app/activity_log.h"
+#include "app/module1.h"
+#include "app/ports.h"
+#include "sftp/sftp_client.h"
+
+namespace zv {
+
+struct StartOptions {
+    QString workRoot;      // --work-root / ZUDUVOR_WORK_ROOT; empty = the usual rule
+    QString sftpHost;      // --sftp-host / ZUDUVOR_SFTP_HOST; empty = the built-in host
+    int sftpPort = 0;      // --sftp-port / ZUDUVOR_SFTP_PORT; 0 = 22
+    QString currentDir;    // empty = the process's current directory
+    QString homeDir;       // empty = $HOME
+};
+
+enum class StartState { NoSetupFile, UnknownKey, MissingValue, Complete, WorkRootUnusable };
+
+class Zuduvor {
+public:
+    Zuduvor(Module1& m, MainView& view, PickerView& picker, Dialogs& dialogs, Launcher& launcher);
+    ~Zuduvor();
+
+    // Start-up; runs once before the window is shown.
+    StartState Form_Load(const StartOptions& options);
+    void WriteLogLine();
+    // Exit: closes every open file; the caller then ends the program.
+    void Command1_Click();
+    void List1_Click() {}
+
+    void OpenSFTPServer();
+    bool SessionOpen = false;
+    // Created on first use; start-up creates it when the setup is complete.
+    SftpClient& Client();
+
+    // Tasks of the main window's buttons.
+    void SendClaims_Click();
+    void GetReports_Click();
+    void ViewReports_Click();
+    void ResendClaims_Click();
+    void DeleteClaimFiles_Click();
+    void ViewClaims_Click();
+    void HelpCommand_Click();
+    void ZODWebSite_Click();
+    void Setup_Click();
+
+    // The claim file picker's click handler and its Exit button.
+    void Form5_List1_Click(const PickerLine& line);
+    void Form5_Command1_Click();
+
+    Module1& module() { return m_; }
+    MainView& view() { return view_; }
+    Dialogs& dialogs() { return dialogs_; }
+
+    // Where the converted copy of a viewed 837 claim goes.
+    QString claimTextPath() const { return m_.Paths.WorkRoot + QStringLiteral("claim.txt"); }
+
+private:
+    // Runs one blocking server call through the view; stores nothing by itself.
+    template <class F>
+    auto blocking(F&& f) -> decltype(f());
+
+    void showFailure(const QString& message);  // message + LF + ErrorDetail
+    bool ensureLog();
+    QString nowText() const;  // "mm-dd-yyyy at hh:mm:ss"
+
+    // Claim submission pieces.
+    enum class UploadResult { Completed, CloseFailed, EndRun };
+    UploadResult UploadClaimFile();
+    void ResendRun();
+    void NormalRun();
+    void FinishNormalRun();
+    bool JoinStep(const QString& firstFound, QString* error);
+
+    // Pick actions of the three picker modes.
+    void ResendPickAction();
+    void DeletePickAction();
+    void ViewPickAction();
+    void ViewStage2();
+    void DeleteStage2();
+
+    Module1& m_;
+    MainView& view_;
+    PickerView& picker_;
+    Dialogs& dialogs_;
+    Launcher& launcher_;
+    ActivityLog log_;
+    std::unique_ptr<SftpClient> client_;
+    // The listing and entry of the latest directory walk (reports or claims).
+    std::optional<RemoteListing> listing_;
+    RemoteEntry entry_;
+};
+
+template <class F>
+auto Zuduvor::blocking(F&& f) -> decltype(f()) {
+    using R = decltype(f());
+    if constexpr (std::is_void_v<R>) {
+        view_.runBlocking([&] { f(); });
+    } else {
+        std::optional<R> result;
+        view_.runBlocking([&] { result.emplace(f()); });
+        return std::move(*result);
+    }
+}
+
+}  // namespace zv

@@ -1,0 +1,26 @@
+#pragma once
+// Submission numbers, seqfile.fil and the names claim files are sent under.
+#include <QByteArray>
+#include <QString>
+
+namespace zv {
+
+inline constexpr int kLastSubmissionNumber = 9999;
+
+// Leading-number parse of record 1: leading blanks skipped, digits read (blanks
+// between them skipped) up to the first other character. No digits give 0.
+int parseSequenceRecord(const QByteArray& record);
+// "0042"
+QString submissionNumberText(int number);
+// Upper-cased site ID + four digits + "." + file type: ("k9", 42, "83p") -> "K90042.83P".
+QString makeClaimName(const QString& siteId, int number, const QString& fileType);
+
+// seqfile.fil: record 1 = the first four bytes; further bytes are left untouched.
+// Reading a missing file gives 0 (the file is created empty). On failure returns false
+// and *error says why.
+bool readSequenceFile(const QString& path, int* number, QString* error);
+bool writeSequenceFile(const QString& path, int number, QString* error);
+// Creates the file with "0000" when it does not exist; an existing one is untouched.
+bool createSequenceFileIfMissing(const QString& path, QString* error);
+
+}  // namespace zv

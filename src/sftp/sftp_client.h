@@ -1,0 +1,72 @@
+#pragma once
+// The SFTP client component: every server operation the program uses, on libssh.
+// No operation throws; a failure is a result code other than 1 or an empty handle,
+// and ErrorDetail() then says what went wrong in libssh's (or our) own words.
+// Handles are texts; the component owns what they stand for.
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace zv {
+
+struct RemoteEntry {
+    QString EntryName;  // bare file name
+    qint64 EntrySize = 0;
+};
+
+class RemoteListing {
+public:
+    RemoteListing() = default;
+    explicit RemoteListing(std::vector<RemoteEntry> entries) : entries_(std::move(entries)) {}
+    int EntryCount() const { return static_cast<int>(entries_.size()); }
+    const RemoteEntry& EntryAt(int index) const { return entries_.at(static_cast<size_t>(index)); }
+
+private:
+    std::vector<RemoteEntry> entries_;
+};
+
+class SftpClient {
+public:
+    SftpClient();
+    ~SftpClient();
+    SftpClient(const SftpClient&) = delete;
+    SftpClient& operator=(const SftpClient&) = delete;
+
+    void ConnectTimeoutMs(int ms);
+    void IdleTimeoutMs(int ms);
+    // The file in which the servers' host keys are recorded (first key seen is kept).
+    void KnownHostsFile(const QString& path);
+
+    [[nodiscard]] int ConnectServer(const QString& host, int port);
+    [[nodiscard]] int LoginWithPassword(const QString& user, const QString& password);
+    [[nodiscard]] int StartSftp();
+
+    // access "writeOnly", disposition "createTruncate".
+    [[nodiscard]] QString OpenRemoteFile(const QString& remotePath, const QString& access,
+                                         const QString& disposition);
+    // 1 only when the whole local file was written.
+    [[nodiscard]] int SendLocalFile(const QString& handle, const QString& localPath);
+    [[nodiscard]] QString OpenRemoteDir(const QString& remoteDir);
+    // Only the directory's regular files; none when the listing fails.
+    [[nodiscard]] std::optional<RemoteListing> ReadRemoteDir(const QString& handle);
+    // Downloads to a temporary name beside localPath and renames it over localPath only
+    // when complete; a failure leaves no partial file.
+    [[nodiscard]] int FetchRemoteFile(const QString& remotePath, const QString& localPath);
+    [[nodiscard]] int DeleteRemoteFile(const QString& remotePath);
+    // For an uploaded file, 1 only when the server then holds as many bytes as were sent.
+    [[nodiscard]] int CloseRemoteHandle(const QString& handle);
+    QString ErrorDetail() const;
+
+    // Upload request size in use for this session (32 KiB, or 261,120 bytes on an OpenSSH
+    // server that advertises limits@openssh.com).
+    int uploadChunkSize() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace zv
