@@ -21,4 +21,33 @@ QList<QByteArray> splitLines(const QByteArray& bytes);
 bool writeFileAtomically(const QString& path, const QByteArray& data, bool ownerOnly,
                          QString* error);
 
+// A file written piece by piece under a temporary name beside `path` and put in its
+// place by commit(). Destroyed without a successful commit, the temporary file is
+// removed and `path` stays as it was. Each failing call puts a plain-words reason
+// into *error; after a failure only the destructor is meaningful.
+class ReplacingFile {
+public:
+    ReplacingFile(QString path, bool ownerOnly);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool open(QString* error);
+    bool write(const char* data, qint64 size, QString* error);
+    // Cuts what was written so far to `size` bytes.
+    bool truncate(qint64 size, QString* error);
+    // With flushToDisk the data reach the disk before the rename and the rename itself
+    // is made lasting, so that a crash leaves either the old or the new file.
+    bool commit(bool flushToDisk, QString* error);
+
+private:
+    bool flushBuffer(QString* error);
+    QString path_;
+    QString tempPath_;
+    bool ownerOnly_;
+    int fd_ = -1;
+    QByteArray buffer_;
+    bool committed_ = false;
+};
+
 }  // namespace zv
