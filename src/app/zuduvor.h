@@ -4,6 +4,7 @@
 // It talks to the window (or to the console standing in for it) only through the
 // interfaces of ports.h, so the same handlers run with or without a display.
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -15,11 +16,11 @@
 namespace zv {
 
 struct StartOptions {
-    QString workRoot;      // --work-root / ZUDUVOR_WORK_ROOT; empty = the usual rule
-    QString sftpHost;      // --sftp-host / ZUDUVOR_SFTP_HOST; empty = the built-in host
-    int sftpPort = 0;      // --sftp-port / ZUDUVOR_SFTP_PORT; 0 = 22
-    QString currentDir;    // empty = the process's current directory
-    QString homeDir;       // empty = $HOME
+    QString workRoot;    // --work-root / ZUDUVOR_WORK_ROOT; empty = the usual rule
+    QString sftpHost;    // --sftp-host / ZUDUVOR_SFTP_HOST; empty = the built-in host
+    int sftpPort = 0;    // --sftp-port / ZUDUVOR_SFTP_PORT; 0 = 22
+    QString currentDir;  // empty = the process's current directory
+    QString homeDir;     // empty = $HOME
 };
 
 enum class StartState { NoSetupFile, UnknownKey, MissingValue, Complete, WorkRootUnusable };
@@ -78,7 +79,11 @@ private:
     void ResendRun();
     void NormalRun();
     void FinishNormalRun();
-    bool JoinStep(const QString& firstFound, QString* error);
+    // Joins the practice's files into one; on success *joined names the file to send.
+    bool JoinStep(const QStringList& found, QString* joined, QString* error);
+    void closeQuietly(const QString& handle);
+    // A name from the server shown in a status line, with control characters made visible.
+    static QString shownName(const QString& name);
 
     // Pick actions of the three picker modes.
     void ResendPickAction();
@@ -94,6 +99,8 @@ private:
     Launcher& launcher_;
     ActivityLog log_;
     std::unique_ptr<SftpClient> client_;
+    // Set only by the picker's resend action: a Send click never turns into a resend.
+    bool resendRequested_ = false;
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;

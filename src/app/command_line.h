@@ -1,0 +1,23 @@
+#pragma once
+// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes]]
+#include <QString>
+#include <QStringList>
+
+#include "app/zuduvor.h"
+
+namespace zv {
+
+struct CommandLine {
+    StartOptions start;
+    QString command;  // empty = open the window
+    QString name;     // for delete, resend, view
+    bool yes = false;
+    bool help = false;
+    QString error;  // a usage error, in words
+};
+
+// Options first from the environment, then from the arguments (which win).
+CommandLine parseCommandLine(const QStringList& arguments, const QStringList& environment);
+QString usageText();
+
+}  // namespace zv

@@ -1,0 +1,87 @@
+#include "app/console.h"
+
+#include "app/module1.h"
+#include "app/zuduvor.h"
+
+namespace zv {
+
+void ConsoleRunner::statusAdd(const QString& line) {
+    out_ << line << '\n';
+    out_.flush();
+}
+
+void ConsoleRunner::message(const QString& text, MessageKind kind) {
+    if (kind == MessageKind::Failure) failed_ = true;
+    err_ << text << '\n';
+    err_.flush();
+}
+
+bool ConsoleRunner::askOkCancel(const QString& text, MessageIcon) {
+    err_ << text << (yes_ ? " [OK]" : " [Cancel: add --yes to answer OK]") << '\n';
+    err_.flush();
+    return yes_;
+}
+
+bool ConsoleRunner::open(const QString& target, QString*) {
+    out_ << target << '\n';
+    out_.flush();
+    return true;
+}
+
+const PickerLine* ConsoleRunner::findLine(const QString& name) const {
+    for (const auto& line : lines_)
+        if (line.name == name) return &line;
+    for (const auto& line : lines_)
+        if (line.name.compare(name, Qt::CaseInsensitive) == 0) return &line;
+    return nullptr;
+}
+
+int ConsoleRunner::run(const CommandLine& cl) {
+    yes_ = cl.yes;
+    Module1 m;
+    Zuduvor z(m, *this, *this, *this, *this);
+    if (z.Form_Load(cl.start) != StartState::Complete) return 1;
+
+    auto printLines = [&] {
+        for (const auto& line : lines_) out_ << line.text << '\n';
+        out_.flush();
+    };
+    auto pick = [&](const QString& notFound) {
+        const PickerLine* line = pickerShown_ ? findLine(cl.name) : nullptr;
+        if (!line) {
+            if (pickerShown_)
+                message(cl.name + notFound, MessageKind::Failure);
+            else
+                failed_ = true;
+            return;
+        }
+        z.Form5_List1_Click(*line);
+    };
+
+    const QString& c = cl.command;
+    if (c == QLatin1String("send")) {
+        z.SendClaims_Click();
+    } else if (c == QLatin1String("get-reports")) {
+        z.GetReports_Click();
+    } else if (c == QLatin1String("list-waiting")) {
+        z.DeleteClaimFiles_Click();
+        printLines();
+    } else if (c == QLatin1String("delete")) {
+        z.DeleteClaimFiles_Click();
+        pick(QStringLiteral(" is not waiting on the server. Nothing was deleted."));
+    } else if (c == QLatin1String("list-backups")) {
+        z.ViewClaims_Click();
+        printLines();
+    } else if (c == QLatin1String("resend")) {
+        z.ResendClaims_Click();
+        if (pickerShown_)
+            pick(QStringLiteral(" has no backup of this file type. Nothing was sent."));
+    } else if (c == QLatin1String("view")) {
+        z.ViewClaims_Click();
+        pick(QStringLiteral(" has no backup. Nothing to show."));
+    }
+    z.Command1_Click();
+    return failed_ ? 1 : 0;
+}
+
+}  // namespace zv

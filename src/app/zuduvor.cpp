@@ -1,0 +1,197 @@
+#include "app/zuduvor.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/setup_file.h"
+#include "app/workstation_rules.h"
+#include "zuduvor_config.h"
+
+namespace zv {
+
+namespace {
+
+QString withSlash(QString path) {
+    if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
+    return path;
+}
+
+}  // namespace
+
+Zuduvor::Zuduvor(Module1& m, MainView& view, PickerView& picker, Dialogs& dialogs,
+                 Launcher& launcher)
+    : m_(m), view_(view), picker_(picker), dialogs_(dialogs), launcher_(launcher) {}
+
+Zuduvor::~Zuduvor() = default;
+
+QString Zuduvor::nowText() const { return dateAndTimeText(QDateTime::currentDateTime()); }
+
+StartState Zuduvor::Form_Load(const StartOptions& options) {
+    view_.statusAdd(ReadyLine);
+    m_.LF = QStringLiteral("\n");
+
+    const QString current = options.currentDir.isEmpty() ? QDir::currentPath() : options.currentDir;
+    const QString home = options.homeDir.isEmpty() ? QDir::homePath() : options.homeDir;
+    m_.Paths.WorkDrive = QStringLiteral("/");
+    m_.Paths.WorkRoot = options.workRoot.isEmpty() ? posixWorkRoot(current, home)
+                                                   : withSlash(QDir::cleanPath(options.workRoot));
+
+    // There is no installer on this platform, so the work root is made here.
+    const bool rootUsable = QDir().mkpath(m_.Paths.WorkRoot);
+
+    // No "ver" command and no workstation marker here: the tag is fixed and the desktop's
+    // opener stands in for the three viewers.
+    m_.OSVersion = QStringLiteral("W8");
+    m_.SysID.clear();
+    m_.Paths.ExplorerCommand = QStringLiteral("xdg-open ");
+    m_.Paths.BrowserCommand = QStringLiteral("xdg-open ");
+    m_.Paths.NotepadCommand = QStringLiteral("xdg-open ");
+
+    for (const char* sub : {"claims", "claimsbu", "user", "reports"})
+        QDir().mkdir(m_.Paths.WorkRoot + QLatin1String(sub));
+
+    m_.Paths.ClaimsDir = m_.Paths.WorkRoot + QStringLiteral("claims/");
+    m_.Paths.ClaimsBackupDir = m_.Paths.WorkRoot + QStringLiteral("claimsbu/");
+    m_.Paths.SetupFile = m_.Paths.WorkRoot + QStringLiteral("setup.prm");
+    m_.Paths.SequenceFile = m_.Paths.WorkRoot + QStringLiteral("seqfile.fil");
+    m_.Paths.LogFile = m_.Paths.WorkRoot + QStringLiteral("ZUDUVOR.LOG");
+
+    view_.setDateTimeText(nowText());
+
+    if (!rootUsable) {
+        dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
+                         QStringLiteral(" could not be created. Check that the disk is "
+                                        "available and writable, then start the program again."));
+        return StartState::WorkRootUnusable;
+    }
+
+    const QFileInfo setupInfo(m_.Paths.SetupFile);
+    if (!setupInfo.exists() || setupInfo.size() == 0) {
+        dialogs_.message(QStringLiteral("Setup File not Found. Please do the Setup."));
+        return StartState::NoSetupFile;
+    }
+
+    const SetupReadResult read = readSetupFile(
+        m_.Paths.SetupFile, m_.Setup, [this](const QString& id) { view_.setSiteIDText(id); });
+    if (read.outcome == SetupReadOutcome::UnknownKey) {
+        dialogs_.message(QStringLiteral("Unknown Setup Parameter. Please Redo the Setup."));
+        return StartState::UnknownKey;
+    }
+    if (read.outcome == SetupReadOutcome::Unreadable) {
+        dialogs_.message(QStringLiteral("The setup file ") + m_.Paths.SetupFile +
+                         QStringLiteral(" could not be read: ") + read.error +
+                         QStringLiteral(". Please Redo the Setup."));
+        return StartState::UnknownKey;
+    }
+
+    log_.open(m_.Paths.LogFile);
+    m_.Activity = QStringLiteral("Start DADEDIRUred");
+    WriteLogLine();
+
+    const std::pair<const QString*, const char*> required[] = {
+        {&m_.Setup.UserPath, "User Claim File not found, Setup Required."},
+        {&m_.Setup.UserFile, "Claim File not found, Setup Required."},
+        {&m_.Setup.SiteID, "Site ID not found, Setup Required."},
+        {&m_.Setup.PassWord, "Password not found, Setup Required."},
+        {&m_.Setup.FileType, "File Type not found, Setup Required."},
+        {&m_.Setup.RptPath, "Report Path not found, Setup Required."},
+    };
+    for (const auto& [value, text] : required) {
+        if (value->isEmpty()) {
+            dialogs_.message(QString::fromLatin1(text));
+            return StartState::MissingValue;
+        }
+    }
+
+    m_.SftpHost =
+        options.sftpHost.isEmpty() ? QString::fromUtf8(config::kSftpHost) : options.sftpHost;
+    m_.SftpPort = options.sftpPort > 0 ? options.sftpPort : 22;
+    Client();
+    return StartState::Complete;
+}
+
+SftpClient& Zuduvor::Client() {
+    if (!client_) {
+        client_ = std::make_unique<SftpClient>();
+        client_->ConnectTimeoutMs(5000);
+        client_->IdleTimeoutMs(10000);
+        client_->KnownHostsFile(m_.Paths.WorkRoot + QStringLiteral("known_hosts"));
+    }
+    return *client_;
+}
+
+bool Zuduvor::ensureLog() {
+    // A start-up that ended before its log step leaves no log; the first task that
+    // logs opens it then, so the run's activity is still recorded.
+    if (log_.isOpen()) return true;
+    if (m_.Paths.LogFile.isEmpty()) return false;
+    return log_.open(m_.Paths.LogFile);
+}
+
+void Zuduvor::WriteLogLine() {
+    if (!ensureLog()) return;
+    log_.writeLine(m_.Activity + QStringLiteral(" on ") + dateText(QDateTime::currentDateTime()) +
+                   QStringLiteral(" at ") + timeText(QDateTime::currentDateTime()));
+}
+
+void Zuduvor::Command1_Click() { log_.close(); }
+
+void Zuduvor::showFailure(const QString& message) {
+    dialogs_.message(message + m_.LF + Client().ErrorDetail());
+}
+
+void Zuduvor::OpenSFTPServer() {
+    SessionOpen = false;
+    SftpClient& c = Client();
+    const QString host = m_.SftpHost;
+    const int port = m_.SftpPort;
+    m_.LastResult = blocking([&] { return c.ConnectServer(host, port); });
+    if (m_.LastResult != 1) {
+        showFailure(QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."));
+        return;
+    }
+    view_.statusAdd(QStringLiteral("Connecting to ZOD SFTPServer/") + m_.Setup.SiteID.toUpper() +
+                    QStringLiteral(" Server"));
+    const QString user = m_.Setup.SiteID;
+    const QString password = m_.Setup.PassWord;
+    m_.LastResult = blocking([&] { return c.LoginWithPassword(user, password); });
+    if (m_.LastResult != 1) {
+        showFailure(QStringLiteral("SFTP Authentications Error. Call ZOD."));
+        return;
+    }
+    m_.LastResult = blocking([&] { return c.StartSftp(); });
+    if (m_.LastResult != 1) {
+        showFailure(QStringLiteral("SFTP Initialization Failure.Call ZOD."));
+        return;
+    }
+    SessionOpen = true;
+}
+
+void Zuduvor::Setup_Click() {
+    view_.showSetupChooser();
+    view_.statusClear();
+    view_.statusAdd(ReadyLine);
+}
+
+void Zuduvor::Form5_List1_Click(const PickerLine& line) {
+    picker_.setListEnabled(false);
+    const int blank = line.text.indexOf(QLatin1Char(' '));
+    if (blank < 0) {
+        dialogs_.message(QStringLiteral("Can't Copy Backup File"));
+    } else {
+        // The name travels with its line, so a name that holds blanks is kept whole.
+        m_.ClaimName = line.name.isEmpty() ? line.text.left(blank) : line.name;
+        if (m_.PickerMode.ResendMode)
+            ResendPickAction();
+        else if (m_.PickerMode.DeleteMode)
+            DeletePickAction();
+        else if (m_.PickerMode.ViewMode)
+            ViewPickAction();
+    }
+    picker_.setListEnabled(true);
+}
+
+void Zuduvor::Form5_Command1_Click() { picker_.hidePicker(); }
+
+}  // namespace zv

@@ -1,0 +1,65 @@
+#pragma once
+// The main window ZUDUVOR: its controls, laid out as on the workstations the program
+// was made for (1 twip = 1/15 pixel), forwarding each click to the main window's logic.
+#include <QListWidget>
+#include <QPointer>
+#include <QWidget>
+#include <map>
+
+#include "app/ports.h"
+#include "app/zuduvor.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace zv {
+
+class Form2;
+class Form5;
+
+class ZuduvorWindow : public QWidget, public MainView {
+    Q_OBJECT
+public:
+    ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, QWidget* parent = nullptr);
+    ~ZuduvorWindow() override;
+
+    Zuduvor& logic() { return *logic_; }
+    Form5& picker() { return *picker_; }
+    QListWidget* statusList() const { return list1_; }
+    QPushButton* button(Control c) const { return buttons_.at(c); }
+    QLineEdit* siteIdBox() const { return siteIdText_; }
+    QLineEdit* dateTimeBox() const { return dateTimeText_; }
+    bool busy() const { return busy_; }
+
+    // MainView
+    void statusAdd(const QString& line) override;
+    void statusClear() override;
+    void focusStatus() override;
+    void setDateTimeText(const QString& text) override;
+    void setSiteIDText(const QString& text) override;
+    void setEnabled(Control control, bool enabled) override;
+    void bringToFront() override;
+    void processPendingInput() override;
+    void runBlocking(const std::function<void()>& work) override;
+    void showSetupChooser() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Command1_Click();
+
+    Module1& m_;
+    Dialogs& dialogs_;
+    std::unique_ptr<Form5> picker_;
+    std::unique_ptr<Zuduvor> logic_;
+    QPointer<Form2> form2_;
+    QListWidget* list1_ = nullptr;
+    QLineEdit* siteIdText_ = nullptr;
+    QLineEdit* dateTimeText_ = nullptr;
+    std::map<Control, QPushButton*> buttons_;
+    bool busy_ = false;
+};
+
+}  // namespace zv

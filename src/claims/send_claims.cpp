@@ -1,0 +1,300 @@
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <filesystem>
+#include <optional>
+
+#include "app/file_mask.h"
+#include "app/workstation_rules.h"
+#include "app/zuduvor.h"
+#include "claims/numbering.h"
+
+namespace zv {
+
+namespace {
+
+const QString kJoinTarget = QStringLiteral("temp.xxx");
+
+// Copies `from` to `to` and checks that the copy is whole. `to` must not exist yet.
+bool copyWhole(const QString& from, const QString& to, QString* why) {
+    QFile source(from);
+    const qint64 size = QFileInfo(from).size();
+    if (!source.copy(to)) {
+        *why = source.errorString();
+        return false;
+    }
+    if (QFileInfo(to).size() != size) {
+        QFile::remove(to);
+        *why = QStringLiteral("the copy is not complete (is the disk full?)");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void Zuduvor::SendClaims_Click() {
+    view_.statusAdd(QStringLiteral("Wake up the SFTP Server!"));
+    // Only the picker's resend action runs a resend; a resend mode left over from an
+    // earlier picker opening never turns a Send click into one.
+    const bool resend = resendRequested_ && m_.PickerMode.ResendMode;
+    resendRequested_ = false;
+    if (resend)
+        ResendRun();
+    else
+        NormalRun();
+}
+
+void Zuduvor::ResendRun() {
+    OpenSFTPServer();
+    const UploadResult result = UploadClaimFile();
+    view_.setEnabled(Control::ResendClaims, true);
+    if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
+    m_.PickerMode.ResendMode = false;
+    picker_.hidePicker();
+}
+
+void Zuduvor::FinishNormalRun() {
+    view_.setEnabled(Control::SendClaims, true);
+    picker_.hidePicker();
+}
+
+void Zuduvor::NormalRun() {
+    int sent = 0;
+    view_.setEnabled(Control::SendClaims, false);
+    m_.Activity = QStringLiteral("SendClaims");
+    WriteLogLine();
+    view_.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
+    view_.statusClear();
+
+    // Two programs on one work root must never give out the same number.
+    QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        dialogs_.message(QStringLiteral(
+            "Claims are being sent by another ZUDUVOR program on this workstation right now. "
+            "Wait until it has finished, then click Send Claims to ZOD again."));
+        view_.setEnabled(Control::SendClaims, true);
+        return;
+    }
+
+    const QString userPath = m_.Setup.UserPath;
+    QStringList found = findFiles(userPath, m_.Setup.UserFile);
+    const bool join = m_.Setup.FileType.toUpper() == QLatin1String("AVO") ||
+                      m_.Setup.FileType.toUpper() == QLatin1String("DEN");
+    if (join)
+        found.removeIf(
+            [](const QString& n) { return n.compare(kJoinTarget, Qt::CaseInsensitive) == 0; });
+
+    if (found.isEmpty()) {
+        lock.unlock();
+        view_.statusAdd(QStringLiteral("No Claim File Found at ") + userPath);
+        view_.statusAdd(QStringLiteral("Looking for Reports"));
+        GetReports_Click();
+        FinishNormalRun();
+        return;
+    }
+
+    view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
+    OpenSFTPServer();
+
+    auto endAtOnce = [&](const QString& message) {
+        if (!message.isEmpty()) dialogs_.message(message);
+        view_.setEnabled(Control::SendClaims, true);
+    };
+
+    if (join) {
+        QString joined, why;
+        if (!JoinStep(found, &joined, &why)) {
+            endAtOnce(QStringLiteral("The claim files in ") + userPath +
+                      QStringLiteral(" could not be joined into one: ") + why +
+                      QStringLiteral(". No claim was sent and no file was deleted. Call ZOD."));
+            return;
+        }
+        found = QStringList{joined};
+    }
+
+    int number = 0;
+    QString why;
+    if (!readSequenceFile(m_.Paths.SequenceFile, &number, &why)) {
+        endAtOnce(QStringLiteral("The submission number could not be read: ") + why +
+                  QStringLiteral(". No claim was sent. Call ZOD."));
+        return;
+    }
+
+    for (const QString& name : found) {
+        const QString original = userPath + name;
+        if (!QFileInfo::exists(original)) continue;  // gone since the search
+
+        // Never reuse a number whose copies are still here (an upload that did not
+        // complete, or a run that was cut off): take the next free one.
+        int next = number + 1;
+        while (next <= kLastSubmissionNumber &&
+               (QFileInfo::exists(m_.Paths.ClaimsBackupDir +
+                                  makeClaimName(m_.Setup.SiteID, next, m_.Setup.FileType)) ||
+                QFileInfo::exists(m_.Paths.ClaimsDir +
+                                  makeClaimName(m_.Setup.SiteID, next, m_.Setup.FileType))))
+            ++next;
+        if (next > kLastSubmissionNumber) {
+            dialogs_.message(QStringLiteral(
+                "The submission numbers are used up (9999 reached), so no more claims can be "
+                "numbered. Your claim file was not touched. Call ZOD."));
+            break;
+        }
+        number = next;
+        m_.ClaimName = makeClaimName(m_.Setup.SiteID, number, m_.Setup.FileType);
+        const QString backup = m_.Paths.ClaimsBackupDir + m_.ClaimName;
+        const QString working = m_.Paths.ClaimsDir + m_.ClaimName;
+
+        if (!copyWhole(original, backup, &why)) {
+            endAtOnce(QStringLiteral("The claim file ") + original +
+                      QStringLiteral(" could not be copied to ") + backup + QStringLiteral(": ") +
+                      why +
+                      QStringLiteral(". It was not sent and is still in your claim folder. "
+                                     "Free some disk space or call ZOD, then try once more."));
+            return;
+        }
+        if (!copyWhole(original, working, &why)) {
+            QFile::remove(backup);
+            endAtOnce(QStringLiteral("The claim file ") + original +
+                      QStringLiteral(" could not be copied to ") + working + QStringLiteral(": ") +
+                      why +
+                      QStringLiteral(". It was not sent and is still in your claim folder. "
+                                     "Free some disk space or call ZOD, then try once more."));
+            return;
+        }
+        QFile practiceFile(original);
+        if (!practiceFile.remove()) {
+            // Sending it while it stays would send it again next time.
+            QFile::remove(working);
+            QFile::remove(backup);
+            endAtOnce(QStringLiteral("The claim file ") + original +
+                      QStringLiteral(" could not be removed from your claim folder: ") +
+                      practiceFile.errorString() +
+                      QStringLiteral(". It was not sent. Close the program that holds it open, "
+                                     "then try once more."));
+            return;
+        }
+
+        const UploadResult result = UploadClaimFile();
+        if (result == UploadResult::EndRun) {
+            view_.setEnabled(Control::SendClaims, true);
+            return;
+        }
+        if (result == UploadResult::CloseFailed) break;
+        ++sent;
+        if (!writeSequenceFile(m_.Paths.SequenceFile, number, &why)) {
+            // The claim is on the server; its backup keeps its number from being reused.
+            dialogs_.message(QStringLiteral("The claim ") + m_.ClaimName +
+                             QStringLiteral(" was sent, but its number could not be recorded: ") +
+                             why + QStringLiteral(". Call ZOD."));
+        }
+        QFile::remove(working);
+    }
+    lock.unlock();
+
+    view_.statusAdd(QStringLiteral(" ") + QString::number(sent) +
+                    QStringLiteral(" Claim Files Sent"));
+    view_.statusAdd(QStringLiteral("Looking for Reports"));
+    GetReports_Click();
+    FinishNormalRun();
+}
+
+bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error) {
+    const QString userPath = m_.Setup.UserPath;
+    const QString target = userPath + kJoinTarget;
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = target + QStringLiteral(": ") + out.errorString();
+        return false;
+    }
+    auto fail = [&](const QString& why) {
+        out.close();
+        QFile::remove(target);
+        *error = why;
+        return false;
+    };
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (const QString& name : found) {
+        QFile in(userPath + name);
+        if (!in.open(QIODevice::ReadOnly))
+            return fail(in.fileName() + QStringLiteral(": ") + in.errorString());
+        for (;;) {
+            const qint64 n = in.read(buffer.data(), buffer.size());
+            if (n < 0) return fail(in.fileName() + QStringLiteral(": ") + in.errorString());
+            if (n == 0) break;
+            if (out.write(buffer.constData(), n) != n)
+                return fail(target + QStringLiteral(": ") + out.errorString());
+        }
+    }
+    if (!out.flush()) return fail(target + QStringLiteral(": ") + out.errorString());
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return fail(target + QStringLiteral(": ") + out.errorString());
+
+    // The joined file replaces the first source in one step, and the others go only
+    // after that, so a run cut off at any point loses no claim.
+    const QString first = found.first();
+    std::error_code ec;
+    std::filesystem::rename(target.toStdString(), (userPath + first).toStdString(), ec);
+    if (ec) {
+        QFile::remove(target);
+        *error = target + QStringLiteral(" could not replace ") + first + QStringLiteral(": ") +
+                 QString::fromStdString(ec.message());
+        return false;
+    }
+    for (const QString& name : found.mid(1)) {
+        if (!QFile::remove(userPath + name) && QFileInfo::exists(userPath + name)) {
+            *error = userPath + name + QStringLiteral(" could not be removed after joining");
+            return false;
+        }
+    }
+    *joined = first;
+    return true;
+}
+
+Zuduvor::UploadResult Zuduvor::UploadClaimFile() {
+    const bool resend = m_.PickerMode.ResendMode;
+    view_.statusAdd((resend ? QStringLiteral("Resending File ") : QStringLiteral("Sending File ")) +
+                    m_.ClaimName);
+    view_.statusAdd(ReadyLine);
+    view_.processPendingInput();
+
+    SftpClient& c = Client();
+    const QString remote = QStringLiteral("claims/") + m_.ClaimName;
+    const QString local = m_.Paths.ClaimsDir + m_.ClaimName;
+    const QString handle = blocking([&] {
+        return c.OpenRemoteFile(remote, QStringLiteral("writeOnly"),
+                                QStringLiteral("createTruncate"));
+    });
+    if (handle.isEmpty()) {
+        showFailure(QStringLiteral("Upload File not Found."));
+        m_.Activity = m_.ClaimName + QStringLiteral(" Upload File not Found");
+        WriteLogLine();
+        return UploadResult::EndRun;
+    }
+    m_.LastResult = blocking([&] { return c.SendLocalFile(handle, local); });
+    if (m_.LastResult != 1) {
+        showFailure(QStringLiteral("File Upload Failure. Try once more."));
+        m_.Activity = m_.ClaimName + QStringLiteral(" Upload Failure");
+        WriteLogLine();
+        m_.PickerCallback = false;
+        // A partial file must not be taken for a claim: close it and take it away again
+        // (when the connection still allows it); the claim stays here for a resend.
+        closeQuietly(handle);
+        (void)blocking([&] { return c.DeleteRemoteFile(remote); });
+        return UploadResult::EndRun;
+    }
+    m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
+    if (m_.LastResult != 1) {
+        showFailure(QStringLiteral("Upload File Close Error. Call ZOD."));
+        m_.Activity = m_.ClaimName + QStringLiteral(" Upload File Close Error");
+        WriteLogLine();
+        return UploadResult::CloseFailed;
+    }
+    return UploadResult::Completed;
+}
+
+}  // namespace zv

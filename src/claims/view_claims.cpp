@@ -1,0 +1,78 @@
+#include <QFileInfo>
+
+#include "app/file_mask.h"
+#include "app/workstation_rules.h"
+#include "app/zuduvor.h"
+#include "claims/picker_lines.h"
+#include "claims/segment_splitter.h"
+
+namespace zv {
+
+void Zuduvor::ViewClaims_Click() {
+    if (m_.PickerCallback && !m_.ViewClaimName.isEmpty()) {
+        ViewStage2();
+        return;
+    }
+    m_.PickerMode = PickerModeFlags{.ViewMode = true};
+    picker_.clearList();
+    view_.setEnabled(Control::ViewClaims, false);
+    const QString folder = m_.Paths.ClaimsBackupDir;
+    const QStringList files = findFiles(folder, QStringLiteral("*.*"));
+    if (files.isEmpty()) {
+        dialogs_.message(QStringLiteral("No Claim Files found at ") + folder, MessageKind::Info);
+    } else {
+        picker_.setLabels(QStringLiteral("     Resently Submitted Claim Files"),
+                          QStringLiteral("        Click on the File You want to View"),
+                          QStringLiteral("File Name        File Submission Date and Time"));
+        for (const QString& name : files) {
+            const QString date = generalDateText(QFileInfo(folder + name).lastModified());
+            picker_.addLine({viewPickerText(name, date), name});
+        }
+    }
+    view_.setEnabled(Control::ViewClaims, true);
+    picker_.showPicker();
+    view_.statusAdd(ReadyLine);
+}
+
+void Zuduvor::ViewPickAction() {
+    m_.ViewClaimName = m_.ClaimName;
+    view_.bringToFront();
+    m_.PickerCallback = true;
+    ViewClaims_Click();
+}
+
+void Zuduvor::ViewStage2() {
+    m_.PickerCallback = false;
+    const QString name = m_.ViewClaimName;
+    const QString backup = m_.Paths.ClaimsBackupDir + name;
+    const QString type = name.right(3).toUpper();
+    QString target = backup;
+    QString why;
+    bool ok = true;
+    if (type == QLatin1String("83P") || type == QLatin1String("83D")) {
+        target = claimTextPath();
+        if (!splitSegmentsFile(backup, target, &why)) {
+            dialogs_.message(QStringLiteral("The claim file ") + backup +
+                             QStringLiteral(" could not be shown: ") + why +
+                             QStringLiteral(". Click View Submitted Claims to choose again."));
+            ok = false;
+        }
+    } else if (!QFileInfo(backup).isFile()) {
+        dialogs_.message(QStringLiteral("The claim file ") + backup +
+                         QStringLiteral(" is no longer there. Click View Submitted Claims to "
+                                        "choose again."));
+        ok = false;
+    }
+    if (ok && !launcher_.open(target, &why)) {
+        dialogs_.message(QStringLiteral("The text viewer could not be started for ") + target +
+                         QStringLiteral(": ") + why + QStringLiteral(". Open the file yourself."));
+    }
+    view_.statusClear();
+    view_.statusAdd(ReadyLine);
+    view_.setEnabled(Control::ViewClaims, true);
+    m_.PickerMode.ViewMode = false;
+    m_.ViewClaimName.clear();
+    picker_.hidePicker();
+}
+
+}  // namespace zv

@@ -1,0 +1,92 @@
+#include <QDateTime>
+
+#include "app/workstation_rules.h"
+#include "app/zuduvor.h"
+#include "claims/picker_lines.h"
+
+namespace zv {
+
+QString Zuduvor::shownName(const QString& name) {
+    QString out;
+    for (QChar c : name) out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'?') : c;
+    return out;
+}
+
+void Zuduvor::closeQuietly(const QString& handle) {
+    if (handle.isEmpty()) return;
+    SftpClient& c = Client();
+    (void)blocking([&] { return c.CloseRemoteHandle(handle); });
+}
+
+void Zuduvor::GetReports_Click() {
+    view_.setEnabled(Control::GetReports, false);
+    m_.Activity = QStringLiteral("GetReports");
+    WriteLogLine();
+    view_.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
+
+    m_.Activity = QStringLiteral("GetReports-Call OpenSFTPServer");
+    WriteLogLine();
+    OpenSFTPServer();
+    if (!SessionOpen) {
+        dialogs_.message(QStringLiteral("Unable to Open the SFTP Server. Try once more."));
+        view_.setEnabled(Control::GetReports, true);
+        return;
+    }
+    m_.Activity = QStringLiteral("GetReports-Call OpenSFTPServer");
+    WriteLogLine();
+
+    SftpClient& c = Client();
+    const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("reports")); });
+    if (handle.isEmpty()) {
+        showFailure(QStringLiteral("Error Opening SFTP Reports Directory. Call ZOD."));
+    } else {
+        listing_ = blocking([&] { return c.ReadRemoteDir(handle); });
+        if (!listing_) {
+            view_.statusAdd(QStringLiteral("No Reports Found to Download."));
+            view_.statusAdd(ReadyLine);
+        } else if (listing_->EntryCount() == 0) {
+            view_.statusAdd(QStringLiteral("No Reports Found to Download"));
+            view_.statusAdd(ReadyLine);
+        } else {
+            int i = 0;
+            for (; i < listing_->EntryCount(); ++i) {
+                entry_ = listing_->EntryAt(i);
+                const QString name = entry_.EntryName;
+                // A name that is not a plain file name would write outside the report
+                // folder: it is neither fetched nor removed from the server.
+                if (!isPlainFileName(name)) {
+                    view_.statusAdd(QStringLiteral("Skipped Report \"") + shownName(name) +
+                                    QStringLiteral("\": not a plain file name. Call ZOD."));
+                    continue;
+                }
+                const QString local = m_.Setup.RptPath + name;
+                m_.LastResult = blocking(
+                    [&] { return c.FetchRemoteFile(QStringLiteral("reports/") + name, local); });
+                if (m_.LastResult != 1) {
+                    showFailure(QStringLiteral("Report Download Failure-Try Once More."));
+                    closeQuietly(handle);
+                    view_.setEnabled(Control::GetReports, true);
+                    return;
+                }
+                m_.LastResult =
+                    blocking([&] { return c.DeleteRemoteFile(QStringLiteral("reports/") + name); });
+                if (m_.LastResult != 1) {
+                    showFailure(
+                        QStringLiteral("Error Deleting Report File from Server. Call ZOD."));
+                    continue;
+                }
+                view_.statusAdd(QStringLiteral("Downloading Report ") + shownName(name));
+            }
+            view_.statusAdd(QStringLiteral(" ") + QString::number(i) +
+                            QStringLiteral(" Reports Downloaded"));
+            if (dialogs_.askOkCancel(QStringLiteral("Click OK to View Reports")))
+                ViewReports_Click();
+        }
+    }
+
+    m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
+    if (m_.LastResult != 1) showFailure(QStringLiteral("Error Closing SFTPHandle. Call ZOD."));
+    view_.setEnabled(Control::GetReports, true);
+}
+
+}  // namespace zv
