@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 
@@ -16,6 +17,13 @@ namespace zv {
 namespace {
 
 const QString kJoinTarget = QStringLiteral("temp.xxx");
+
+// Lets the crash tests stop the program dead at a chosen step of a send
+// (ZUDUVOR_KILL_AT=<step>), as a power cut would.
+void crashPoint(const char* step) {
+    static const QByteArray where = qgetenv("ZUDUVOR_KILL_AT");
+    if (!where.isEmpty() && where == step) ::raise(SIGKILL);
+}
 
 // Copies `from` to `to` and checks that the copy is whole. `to` must not exist yet.
 bool copyWhole(const QString& from, const QString& to, QString* why) {
@@ -156,6 +164,7 @@ void Zuduvor::NormalRun() {
                                      "Free some disk space or call ZOD, then try once more."));
             return;
         }
+        crashPoint("after-backup");
         if (!copyWhole(original, working, &why)) {
             QFile::remove(backup);
             endAtOnce(QStringLiteral("The claim file ") + original +
@@ -165,6 +174,7 @@ void Zuduvor::NormalRun() {
                                      "Free some disk space or call ZOD, then try once more."));
             return;
         }
+        crashPoint("after-working-copy");
         QFile practiceFile(original);
         if (!practiceFile.remove()) {
             // Sending it while it stays would send it again next time.
@@ -178,7 +188,9 @@ void Zuduvor::NormalRun() {
             return;
         }
 
+        crashPoint("after-delete");
         const UploadResult result = UploadClaimFile();
+        crashPoint("after-upload");
         if (result == UploadResult::EndRun) {
             view_.setEnabled(Control::SendClaims, true);
             return;
@@ -191,6 +203,7 @@ void Zuduvor::NormalRun() {
                              QStringLiteral(" was sent, but its number could not be recorded: ") +
                              why + QStringLiteral(". Call ZOD."));
         }
+        crashPoint("after-number");
         QFile::remove(working);
     }
     lock.unlock();
@@ -234,6 +247,7 @@ bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error
     if (out.error() != QFileDevice::NoError)
         return fail(target + QStringLiteral(": ") + out.errorString());
 
+    crashPoint("join-before-replace");
     // The joined file replaces the first source in one step, and the others go only
     // after that, so a run cut off at any point loses no claim.
     const QString first = found.first();
@@ -245,6 +259,7 @@ bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error
                  QString::fromStdString(ec.message());
         return false;
     }
+    crashPoint("join-after-replace");
     for (const QString& name : found.mid(1)) {
         if (!QFile::remove(userPath + name) && QFileInfo::exists(userPath + name)) {
             *error = userPath + name + QStringLiteral(" could not be removed after joining");
