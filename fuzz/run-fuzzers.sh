@@ -1,0 +1,35 @@
+#!/bin/sh
+# Builds the libFuzzer targets and runs each for SECONDS, one after the other.
+#   fuzz/run-fuzzers.sh SECONDS [TARGET...]
+# Each target starts from its kept corpus in fuzz/corpus/TARGET/. New inputs gather in
+# the build folder; at the end only those that reach new code are merged into the kept
+# corpus. A finding stops the script with the input saved under build/fuzz/artifacts/.
+set -eu
+
+if [ $# -lt 1 ]; then
+    echo "usage: $0 SECONDS [fuzz_setup_reader|fuzz_sequence_parse|fuzz_mask|fuzz_splitter ...]" >&2
+    exit 2
+fi
+seconds=$1
+shift
+targets=${*:-fuzz_setup_reader fuzz_sequence_parse fuzz_mask fuzz_splitter}
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/fuzz
+cd "$root"
+cmake --preset fuzz >/dev/null
+# Only the fuzz targets: the rest of the program is not needed here.
+cmake --build "$build" -j2 --target $targets
+
+for target in $targets; do
+    kept=$root/fuzz/corpus/$target
+    fresh=$build/corpus-new/$target
+    artifacts=$build/artifacts/$target/
+    mkdir -p "$kept" "$fresh" "$artifacts"
+    echo "== $target: ${seconds}s"
+    # The first folder receives new inputs; the kept corpus is only read.
+    "$build/fuzz/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+        -print_final_stats=1 -artifact_prefix="$artifacts" "$fresh" "$kept"
+    # Keep the new inputs that add coverage, nothing else.
+    "$build/fuzz/$target" -merge=1 "$kept" "$fresh" 2>&1 | grep -E "MERGE-OUTER: [0-9]+ new files" || true
+done
