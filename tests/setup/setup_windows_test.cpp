@@ -1,0 +1,447 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "help/help_texts.h"
+#include "setup/form2.h"
+#include "support/recorders.h"
+
+// Readable failure output for texts.
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace zv {
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// One line of setup.prm as the file must hold it.
+QByteArray setupLine(const char* key, const QString& value) {
+    return (QByteArray(key) + value.toLatin1()).leftJustified(50, ' ', true) + "\r\n";
+}
+
+// As a click on a drive list entry does.
+void chooseDrive(QComboBox* drives, int index) {
+    drives->setCurrentIndex(index);
+    emit drives->activated(index);
+}
+
+void typeInto(QLineEdit* box, const QString& text) {
+    box->clear();
+    QTest::keyClicks(box, text);
+}
+
+struct SetupWindows : ::testing::Test {
+    QTemporaryDir dir;
+    Module1 m;
+    test::RecordingDialogs dialogs;
+    QString mainSiteID;
+    QPointer<Form2> form2;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        m.Paths.WorkRoot = dir.path() + u'/';
+        m.Paths.SetupFile = m.Paths.WorkRoot + QStringLiteral("setup.prm");
+        m.Paths.SequenceFile = m.Paths.WorkRoot + QStringLiteral("seqfile.fil");
+        form2 = new Form2(SetupContext{m, dialogs, [this](const QString& s) { mainSiteID = s; }});
+    }
+    void TearDown() override {
+        if (!form2) return;
+        delete form2->form3();
+        delete form2->form4();
+        delete form2;
+    }
+
+    Form3* openClaimSetup() {
+        form2->Command1_Click();
+        return form2->form3();
+    }
+    Form4* openReportSetup() {
+        form2->Command2_Click();
+        return form2->form4();
+    }
+    template <class T = QLineEdit>
+    static T* child(QWidget* w, const char* name) {
+        T* c = w->findChild<T*>(QString::fromLatin1(name));
+        if (!c) ADD_FAILURE() << "no control " << name;
+        return c;
+    }
+    static void discardDeleted() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST_F(SetupWindows, ChooserCaptionsAndKeyboardOrder) {
+    EXPECT_EQ(form2->windowTitle(), QStringLiteral("ZUDUVOR Setup"));
+    EXPECT_EQ(child<QLabel>(form2, "Label1")->text(),
+              QStringLiteral("Claim Submission and Report Setup"));
+    EXPECT_EQ(child<QPushButton>(form2, "Command1")->text(), QStringLiteral("Claim Submission"));
+    EXPECT_EQ(child<QPushButton>(form2, "Command2")->text(), QStringLiteral("Reports"));
+    EXPECT_EQ(child<QPushButton>(form2, "Command3")->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(child<QPushButton>(form2, "Command1")->nextInFocusChain(),
+              child<QPushButton>(form2, "Command2"));
+    EXPECT_TRUE(child<QLabel>(form2, "Label1")->font().bold());
+
+    form2->show();
+    child<QPushButton>(form2, "Command3")->click();
+    EXPECT_FALSE(form2->isVisible());
+}
+
+TEST_F(SetupWindows, ClaimSetupTabOrderFollowsTheControlTable) {
+    Form3* f = openClaimSetup();
+    QStringList order;
+    QWidget* w = child<QComboBox>(f, "Drive1");
+    for (int i = 0; i < 200 && order.size() < 13; ++i, w = w->nextInFocusChain()) {
+        if (w->focusPolicy() & Qt::TabFocus && !w->objectName().isEmpty() && w->parentWidget() == f)
+            order << w->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"Drive1", "Dir1", "FilePathText", "FileNameText", "FileTypeList",
+                                  "SiteIDText", "PassWordText", "SaveCommand", "FileTypeText",
+                                  "HelpCommand", "HelpText", "Command1", "FileExt"}));
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("ZUDUVOR Claim File Setup"));
+    EXPECT_EQ(child<QLabel>(f, "Label3")->text(),
+              QStringLiteral("Wild cards permitted (i.e. *.clm)"));
+    EXPECT_FALSE(child<QLabel>(f, "Label3")->font().bold());
+    EXPECT_TRUE(child<QLabel>(f, "Label7")->font().bold());
+}
+
+TEST_F(SetupWindows, OpeningFillsTheBoxesButNotThePassword) {
+    m.Setup = {QStringLiteral("/data/claims/"),
+               QStringLiteral("eclaims.*"),
+               QStringLiteral("DEN"),
+               QStringLiteral("DBMS"),
+               QStringLiteral("abc123"),
+               QStringLiteral("pw"),
+               QStringLiteral("/r/")};
+    Form3* f = openClaimSetup();
+    openClaimSetup();  // twice: the list is refilled, not doubled
+
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(child(f, "FilePathText")->text(), QStringLiteral("/data/claims/"));
+    EXPECT_EQ(child(f, "FileNameText")->text(), QStringLiteral("eclaims.*"));
+    EXPECT_EQ(child(f, "SiteIDText")->text(), QStringLiteral("ABC123"));
+    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("DBMS"));
+    EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("DEN"));
+    EXPECT_EQ(child(f, "PassWordText")->text(), QString());
+    EXPECT_EQ(m.Setup.PassWord, QStringLiteral("pw"));
+    EXPECT_EQ(mainSiteID, QStringLiteral("ABC123"));
+
+    auto* list = child<QListWidget>(f, "FileTypeList");
+    EXPECT_EQ(list->count(), 23);
+    EXPECT_EQ(list->currentRow(), -1);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SetupWindows, ChoosingASoftwareFillsItsDefaults) {
+    Form3* f = openClaimSetup();
+    auto* list = child<QListWidget>(f, "FileTypeList");
+
+    typeInto(child(f, "FileNameText"), QStringLiteral("mine.clm"));
+    list->setCurrentRow(2);  // Dental 2000
+    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("Dental 2000"));
+    EXPECT_EQ(child(f, "FilePathText")->text(), QStringLiteral("/cdsdata/eclaim"));
+    EXPECT_EQ(child(f, "FileNameText")->text(), QStringLiteral("eclaim.*"));
+    EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("NS2"));
+    EXPECT_EQ(m.Setup.SoftType, QStringLiteral("Dental 2000"));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/cdsdata/eclaim/"));
+    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("eclaim.*"));
+    EXPECT_EQ(m.Setup.FileType, QStringLiteral("NS2"));
+
+    // Headings change nothing.
+    const SetupParameters before = m.Setup;
+    for (int heading : {0, 11}) {
+        list->setCurrentRow(heading);
+        EXPECT_EQ(m.Setup.SoftType, before.SoftType);
+        EXPECT_EQ(m.Setup.UserPath, before.UserPath);
+        EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("NS2"));
+    }
+
+    list->setCurrentRow(12);  // Avocation: its folder lies under the work root here
+    EXPECT_EQ(child(f, "FilePathText")->text(), m.Paths.WorkRoot + QStringLiteral("pending"));
+    EXPECT_EQ(m.Setup.UserPath, m.Paths.WorkRoot + QStringLiteral("pending/"));
+    EXPECT_EQ(m.Setup.FileType, QStringLiteral("AVO"));
+
+    list->setCurrentRow(21);  // TriTech keeps its capitals and blanks
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/shared/amazon/Rar_Izaroz/Claim Files/"));
+
+    list->setCurrentRow(9);  // SoftDent
+    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("eclaims.*"));
+    EXPECT_EQ(m.Setup.FileType, QStringLiteral("TXT"));
+}
+
+TEST_F(SetupWindows, TypedValuesAreTrackedAtOnce) {
+    Form3* f = openClaimSetup();
+    m.Setup.SoftType = QStringLiteral("DBMS");
+
+    typeInto(child(f, "SiteIDText"), QStringLiteral("XyZ9 "));
+    EXPECT_EQ(m.Setup.SiteID, QStringLiteral("xyz9"));
+    EXPECT_EQ(mainSiteID, QStringLiteral("XYZ9"));
+    EXPECT_EQ(child(f, "SiteIDText")->text(), QStringLiteral("XyZ9 "));
+
+    typeInto(child(f, "FileExt"), QStringLiteral("den"));
+    EXPECT_EQ(m.Setup.FileType, QStringLiteral("DEN"));
+    EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("den"));
+
+    typeInto(child(f, "PassWordText"), QStringLiteral(" Secret  "));
+    EXPECT_EQ(m.Setup.PassWord, QStringLiteral(" secret"));
+    EXPECT_EQ(child(f, "PassWordText")->echoMode(), QLineEdit::Normal);
+
+    typeInto(child(f, "FileTypeText"), QStringLiteral("Something else"));
+    EXPECT_EQ(m.Setup.SoftType, QStringLiteral("DBMS"));
+
+    typeInto(child(f, "FilePathText"), QStringLiteral("/home/claims"));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/home/claims/"));
+    typeInto(child(f, "FilePathText"), QStringLiteral("/home/claims/"));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/home/claims/"));
+    child(f, "FilePathText")->clear();
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+
+    typeInto(child(f, "FileNameText"), QStringLiteral("*.CLM  "));
+    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("*.CLM"));
+}
+
+TEST_F(SetupWindows, SaveWritesTheWholeFileAndCreatesTheSequenceFile) {
+    m.Setup.RptPath = QStringLiteral("/Reports/Here/");
+    Form3* f = openClaimSetup();
+    child<QListWidget>(f, "FileTypeList")->setCurrentRow(3);  // Dentrix
+    typeInto(child(f, "SiteIDText"), QStringLiteral("Ab12"));
+    typeInto(child(f, "PassWordText"), QStringLiteral("PW"));
+    child<QPushButton>(f, "SaveCommand")->click();
+
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Setup has been saved."));
+    EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Info);
+    const QByteArray expected = setupLine("UserPath", m.Paths.WorkRoot + QStringLiteral("user/")) +
+                                setupLine("UserFile", QStringLiteral("*.pdf")) +
+                                setupLine("FileType", QStringLiteral("DTX")) +
+                                setupLine("SoftType", QStringLiteral("DENTRIX")) +
+                                setupLine("SiteID  ", QStringLiteral("ab12")) +
+                                setupLine("PassWord", QStringLiteral("pw")) +
+                                setupLine("RptPath ", QStringLiteral("/Reports/Here/"));
+    EXPECT_EQ(expected.size(), 364);
+    EXPECT_EQ(readAll(m.Paths.SetupFile), expected);
+    EXPECT_EQ(readAll(m.Paths.SequenceFile), QByteArray("0000"));
+    EXPECT_TRUE(f->isVisible());
+
+    // An existing sequence file is left alone.
+    writeAll(m.Paths.SequenceFile, "0042");
+    f->SaveCommand_Click();
+    EXPECT_EQ(readAll(m.Paths.SequenceFile), QByteArray("0042"));
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+
+    // Reopened, the window shows the software as saved, with nothing selected.
+    m.Setup.SoftType = QStringLiteral("DENTRIX");
+    f->Command1_Click();
+    openClaimSetup();
+    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("DENTRIX"));
+    EXPECT_EQ(child<QListWidget>(f, "FileTypeList")->currentRow(), -1);
+}
+
+TEST_F(SetupWindows, UnwritableFilesAreReportedInsteadOfTheConfirmation) {
+    Form3* f = openClaimSetup();
+    const QString missing = dir.path() + QStringLiteral("/no such folder/");
+
+    m.Paths.SetupFile = missing + QStringLiteral("setup.prm");
+    f->SaveCommand_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("setup.prm")));
+    EXPECT_FALSE(QFile::exists(m.Paths.SequenceFile));
+
+    dialogs.clear();
+    m.Paths.SetupFile = dir.filePath(QStringLiteral("setup.prm"));
+    m.Paths.SequenceFile = missing + QStringLiteral("seqfile.fil");
+    f->SaveCommand_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("seqfile.fil")));
+    EXPECT_EQ(readAll(m.Paths.SetupFile).size(), 364);
+
+    dialogs.clear();
+    Form4* r = openReportSetup();
+    m.Paths.SetupFile = missing + QStringLiteral("setup.prm");
+    r->Command1_Click();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
+}
+
+TEST_F(SetupWindows, ExitKeepsTheWindowAndTitleBarCloseDiscardsIt) {
+    Form3* f = openClaimSetup();
+    typeInto(child(f, "PassWordText"), QStringLiteral("kept"));
+    f->HelpCommand_Click();
+    child<QPushButton>(f, "Command1")->click();  // Exit
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_TRUE(f->helpBox()->isHidden());
+
+    EXPECT_EQ(openClaimSetup(), f);
+    EXPECT_EQ(child(f, "PassWordText")->text(), QStringLiteral("kept"));
+
+    f->close();
+    discardDeleted();
+    EXPECT_EQ(form2->form3(), nullptr);
+    Form3* fresh = openClaimSetup();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(child(fresh, "PassWordText")->text(), QString());
+    EXPECT_EQ(m.Setup.PassWord, QStringLiteral("kept"));
+    EXPECT_TRUE(fresh->helpBox()->isHidden());
+}
+
+TEST_F(SetupWindows, ClosingTheChooserLeavesAShowingSetupWindowUsable) {
+    Form3* f = openClaimSetup();
+    Form4* r = openReportSetup();
+    r->Command2_Click();  // hidden: nothing could show it again, so it goes too
+    QPointer<Form3> claim = f;
+    QPointer<Form4> report = r;
+    form2->close();
+    discardDeleted();
+    EXPECT_TRUE(form2.isNull());
+    EXPECT_TRUE(report.isNull());
+    ASSERT_FALSE(claim.isNull());
+    typeInto(child(claim, "FileNameText"), QStringLiteral("late.clm"));
+    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("late.clm"));
+    claim->Command1_Click();  // Exit now discards it
+    discardDeleted();
+    EXPECT_TRUE(claim.isNull());
+}
+
+TEST_F(SetupWindows, HelpButtonTogglesTheHelpBox) {
+    Form3* f = openClaimSetup();
+    QPlainTextEdit* help = f->helpBox();
+    EXPECT_TRUE(help->isHidden());
+    QString expected = claimSetupHelpText();
+    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+
+    child<QPushButton>(f, "HelpCommand")->click();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->toPlainText(), expected);
+    f->HelpCommand_Click();
+    EXPECT_TRUE(help->isHidden());
+    f->HelpCommand_Click();
+    EXPECT_EQ(help->toPlainText(), expected);
+    // A click on the "Select Path to Claim File" heading puts the help away.
+    QTest::mouseClick(child<QLabel>(f, "Label5"), Qt::LeftButton);
+    EXPECT_TRUE(help->isHidden());
+    f->HelpCommand_Click();
+    f->Label10_Click();
+    EXPECT_TRUE(help->isHidden());
+
+    Form4* r = openReportSetup();
+    r->HelpCommand_Click();
+    EXPECT_EQ(r->helpBox()->toPlainText(),
+              reportSetupHelpText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QTest::mouseClick(child<QLabel>(r, "Label2"), Qt::LeftButton);
+    EXPECT_TRUE(r->helpBox()->isHidden());
+}
+
+TEST_F(SetupWindows, ReportSetupTracksAndSavesTheFolderWithItsCase) {
+    m.Setup = {QStringLiteral("/c/"),  QStringLiteral("a.*"),  QStringLiteral("DEN"),
+               QStringLiteral("DBMS"), QStringLiteral("site"), QStringLiteral("pw"),
+               QStringLiteral("/old/")};
+    Form4* r = openReportSetup();
+    EXPECT_EQ(r->windowTitle(), QStringLiteral("ZUDUVOR Report Setup"));
+    QLineEdit* text1 = child(r, "Text1");
+    EXPECT_EQ(text1->text(), QStringLiteral("/old/"));
+
+    typeInto(text1, QStringLiteral("/Practice/Reports"));
+    EXPECT_EQ(m.Setup.RptPath, QStringLiteral("/Practice/Reports/"));
+    // Claim setup edits made meanwhile are saved from memory too.
+    m.Setup.UserFile = QStringLiteral("b.*");
+    m.Setup.RptPath.clear();
+    child<QPushButton>(r, "Command1")->click();
+
+    ASSERT_EQ(dialogs.texts(), QStringList{QStringLiteral("Setup has been saved")});
+    EXPECT_EQ(m.Setup.RptPath, QStringLiteral("/Practice/Reports/"));
+    const QByteArray file = readAll(m.Paths.SetupFile);
+    EXPECT_EQ(file.size(), 364);
+    EXPECT_EQ(file.mid(6 * 52), setupLine("RptPath ", QStringLiteral("/Practice/Reports/")));
+    EXPECT_EQ(file.mid(52, 52), setupLine("UserFile", QStringLiteral("b.*")));
+    EXPECT_FALSE(QFile::exists(m.Paths.SequenceFile));
+}
+
+TEST_F(SetupWindows, FolderListsFillThePathBoxes) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Claims Here/sub")));
+    const QString folder = dir.filePath(QStringLiteral("Claims Here"));
+    Form3* f = openClaimSetup();
+    FolderLists& lists = f->folderLists();
+    EXPECT_EQ(lists.path(), QDir::currentPath());
+    EXPECT_EQ(child(f, "FilePathText")->text(), QString());  // not moved by opening
+
+    ASSERT_TRUE(lists.setPath(folder));
+    EXPECT_EQ(child(f, "FilePathText")->text(), folder);
+    EXPECT_EQ(m.Setup.UserPath, folder + u'/');
+
+    // The list shows the way down and the sub-folders; activating one moves there.
+    QListWidget* dirList = child<QListWidget>(f, "Dir1");
+    QListWidgetItem* sub = dirList->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).value(0);
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(dirList->currentItem()->text().trimmed(), QStringLiteral("Claims Here"));
+    emit dirList->itemActivated(sub);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m.Setup.UserPath, folder + QStringLiteral("/sub/"));
+
+    // The top of the file system gets no second "/".
+    ASSERT_TRUE(lists.setPath(QStringLiteral("/")));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+
+    // A folder that cannot be read is reported; the list stays where it was.
+    EXPECT_FALSE(lists.setPath(dir.filePath(QStringLiteral("gone"))));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("gone")));
+    EXPECT_EQ(lists.path(), QStringLiteral("/"));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+
+    // Same lists in the report setup.
+    Form4* r = openReportSetup();
+    ASSERT_TRUE(r->folderLists().setPath(folder));
+    EXPECT_EQ(child(r, "Text1")->text(), folder);
+    EXPECT_EQ(m.Setup.RptPath, folder + u'/');
+}
+
+TEST_F(SetupWindows, DriveListOffersVolumesAndSurvivesAMissingOne) {
+    Form3* f = openClaimSetup();
+    QComboBox* drives = child<QComboBox>(f, "Drive1");
+    ASSERT_GE(drives->count(), 1);
+    EXPECT_EQ(drives->itemText(0), QStringLiteral("/"));
+    QStringList seen;
+    for (int i = 0; i < drives->count(); ++i) {
+        EXPECT_FALSE(seen.contains(drives->itemText(i)));
+        seen << drives->itemText(i);
+    }
+
+    ASSERT_TRUE(f->folderLists().setPath(dir.path()));
+    chooseDrive(drives, 0);
+    EXPECT_EQ(f->folderLists().path(), QStringLiteral("/"));
+    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+
+    // A volume that went away between listing and choosing.
+    drives->addItem(dir.filePath(QStringLiteral("unplugged")));
+    dialogs.clear();
+    chooseDrive(drives, drives->count() - 1);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("unplugged")));
+    EXPECT_EQ(drives->currentIndex(), 0);
+    EXPECT_EQ(f->folderLists().path(), QStringLiteral("/"));
+}
+
+}  // namespace
+}  // namespace zv
