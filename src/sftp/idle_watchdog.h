@@ -1,0 +1,45 @@
+#pragma once
+// Bounds every wait on the server. libssh 0.10's blocking SFTP calls wait for their
+// reply with no time limit (the session time-out only covers connecting and signing
+// on), so a server that stops answering would hang the caller for good. While armed,
+// the watchdog shuts the socket down once no progress was reported for the idle time;
+// libssh then sees the connection end and the waiting call returns with an error.
+#include <libssh/libssh.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace zv {
+
+class IdleWatchdog {
+public:
+    IdleWatchdog();
+    ~IdleWatchdog();
+    IdleWatchdog(const IdleWatchdog&) = delete;
+    IdleWatchdog& operator=(const IdleWatchdog&) = delete;
+
+    // Starts watching the socket; it is shut down after idleMs without kick().
+    void arm(socket_t fd, int idleMs);
+    // Progress was made: the idle time starts again.
+    void kick();
+    // Stops watching (before the socket may be closed). True when it had fired.
+    bool disarm();
+    bool fired() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void run(std::stop_token stop);
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any wake_;
+    socket_t fd_ = SSH_INVALID_SOCKET;
+    std::chrono::milliseconds idle_{0};
+    Clock::time_point deadline_{};
+    bool fired_ = false;
+    unsigned generation_ = 0;
+    std::jthread thread_;  // last: starts after, and stops before, the state above
+};
+
+}  // namespace zv

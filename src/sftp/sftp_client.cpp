@@ -1,0 +1,600 @@
+#include "sftp/sftp_client.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <variant>
+
+#include "sftp/idle_watchdog.h"
+#include "sftp/ssh_handles.h"
+
+namespace zv {
+
+namespace {
+
+constexpr int kPlainChunk = 32 * 1024;
+// OpenSSH takes writes up to 262,119 bytes and drops the connection above; this is
+// what it advertises in limits@openssh.com.
+constexpr int kOpenSshChunk = 261120;
+constexpr uint32_t kReadRequest = 32 * 1024;
+constexpr int kReadsInFlight = 32;
+
+struct RemoteFile {
+    ssh::File file;
+    QString path;
+    qint64 sent = 0;
+};
+struct RemoteDir {
+    ssh::Dir dir;
+    QString path;
+};
+
+QString sftpWords(int code) {
+    switch (code) {
+        case SSH_FX_EOF:
+            return QStringLiteral("End of file");
+        case SSH_FX_NO_SUCH_FILE:
+            return QStringLiteral("No such file");
+        case SSH_FX_PERMISSION_DENIED:
+            return QStringLiteral("Permission denied");
+        case SSH_FX_FAILURE:
+            return QStringLiteral("The server reported a failure");
+        case SSH_FX_BAD_MESSAGE:
+            return QStringLiteral("The server did not understand the request");
+        case SSH_FX_NO_CONNECTION:
+        case SSH_FX_CONNECTION_LOST:
+            return QStringLiteral("Connection lost");
+        case SSH_FX_OP_UNSUPPORTED:
+            return QStringLiteral("The server does not support this operation");
+        case SSH_FX_INVALID_HANDLE:
+            return QStringLiteral("The server no longer knows the open file");
+        case SSH_FX_NO_SUCH_PATH:
+            return QStringLiteral("No such folder");
+        case SSH_FX_FILE_ALREADY_EXISTS:
+            return QStringLiteral("The file already exists");
+        case SSH_FX_WRITE_PROTECT:
+            return QStringLiteral("The server's disk is write-protected");
+        case SSH_FX_NO_MEDIA:
+            return QStringLiteral("The server has no disk in place");
+        default:
+            return QStringLiteral("SFTP error %1").arg(code);
+    }
+}
+
+QString withStop(QString text) {
+    if (!text.endsWith(u'.')) text += u'.';
+    return text;
+}
+
+void ignoreBrokenPipes() {
+    // Writing to a connection the server has closed must give an error, not end the
+    // program.
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+}  // namespace
+
+struct SftpClient::Impl {
+    int connectTimeoutMs = 5000;
+    int idleTimeoutMs = 10000;
+    QString knownHostsFile;
+    QString error;
+    int chunk = kPlainChunk;
+    bool timedOut = false;
+    int nextHandle = 1;
+
+    IdleWatchdog watchdog;  // outlives the session whose socket it may shut down
+    ssh::Session session;   // before sftp and the handles: destroyed after them
+    ssh::Sftp sftp;
+    std::map<QString, std::variant<RemoteFile, RemoteDir>> handles;
+
+    // Arms the watchdog for one operation that waits on the server.
+    class Waiting {
+    public:
+        explicit Waiting(Impl& impl) : impl_(impl) {
+            if (impl.session && ssh_is_connected(impl.session.get()))
+                impl.watchdog.arm(ssh_get_fd(impl.session.get()), impl.idleTimeoutMs);
+        }
+        ~Waiting() {
+            if (impl_.watchdog.disarm()) impl_.timedOut = true;
+        }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+
+    private:
+        Impl& impl_;
+    };
+
+    int fail(const QString& text) {
+        error = withStop(text);
+        return 0;
+    }
+
+    QString timeoutText() const {
+        return QStringLiteral(
+                   "The server did not answer within %1 seconds; the connection was closed")
+            .arg(idleTimeoutMs / 1000.0);
+    }
+
+    // Words for the latest libssh failure.
+    QString reason() const {
+        if (timedOut || watchdog.fired()) return timeoutText();
+        if (!session) return QStringLiteral("Not connected to the server");
+        const QString lib = QString::fromUtf8(ssh_get_error(session.get()));
+        if (!ssh_is_connected(session.get()))
+            return lib.isEmpty() ? QStringLiteral("Connection lost")
+                                 : QStringLiteral("Connection lost (%1)").arg(lib);
+        if (sftp) {
+            const int code = sftp_get_error(sftp.get());
+            if (code != SSH_FX_OK) return sftpWords(code);
+        }
+        return lib.isEmpty() ? QStringLiteral("Unknown error") : lib;
+    }
+
+    int failWith(const QString& what) { return fail(what + QStringLiteral(": ") + reason()); }
+
+    // Every file operation needs a live SFTP session; says why when there is none.
+    bool ready() {
+        if (!session) {
+            fail(QStringLiteral("Not connected to the server"));
+            return false;
+        }
+        if (timedOut) {
+            fail(timeoutText());
+            return false;
+        }
+        if (!sftp) {
+            fail(QStringLiteral("The file transfer (SFTP) session is not started"));
+            return false;
+        }
+        return true;
+    }
+
+    void dropSession() {
+        {
+            // Open handles are closed politely, but never waited on for long.
+            Waiting waiting(*this);
+            handles.clear();
+            sftp.reset();
+        }
+        session.reset();
+        timedOut = false;
+        chunk = kPlainChunk;
+    }
+
+    void setTimeout(int ms) {
+        long seconds = ms / 1000;
+        long micros = (ms % 1000) * 1000L;
+        ssh_options_set(session.get(), SSH_OPTIONS_TIMEOUT, &seconds);
+        ssh_options_set(session.get(), SSH_OPTIONS_TIMEOUT_USEC, &micros);
+    }
+
+    QString newHandle() { return QStringLiteral("h%1").arg(nextHandle++); }
+
+    int checkHostKey(const QString& host, int port);
+    int fetch(const QString& remotePath, const QString& localPath);
+};
+
+SftpClient::SftpClient() : d(std::make_unique<Impl>()) { ignoreBrokenPipes(); }
+
+SftpClient::~SftpClient() { d->dropSession(); }
+
+void SftpClient::ConnectTimeoutMs(int ms) { d->connectTimeoutMs = ms; }
+void SftpClient::IdleTimeoutMs(int ms) { d->idleTimeoutMs = ms; }
+void SftpClient::KnownHostsFile(const QString& path) { d->knownHostsFile = path; }
+QString SftpClient::ErrorDetail() const { return d->error; }
+int SftpClient::uploadChunkSize() const { return d->chunk; }
+
+int SftpClient::ConnectServer(const QString& host, int port) {
+    d->dropSession();
+    d->error.clear();
+    if (host.trimmed().isEmpty() || port <= 0 || port > 65535)
+        return d->fail(
+            QStringLiteral("No server address is set (host \"%1\", port %2)").arg(host).arg(port));
+    if (d->knownHostsFile.isEmpty())
+        return d->fail(QStringLiteral("No file is set to record the server's identity in"));
+
+    d->session.reset(ssh_new());
+    if (!d->session) return d->fail(QStringLiteral("Out of memory starting a connection"));
+    ssh_session s = d->session.get();
+    const QByteArray hostBytes = host.trimmed().toUtf8();
+    const QByteArray known = QFile::encodeName(d->knownHostsFile);
+    const unsigned int portValue = static_cast<unsigned int>(port);
+    const int nodelay = 1;
+    const bool processConfig = false;
+    if (ssh_options_set(s, SSH_OPTIONS_HOST, hostBytes.constData()) != SSH_OK ||
+        ssh_options_set(s, SSH_OPTIONS_PORT, &portValue) != SSH_OK ||
+        ssh_options_set(s, SSH_OPTIONS_NODELAY, &nodelay) != SSH_OK ||
+        ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &processConfig) != SSH_OK ||
+        ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, known.constData()) != SSH_OK ||
+        ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, known.constData()) != SSH_OK) {
+        const int rc = d->fail(QStringLiteral("The connection settings were refused: %1")
+                                   .arg(QString::fromUtf8(ssh_get_error(s))));
+        d->session.reset();
+        return rc;
+    }
+    d->setTimeout(d->connectTimeoutMs);
+
+    if (ssh_connect(s) != SSH_OK) {
+        const int rc = d->fail(QStringLiteral("Could not connect to %1 port %2: %3")
+                                   .arg(host.trimmed())
+                                   .arg(port)
+                                   .arg(QString::fromUtf8(ssh_get_error(s))));
+        d->session.reset();
+        return rc;
+    }
+    d->setTimeout(d->idleTimeoutMs);
+    if (d->checkHostKey(host.trimmed(), port) != 1) {
+        d->session.reset();
+        return 0;
+    }
+    return 1;
+}
+
+int SftpClient::Impl::checkHostKey(const QString& host, int port) {
+    ssh_session s = session.get();
+    const enum ssh_known_hosts_e state = ssh_session_is_known_server(s);
+    switch (state) {
+        case SSH_KNOWN_HOSTS_OK:
+            return 1;
+        case SSH_KNOWN_HOSTS_UNKNOWN:
+        case SSH_KNOWN_HOSTS_NOT_FOUND:
+            // First contact: remember this server's key, so that a later change shows.
+            if (ssh_session_update_known_hosts(s) != SSH_OK)
+                return fail(QStringLiteral("Could not record the identity of %1 port %2 in %3: "
+                                           "%4. The password was not sent")
+                                .arg(host)
+                                .arg(port)
+                                .arg(QDir::toNativeSeparators(knownHostsFile),
+                                     QString::fromUtf8(ssh_get_error(s))));
+            return 1;
+        case SSH_KNOWN_HOSTS_CHANGED:
+        case SSH_KNOWN_HOSTS_OTHER:
+            return fail(QStringLiteral(
+                "The server's identity has changed since the last connection (its host key "
+                "is different). The password was not sent. Call ZOD"));
+        case SSH_KNOWN_HOSTS_ERROR:
+            return fail(QStringLiteral("Could not check the server's identity: %1. The "
+                                       "password was not sent")
+                            .arg(QString::fromUtf8(ssh_get_error(s))));
+    }
+    return fail(
+        QStringLiteral("Could not check the server's identity. The password was not "
+                       "sent"));
+}
+
+int SftpClient::LoginWithPassword(const QString& user, const QString& password) {
+    d->error.clear();
+    if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
+    const QByteArray userBytes = user.toUtf8();
+    const QByteArray passwordBytes = password.toUtf8();
+    int rc = SSH_AUTH_ERROR;
+    {
+        Impl::Waiting waiting(*d);
+        rc = ssh_userauth_password(d->session.get(), userBytes.constData(),
+                                   passwordBytes.constData());
+    }
+    switch (rc) {
+        case SSH_AUTH_SUCCESS:
+            return 1;
+        case SSH_AUTH_DENIED:
+            return d->fail(
+                QStringLiteral("The server refused the site ID \"%1\" or its password").arg(user));
+        case SSH_AUTH_PARTIAL:
+            return d->fail(
+                QStringLiteral("The server asks for more than a password for the site ID \"%1\"")
+                    .arg(user));
+        default:
+            return d->failWith(QStringLiteral("Signing on failed"));
+    }
+}
+
+int SftpClient::StartSftp() {
+    d->error.clear();
+    if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
+    d->handles.clear();
+    d->sftp.reset();
+    Impl::Waiting waiting(*d);
+    ssh::Sftp sftp(sftp_new(d->session.get()));
+    if (!sftp)
+        return d->failWith(
+            QStringLiteral("The server did not start its file transfer (SFTP) "
+                           "service"));
+    if (sftp_init(sftp.get()) != SSH_OK) {
+        d->sftp = std::move(sftp);  // so the reason can read its error code
+        const int rc =
+            d->failWith(QStringLiteral("The file transfer (SFTP) service did not start"));
+        d->sftp.reset();
+        return rc;
+    }
+    d->chunk = sftp_extension_supported(sftp.get(), "limits@openssh.com", "1") ? kOpenSshChunk
+                                                                               : kPlainChunk;
+    d->sftp = std::move(sftp);
+    return 1;
+}
+
+QString SftpClient::OpenRemoteFile(const QString& remotePath, const QString& access,
+                                   const QString& disposition) {
+    d->error.clear();
+    if (access != QLatin1String("writeOnly") || disposition != QLatin1String("createTruncate")) {
+        d->fail(QStringLiteral("Unsupported way to open %1 (%2, %3)")
+                    .arg(remotePath, access, disposition));
+        return {};
+    }
+    if (!d->ready()) return {};
+    ssh::File file;
+    {
+        Impl::Waiting waiting(*d);
+        file.reset(sftp_open(d->sftp.get(), remotePath.toUtf8().constData(),
+                             O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    }
+    if (!file) {
+        d->failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
+        return {};
+    }
+    const QString handle = d->newHandle();
+    d->handles.emplace(handle, RemoteFile{std::move(file), remotePath, 0});
+    return handle;
+}
+
+int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    const auto it = d->handles.find(handle);
+    if (handle.isEmpty() || it == d->handles.end() ||
+        !std::holds_alternative<RemoteFile>(it->second))
+        return d->fail(QStringLiteral("\"%1\" is not an open server file").arg(handle));
+    RemoteFile& remote = std::get<RemoteFile>(it->second);
+
+    QFile local(localPath);
+    if (!local.open(QIODevice::ReadOnly))
+        return d->fail(QStringLiteral("Cannot read the local file %1: %2")
+                           .arg(QDir::toNativeSeparators(localPath), local.errorString()));
+    QByteArray buffer(d->chunk, Qt::Uninitialized);
+    Impl::Waiting waiting(*d);
+    for (;;) {
+        const qint64 n = local.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return d->fail(QStringLiteral("Reading the local file %1 failed: %2")
+                               .arg(QDir::toNativeSeparators(localPath), local.errorString()));
+        if (n == 0) break;
+        const ssize_t written =
+            sftp_write(remote.file.get(), buffer.constData(), static_cast<size_t>(n));
+        if (written != n) {
+            if (written >= 0) remote.sent += written;
+            return d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
+                                   .arg(remote.path)
+                                   .arg(remote.sent));
+        }
+        remote.sent += n;
+        d->watchdog.kick();
+    }
+    return 1;
+}
+
+int SftpClient::CloseRemoteHandle(const QString& handle) {
+    d->error.clear();
+    if (handle.isEmpty()) return d->fail(QStringLiteral("No handle was given to close"));
+    const auto it = d->handles.find(handle);
+    if (it == d->handles.end())
+        return d->fail(QStringLiteral("\"%1\" is not an open server file or folder").arg(handle));
+    auto entry = std::move(it->second);
+    d->handles.erase(it);
+    if (!d->ready()) return 0;
+
+    Impl::Waiting waiting(*d);
+    if (auto* dir = std::get_if<RemoteDir>(&entry)) {
+        if (sftp_closedir(dir->dir.release()) != SSH_NO_ERROR)
+            return d->failWith(
+                QStringLiteral("Closing the server folder %1 failed").arg(dir->path));
+        return 1;
+    }
+    auto& file = std::get<RemoteFile>(entry);
+    if (sftp_close(file.file.release()) != SSH_NO_ERROR)
+        return d->failWith(QStringLiteral("The server did not close %1").arg(file.path));
+    // A server may accept writes it does not keep; only its own count proves the upload.
+    ssh::Attributes attrs(sftp_stat(d->sftp.get(), file.path.toUtf8().constData()));
+    if (!attrs)
+        return d->failWith(
+            QStringLiteral("Could not check the size of %1 on the server").arg(file.path));
+    if (!(attrs->flags & SSH_FILEXFER_ATTR_SIZE))
+        return d->fail(QStringLiteral("The server did not say the size of %1").arg(file.path));
+    if (static_cast<qint64>(attrs->size) != file.sent)
+        return d->fail(QStringLiteral("The server holds %1 bytes of the %2 bytes sent for %3")
+                           .arg(attrs->size)
+                           .arg(file.sent)
+                           .arg(file.path));
+    return 1;
+}
+
+QString SftpClient::OpenRemoteDir(const QString& remoteDir) {
+    d->error.clear();
+    if (!d->ready()) return {};
+    ssh::Dir dir;
+    {
+        Impl::Waiting waiting(*d);
+        dir.reset(sftp_opendir(d->sftp.get(), remoteDir.toUtf8().constData()));
+    }
+    if (!dir) {
+        d->failWith(QStringLiteral("Could not open the server folder %1").arg(remoteDir));
+        return {};
+    }
+    const QString handle = d->newHandle();
+    d->handles.emplace(handle, RemoteDir{std::move(dir), remoteDir});
+    return handle;
+}
+
+std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
+    d->error.clear();
+    if (!d->ready()) return std::nullopt;
+    const auto it = d->handles.find(handle);
+    if (handle.isEmpty() || it == d->handles.end() ||
+        !std::holds_alternative<RemoteDir>(it->second)) {
+        d->fail(QStringLiteral("\"%1\" is not an open server folder").arg(handle));
+        return std::nullopt;
+    }
+    RemoteDir& dir = std::get<RemoteDir>(it->second);
+    std::vector<RemoteEntry> entries;
+    Impl::Waiting waiting(*d);
+    for (;;) {
+        ssh::Attributes attrs(sftp_readdir(d->sftp.get(), dir.dir.get()));
+        if (!attrs) break;
+        d->watchdog.kick();
+        // Only regular files are reports or claims; ".", "..", folders and links are not.
+        if (attrs->type != SSH_FILEXFER_TYPE_REGULAR || !attrs->name) continue;
+        const QString name = QString::fromUtf8(attrs->name);
+        if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
+        entries.push_back({name, static_cast<qint64>(attrs->size)});
+    }
+    if (!sftp_dir_eof(dir.dir.get())) {
+        d->failWith(QStringLiteral("Reading the server folder %1 failed").arg(dir.path));
+        return std::nullopt;
+    }
+    return RemoteListing(std::move(entries));
+}
+
+int SftpClient::FetchRemoteFile(const QString& remotePath, const QString& localPath) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    Impl::Waiting waiting(*d);
+    return d->fetch(remotePath, localPath);
+}
+
+int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath) {
+    const QFileInfo target(localPath);
+    const QString shownLocal = QDir::toNativeSeparators(localPath);
+    if (target.isDir())
+        return fail(QStringLiteral("The local path %1 is a folder").arg(shownLocal));
+
+    ssh::File file(sftp_open(sftp.get(), remotePath.toUtf8().constData(), O_RDONLY, 0));
+    if (!file) return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
+    ssh::Attributes attrs(sftp_fstat(file.get()));
+    if (!attrs)
+        return failWith(
+            QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
+    const bool sizeKnown = attrs->flags & SSH_FILEXFER_ATTR_SIZE;
+    const qint64 expected = sizeKnown ? static_cast<qint64>(attrs->size) : -1;
+
+    // Written beside the target so the final rename stays on one file system; a failed
+    // download leaves nothing behind and the old file as it was.
+    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                        QStringLiteral(".zvpart-XXXXXX"));
+    if (!part.open())
+        return fail(QStringLiteral("Cannot write in the folder %1: %2")
+                        .arg(QDir::toNativeSeparators(target.absolutePath()), part.errorString()));
+
+    struct Request {
+        int id;
+        qint64 offset;
+        uint32_t length;
+    };
+    std::deque<Request> inFlight;
+    qint64 nextOffset = 0;
+    qint64 received = 0;  // contiguous bytes written to the part file
+    bool atEnd = false;
+    QByteArray buffer(static_cast<int>(kReadRequest), Qt::Uninitialized);
+    QString problem;
+
+    // libssh moves the file offset on short replies, so every request sets its own.
+    const auto request = [&](qint64 offset, uint32_t length) -> int {
+        if (sftp_seek64(file.get(), static_cast<uint64_t>(offset)) < 0) return -1;
+        return sftp_async_read_begin(file.get(), length);
+    };
+    const auto wantMore = [&] {
+        // One request past the expected end confirms it, in the same round trip.
+        return !atEnd && problem.isEmpty() && static_cast<int>(inFlight.size()) < kReadsInFlight &&
+               (expected < 0 || nextOffset <= expected);
+    };
+
+    while (problem.isEmpty()) {
+        while (wantMore()) {
+            const int id = request(nextOffset, kReadRequest);
+            if (id < 0) {
+                problem = QStringLiteral("Could not ask for %1").arg(remotePath);
+                break;
+            }
+            inFlight.push_back({id, nextOffset, kReadRequest});
+            nextOffset += kReadRequest;
+        }
+        if (inFlight.empty()) break;
+        Request head = inFlight.front();
+        inFlight.pop_front();
+        const int n =
+            sftp_async_read(file.get(), buffer.data(), head.length, static_cast<uint32_t>(head.id));
+        watchdog.kick();
+        if (n < 0) {
+            problem = QStringLiteral("Downloading %1 failed").arg(remotePath);
+            break;
+        }
+        if (n == 0) {
+            atEnd = true;  // later requests lie beyond the end and must be empty too
+            continue;
+        }
+        if (atEnd || head.offset != received) {
+            problem = QStringLiteral("The server sent %1 out of order").arg(remotePath);
+            break;
+        }
+        if (part.write(buffer.constData(), n) != n) {
+            problem = QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString());
+            break;
+        }
+        received += n;
+        if (static_cast<uint32_t>(n) < head.length) {
+            // A short reply leaves a hole; ask for the rest before anything after it.
+            const uint32_t rest = head.length - static_cast<uint32_t>(n);
+            const int id = request(received, rest);
+            if (id < 0) {
+                problem = QStringLiteral("Could not ask for %1").arg(remotePath);
+                break;
+            }
+            inFlight.push_front({id, received, rest});
+        }
+    }
+    if (!problem.isEmpty()) {
+        // Collect the answers still due, so they do not wait in libssh's queue.
+        for (const Request& r : inFlight)
+            sftp_async_read(file.get(), buffer.data(), r.length, static_cast<uint32_t>(r.id));
+        return failWith(problem);
+    }
+    file.reset();
+    if (expected >= 0 && received != expected)
+        return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
+                        .arg(received)
+                        .arg(expected)
+                        .arg(remotePath));
+    if (!part.flush() || ::fsync(part.handle()) != 0)
+        return fail(QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString()));
+    part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    const QByteArray from = QFile::encodeName(part.fileName());
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    part.close();
+    if (::rename(from.constData(), to.constData()) != 0)
+        return fail(QStringLiteral("Could not put the downloaded file in place as %1: %2")
+                        .arg(shownLocal, QString::fromLocal8Bit(strerror(errno))));
+    part.setAutoRemove(false);
+    return 1;
+}
+
+int SftpClient::DeleteRemoteFile(const QString& remotePath) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    Impl::Waiting waiting(*d);
+    if (sftp_unlink(d->sftp.get(), remotePath.toUtf8().constData()) != SSH_OK)
+        return d->failWith(QStringLiteral("Could not delete %1 on the server").arg(remotePath));
+    return 1;
+}
+
+}  // namespace zv
