@@ -56,6 +56,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
             if (value(&v)) cl.start.workRoot = v;
         } else if (a == QLatin1String("--sftp-host")) {
             if (value(&v)) cl.start.sftpHost = v;
+        } else if (a == QLatin1String("--screenshot")) {
+            if (value(&v)) cl.screenshot = v;
         } else if (a == QLatin1String("--sftp-port")) {
             if (value(&v) && !parsePort(v, &cl.start.sftpPort))
                 cl.error = QStringLiteral("--sftp-port must be a port number from 1 to 65535");
@@ -97,6 +99,7 @@ QString usageText() {
         "                     first part starts with \"zod\", else $HOME/zod)\n"
         "  --sftp-host HOST   the SFTP server (also ZUDUVOR_SFTP_HOST)\n"
         "  --sftp-port N      its port (also ZUDUVOR_SFTP_PORT; default 22)\n"
+        "  --screenshot FILE  open the window, save a picture of it to FILE (PNG), end\n"
         "  --yes              answer OK to the program's questions (default: Cancel)\n"
         "  --help             show this text\n"
         "\n"

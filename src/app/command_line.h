@@ -13,7 +13,8 @@ struct CommandLine {
     QString name;     // for delete, resend, view
     bool yes = false;
     bool help = false;
-    QString error;  // a usage error, in words
+    QString screenshot;  // window only: save a picture of it there, then end
+    QString error;       // a usage error, in words
 };
 
 // Options first from the environment, then from the arguments (which win).

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QProcessEnvironment>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
         zv::ConsoleRunner runner(out, err);
         return runner.run(cl);
     }
+    if (!cl.screenshot.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");  // a picture needs no screen
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         err << "zuduvor: no display found, so the window cannot be shown.\n"
@@ -45,5 +49,13 @@ int main(int argc, char** argv) {
     zv::ZuduvorWindow window(m, dialogs, launcher);
     window.show();  // shown first, so start-up's messages have their window behind them
     window.logic().Form_Load(cl.start);
+    if (!cl.screenshot.isEmpty()) {
+        QTimer::singleShot(300, &window, [&] {
+            const bool saved = window.grab().save(cl.screenshot, "PNG");
+            if (!saved)
+                err << "zuduvor: the picture could not be saved to " << cl.screenshot << "\n";
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,15 @@ QFont captionFont(double points = 8.25, bool bold = true) {
     return f;
 }
 
+// The layout was drawn for a narrow system font; where the font here is wider, the
+// text is made smaller until it fits its control rather than being cut off.
+void fitText(QWidget* w, const QString& text, int margin) {
+    QFont f = w->font();
+    while (f.pointSizeF() > 5.0 && QFontMetrics(f).horizontalAdvance(text) > w->width() - margin)
+        f.setPointSizeF(f.pointSizeF() - 0.25);
+    w->setFont(f);
+}
+
 }  // namespace
 
 ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, QWidget* parent)
@@ -41,6 +51,7 @@ ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, Q
         l->setObjectName(QLatin1String(name));
         l->setGeometry(at);
         l->setFont(font);
+        fitText(l, text, 0);
         return l;
     };
     auto button = [this](Control c, const char* name, const char* text, QRect at) {
@@ -48,6 +59,7 @@ ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, Q
         b->setObjectName(QLatin1String(name));
         b->setGeometry(at);
         b->setFont(captionFont());
+        fitText(b, b->text(), 8);
         buttons_[c] = b;
         return b;
     };
@@ -143,7 +155,10 @@ void ZuduvorWindow::statusAdd(const QString& line) {
 
 void ZuduvorWindow::statusClear() { list1_->clear(); }
 void ZuduvorWindow::focusStatus() { list1_->setFocus(); }
-void ZuduvorWindow::setDateTimeText(const QString& text) { dateTimeText_->setText(text); }
+void ZuduvorWindow::setDateTimeText(const QString& text) {
+    dateTimeText_->setText(text);
+    fitText(dateTimeText_, text, 8);
+}
 void ZuduvorWindow::setSiteIDText(const QString& text) { siteIdText_->setText(text); }
 void ZuduvorWindow::setEnabled(Control control, bool enabled) {
     buttons_.at(control)->setEnabled(enabled);
