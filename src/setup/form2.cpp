@@ -1,6 +1,6 @@
 #include "setup/form2.h"
 
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
 
 namespace zv {
@@ -25,11 +25,19 @@ Form2::Form2(SetupContext ctx, QWidget* parent)
     QPushButton* Command2 = button(QStringLiteral("Command2"), QStringLiteral("Reports"), 9.75);
     QPushButton* Command3 = button(QStringLiteral("Command3"), QStringLiteral("Exit"), 8.25);
 
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(Command3, 0, 1, Qt::AlignRight);
-    grid->addWidget(Command1, 1, 0);
-    grid->addWidget(Command2, 1, 1);
+    // Heading and Exit on top, the two setup buttons side by side under them.
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label1, 1);
+    top->addWidget(Command3);
+    auto* choices = new QHBoxLayout;
+    for (QPushButton* b : {Command1, Command2}) {
+        b->setMinimumHeight(40);
+        choices->addWidget(b, 1);
+    }
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addSpacing(8);
+    column->addLayout(choices);
 
     setTabOrder(Command1, Command2);
     setTabOrder(Command2, Command3);

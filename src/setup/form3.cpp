@@ -65,6 +65,7 @@ Form3::Form3(SetupContext ctx, QWidget* parent)
         named(new QPushButton(QStringLiteral("Exit"), this), QStringLiteral("Command1"), labelFont);
     for (QPushButton* button : {SaveCommand, HelpCommand, Command1}) button->setAutoDefault(false);
 
+    helpBox()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lists_ = new FolderLists(ctx_.dialogs, this);
     QComboBox* Drive1 = lists_->driveList();
     QListWidget* Dir1 = lists_->folderList();
