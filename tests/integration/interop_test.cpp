@@ -1,0 +1,155 @@
+// The main tasks end to end against OpenSSH's own sshd and against the asyncssh test
+// server: same steps, same results, byte for byte.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "station.h"
+
+namespace zv::itest {
+namespace {
+
+using test::TestSftpServer;
+using test::TestSshdServer;
+
+enum class ServerKind { Asyncssh, OpenSsh };
+
+class InteropTest : public ::testing::TestWithParam<ServerKind> {
+protected:
+    void SetUp() override {
+        if (GetParam() == ServerKind::OpenSsh) {
+            ZV_START_TEST_SERVER(sshd);
+            account = accountOf(sshd);
+        } else {
+            ZV_START_TEST_SERVER(sftp);
+            account = accountOf(sftp);
+        }
+        startWith(QStringLiteral("83P"), QStringLiteral("*.CLM"));
+    }
+    void startWith(const QString& fileType, const QString& mask) {
+        st.writeSetup(account, fileType, mask);
+        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+    }
+
+    TestSftpServer sftp;
+    TestSshdServer sshd;
+    ServerAccount account;
+    Station st;
+};
+
+TEST_P(InteropTest, SendNumbersEachClaimAndTheServerHoldsItByteForByte) {
+    // Over 1 MB, so that OpenSSH gets several of its larger write requests.
+    const QByteArray big = patterned(1'500'000, 1);
+    const QByteArray small = patterned(700, 2);
+    st.putClaim(QStringLiteral("a.clm"), big);
+    st.putClaim(QStringLiteral("B.CLM"), small);
+    st.putClaim(QStringLiteral("c.CLM"), QByteArray());
+    st.putClaim(QStringLiteral("notes.txt"), "not a claim");
+    writeBytes(st.seqFile(), "0041");
+
+    st.z().SendClaims_Click();
+
+    EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+    const QString n42 = st.claimName(42), n43 = st.claimName(43), n44 = st.claimName(44);
+    const auto server = filesIn(account.claimsDir());
+    EXPECT_EQ(server.keys(), (QStringList{n42, n43, n44}));
+    EXPECT_TRUE(server.value(n42) == big) << "the large claim arrived changed";
+    EXPECT_EQ(server.value(n43), small);
+    EXPECT_EQ(server.value(n44), QByteArray());
+    EXPECT_EQ(st.seq(), "0044");
+    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
+    EXPECT_EQ(filesIn(st.backupDir()).keys(), server.keys());
+    EXPECT_EQ(filesIn(st.practice()).keys(), QStringList{QStringLiteral("notes.txt")});
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Sending File ") + n42));
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 3 Claim Files Sent")));
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("No Reports Found to Download")));
+    // OpenSSH takes 261,120-byte writes; anything else gets the size every server takes.
+    EXPECT_EQ(st.z().Client().uploadChunkSize(),
+              GetParam() == ServerKind::OpenSsh ? 261120 : 32768);
+}
+
+TEST_P(InteropTest, JoinStepSendsTheFilesOfADentalPackageAsOneClaim) {
+    startWith(QStringLiteral("den"), QStringLiteral("*.TXT"));
+    const QByteArray first = patterned(300'000, 3), second = patterned(5000, 4);
+    st.putClaim(QStringLiteral("A.TXT"), first);
+    st.putClaim(QStringLiteral("b.txt"), second);
+
+    st.z().SendClaims_Click();
+
+    EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+    const auto server = filesIn(account.claimsDir());
+    ASSERT_EQ(server.keys(), QStringList{st.claimName(1)});
+    EXPECT_TRUE(server.first() == first + second);
+    EXPECT_TRUE(filesIn(st.practice()).isEmpty()) << "sources or temp.xxx left behind";
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
+    EXPECT_EQ(st.seq(), "0001");
+}
+
+TEST_P(InteropTest, ResendPutsTheBackupBackOnTheServerUnderItsOwnNumber) {
+    const QByteArray claim = patterned(40'000, 5);
+    st.putClaim(QStringLiteral("x.clm"), claim);
+    st.z().SendClaims_Click();
+    const QString name = st.claimName(1);
+    ASSERT_EQ(readBytes(account.claimsDir() + name), claim);
+    QFile::remove(account.claimsDir() + name);  // taken by the clearinghouse meanwhile
+    st.dialogs.answers = {true};
+
+    st.z().ResendClaims_Click();
+    ASSERT_EQ(st.view.pickerLines.size(), 1u);
+    st.z().Form5_List1_Click(st.view.pickerLines.front());
+
+    EXPECT_EQ(readBytes(account.claimsDir() + name), claim);
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Resending File ") + name));
+    EXPECT_EQ(st.seq(), "0001");
+    EXPECT_FALSE(st.view.pickerVisible);
+    EXPECT_EQ(
+        st.messageHeads(),
+        QStringList{QStringLiteral("WARNING! Please check with ZOD before resending a file.")});
+}
+
+TEST_P(InteropTest, WaitingFilesAreListedWithTheirSizesAndOneIsDeleted) {
+    writeBytes(account.claimsDir() + QStringLiteral("A.83P"), QByteArray(1234, 'a'));
+    writeBytes(account.claimsDir() + QStringLiteral("B.83P"), QByteArray());
+    writeBytes(account.claimsDir() + QStringLiteral("C D.83P"), QByteArray(7, 'c'));
+    QDir().mkdir(account.claimsDir() + QStringLiteral("folder"));
+
+    st.z().DeleteClaimFiles_Click();
+
+    ASSERT_TRUE(st.view.pickerVisible);
+    EXPECT_EQ(st.view.pickerTexts().size(), 3) << st.view.pickerTexts().join('|').toStdString();
+    EXPECT_TRUE(st.view.pickerTexts().contains(QStringLiteral("A.83P   1234")));
+    EXPECT_TRUE(st.view.pickerTexts().contains(QStringLiteral("B.83P   0")));
+    for (const PickerLine& line : st.view.pickerLines)
+        if (line.name == QLatin1String("C D.83P")) st.z().Form5_List1_Click(line);
+
+    EXPECT_EQ(filesIn(account.claimsDir()).keys(),
+              (QStringList{QStringLiteral("A.83P"), QStringLiteral("B.83P")}));
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("File C D.83P Deleted.")));
+    EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+    QDir(account.claimsDir() + QStringLiteral("folder")).removeRecursively();
+}
+
+TEST_P(InteropTest, ReportsComeHomeWholeAndLeaveTheServer) {
+    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(3'000'000, 6)},
+                                            {QStringLiteral("r2.277"), patterned(900, 7)}};
+    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+        writeBytes(account.reportsDir() + it.key(), it.value());
+
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(filesIn(st.reportFolder()), reports);
+    EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Downloading Report R1.TXT")));
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 2 Reports Downloaded")));
+    EXPECT_EQ(st.messageHeads(), QStringList{QStringLiteral("Click OK to View Reports")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, InteropTest,
+                         ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh),
+                         [](const auto& info) {
+                             return info.param == ServerKind::OpenSsh ? "OpenSshSshd"
+                                                                      : "AsyncsshServer";
+                         });
+
+}  // namespace
+}  // namespace zv::itest
