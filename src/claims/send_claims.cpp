@@ -76,6 +76,9 @@ void Zuduvor::NormalRun() {
     WriteLogLine();
     view_.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
     view_.statusClear();
+    // A resend mode left from an earlier picker opening must neither name this run's
+    // uploads "Resending" nor let a picker click during the run start a resend.
+    m_.PickerMode.ResendMode = false;
 
     // Two programs on one work root must never give out the same number.
     QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
@@ -307,6 +310,10 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile() {
         showFailure(QStringLiteral("Upload File Close Error. Call ZOD."));
         m_.Activity = m_.ClaimName + QStringLiteral(" Upload File Close Error");
         WriteLogLine();
+        // The file is not counted as sent (a server that kept only part of it also
+        // ends here): take the server copy away so that it is not processed; the
+        // claim stays here for a resend.
+        (void)blocking([&] { return c.DeleteRemoteFile(remote); });
         return UploadResult::CloseFailed;
     }
     return UploadResult::Completed;

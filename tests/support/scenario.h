@@ -23,11 +23,23 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
+
+// Readable failure output for Qt's texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *os << (i ? ", \"" : "\"") << list[i].toStdString() << '"';
+    *os << '}';
+}
 
 namespace zv::test {
 
@@ -48,8 +60,8 @@ struct ScenarioOptions {
     QString userFile = QStringLiteral("*.txt");
     QString fileType = QStringLiteral("83P");
     QString softType = QStringLiteral("DOCUTRAC");
-    QString siteId;    // empty: the account's user
-    QString password;  // empty: the account's password
+    QString siteId = {};    // empty: the account's user
+    QString password = {};  // empty: the account's password
 };
 
 class Scenario {
