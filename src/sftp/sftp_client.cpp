@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -123,9 +124,10 @@ struct SftpClient::Impl {
     }
 
     QString timeoutText() const {
-        return QStringLiteral(
-                   "The server did not answer within %1 seconds; the connection was closed")
-            .arg(idleTimeoutMs / 1000.0);
+        const double seconds = idleTimeoutMs / 1000.0;
+        return QStringLiteral("The server did not answer within %1 %2; the connection was closed")
+            .arg(seconds)
+            .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
     }
 
     // Words for the latest libssh failure.
@@ -228,10 +230,16 @@ int SftpClient::ConnectServer(const QString& host, int port) {
     d->setTimeout(d->connectTimeoutMs);
 
     if (ssh_connect(s) != SSH_OK) {
+        QString why = QString::fromUtf8(ssh_get_error(s));
+        if (why.contains(QLatin1String("no match for method")))
+            why = QStringLiteral(
+                      "the server offers only security methods that are no longer "
+                      "considered safe (%1)")
+                      .arg(why);
         const int rc = d->fail(QStringLiteral("Could not connect to %1 port %2: %3")
                                    .arg(host.trimmed())
                                    .arg(port)
-                                   .arg(QString::fromUtf8(ssh_get_error(s))));
+                                   .arg(why));
         d->session.reset();
         return rc;
     }
@@ -404,14 +412,12 @@ int SftpClient::CloseRemoteHandle(const QString& handle) {
     auto& file = std::get<RemoteFile>(entry);
     if (sftp_close(file.file.release()) != SSH_NO_ERROR)
         return d->failWith(QStringLiteral("The server did not close %1").arg(file.path));
-    // A server may accept writes it does not keep; only its own count proves the upload.
+    // A server may acknowledge writes it does not keep: its own count of the bytes is the
+    // proof. Some servers take an uploaded file away at once or forbid looking at it;
+    // every write and the close were acknowledged, so only a count that differs fails.
     ssh::Attributes attrs(sftp_stat(d->sftp.get(), file.path.toUtf8().constData()));
-    if (!attrs)
-        return d->failWith(
-            QStringLiteral("Could not check the size of %1 on the server").arg(file.path));
-    if (!(attrs->flags & SSH_FILEXFER_ATTR_SIZE))
-        return d->fail(QStringLiteral("The server did not say the size of %1").arg(file.path));
-    if (static_cast<qint64>(attrs->size) != file.sent)
+    if (attrs && (attrs->flags & SSH_FILEXFER_ATTR_SIZE) &&
+        static_cast<qint64>(attrs->size) != file.sent)
         return d->fail(QStringLiteral("The server holds %1 bytes of the %2 bytes sent for %3")
                            .arg(attrs->size)
                            .arg(file.sent)
@@ -500,17 +506,28 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
         qint64 offset;
         uint32_t length;
     };
+    // Answers are collected oldest first: libssh 0.10's sftp_async_read waits for a new
+    // packet before looking at those it already queued, so waiting on a request whose
+    // answer came in while another was awaited never returns. A server answers in order,
+    // so the oldest request's answer is always the next to come.
     std::deque<Request> inFlight;
     qint64 nextOffset = 0;
-    qint64 received = 0;  // contiguous bytes written to the part file
+    qint64 received = 0;  // bytes written, each range once
+    qint64 end = 0;       // end of the furthest range written
     bool atEnd = false;
     QByteArray buffer(static_cast<int>(kReadRequest), Qt::Uninitialized);
     QString problem;
 
-    // libssh moves the file offset on short replies, so every request sets its own.
-    const auto request = [&](qint64 offset, uint32_t length) -> int {
-        if (sftp_seek64(file.get(), static_cast<uint64_t>(offset)) < 0) return -1;
-        return sftp_async_read_begin(file.get(), length);
+    // libssh moves the file offset on short answers and remembers an end of file for
+    // the whole file, so each request and each collection sets the offset itself.
+    const auto ask = [&](qint64 offset, uint32_t length) {
+        const int id = sftp_seek64(file.get(), static_cast<uint64_t>(offset)) < 0
+                           ? -1
+                           : sftp_async_read_begin(file.get(), length);
+        if (id < 0)
+            problem = QStringLiteral("Could not ask for %1").arg(remotePath);
+        else
+            inFlight.push_back({id, offset, length});
     };
     const auto wantMore = [&] {
         // One request past the expected end confirms it, in the same round trip.
@@ -520,59 +537,43 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
 
     while (problem.isEmpty()) {
         while (wantMore()) {
-            const int id = request(nextOffset, kReadRequest);
-            if (id < 0) {
-                problem = QStringLiteral("Could not ask for %1").arg(remotePath);
-                break;
-            }
-            inFlight.push_back({id, nextOffset, kReadRequest});
+            ask(nextOffset, kReadRequest);
             nextOffset += kReadRequest;
         }
-        if (inFlight.empty()) break;
-        Request head = inFlight.front();
+        if (inFlight.empty() || !problem.isEmpty()) break;
+        const Request head = inFlight.front();
         inFlight.pop_front();
+        sftp_seek64(file.get(), static_cast<uint64_t>(head.offset));
         const int n =
             sftp_async_read(file.get(), buffer.data(), head.length, static_cast<uint32_t>(head.id));
         watchdog.kick();
         if (n < 0) {
             problem = QStringLiteral("Downloading %1 failed").arg(remotePath);
-            break;
-        }
-        if (n == 0) {
-            atEnd = true;  // later requests lie beyond the end and must be empty too
-            continue;
-        }
-        if (atEnd || head.offset != received) {
-            problem = QStringLiteral("The server sent %1 out of order").arg(remotePath);
-            break;
-        }
-        if (part.write(buffer.constData(), n) != n) {
+        } else if (n == 0) {
+            atEnd = true;
+        } else if (!part.seek(head.offset) || part.write(buffer.constData(), n) != n) {
             problem = QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString());
-            break;
-        }
-        received += n;
-        if (static_cast<uint32_t>(n) < head.length) {
-            // A short reply leaves a hole; ask for the rest before anything after it.
-            const uint32_t rest = head.length - static_cast<uint32_t>(n);
-            const int id = request(received, rest);
-            if (id < 0) {
-                problem = QStringLiteral("Could not ask for %1").arg(remotePath);
-                break;
-            }
-            inFlight.push_front({id, received, rest});
+        } else {
+            received += n;
+            end = std::max(end, head.offset + n);
+            // A short answer is legal; the rest of the range is asked for again.
+            if (static_cast<uint32_t>(n) < head.length)
+                ask(head.offset + n, head.length - static_cast<uint32_t>(n));
         }
     }
     if (!problem.isEmpty()) {
-        // Collect the answers still due, so they do not wait in libssh's queue.
+        // Collect the answers still due, so they do not stay in libssh's queue.
         for (const Request& r : inFlight)
             sftp_async_read(file.get(), buffer.data(), r.length, static_cast<uint32_t>(r.id));
         return failWith(problem);
     }
     file.reset();
-    if (expected >= 0 && received != expected)
+    // The ranges written never overlap, so as many bytes as the furthest end means no
+    // hole was left.
+    if (received != end || (expected >= 0 && received != expected))
         return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
                         .arg(received)
-                        .arg(expected)
+                        .arg(expected >= 0 ? expected : end)
                         .arg(remotePath));
     if (!part.flush() || ::fsync(part.handle()) != 0)
         return fail(QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString()));

@@ -27,6 +27,7 @@ file means no faults.
                          (the reply is then lost)
     "delay": [RULE... with "seconds": S],  the answer is held back S seconds
     "short_write": [RULE...],  writes store only half the data yet report success
+    "short_read": [RULE...],   reads answer with only the first half of what was asked
     "refuse_sftp": true,       the SFTP subsystem request is refused
     "extra_entries": {"reports": [NAME...], "claims": [...]}
                          listed as regular files of 10 bytes that do not exist
@@ -166,8 +167,10 @@ class FaultySftpServer(asyncssh.SFTPServer):
 
     async def read(self, file_obj, offset, size):
         base = super().read
-        return await self._run("read", self._paths.get(file_obj, "?"),
-                               lambda: base(file_obj, offset, size))
+        path = self._paths.get(file_obj, "?")
+        if size > 1 and CONTROL.match("short_read", "read", path):
+            size //= 2
+        return await self._run("read", path, lambda: base(file_obj, offset, size))
 
     async def write(self, file_obj, offset, data):
         base = super().write

@@ -1,6 +1,10 @@
 #include "sftp/sftp_client.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -98,6 +102,10 @@ TEST_F(SftpClientTest, UploadsArriveByteExact) {
             << client.ErrorDetail().toStdString();
         EXPECT_EQ(readFile(server.claimsDir() + "/K90001.83P"), data);
     }
+    // A server that hides or takes away a file once it is closed has still taken it.
+    server.failOn("stat");
+    EXPECT_EQ(ws.upload("claims/K90002.83P", ws.path("up")), 1)
+        << client.ErrorDetail().toStdString();
 }
 
 TEST_F(SftpClientTest, UploadFailuresAreReported) {
@@ -139,6 +147,13 @@ TEST_F(SftpClientTest, DownloadsArriveByteExact) {
             << client.ErrorDetail().toStdString();
         EXPECT_EQ(readFile(ws.path("R.TXT")), data);
     }
+    // Replies shorter than asked are legal; the rest is asked for, not skipped.
+    server.shortReadOn();
+    const QByteArray data = randomBytes(300001, 9);
+    writeFile(server.reportsDir() + "/S.TXT", data);
+    ASSERT_EQ(client.FetchRemoteFile("reports/S.TXT", ws.path("S.TXT")), 1)
+        << client.ErrorDetail().toStdString() << client.ErrorDetail().toStdString();
+    EXPECT_EQ(readFile(ws.path("S.TXT")), data);
 }
 
 TEST_F(SftpClientTest, FailedDownloadLeavesNoPartAndTheOldFileIntact) {
@@ -205,7 +220,7 @@ TEST_F(SftpClientTest, StalledServerEndsEachCallWithATimeOut) {
         timer.start();
         EXPECT_TRUE(call());
         EXPECT_LT(timer.elapsed(), 5000);
-        EXPECT_TRUE(client.ErrorDetail().contains("did not answer within 1 seconds"))
+        EXPECT_TRUE(client.ErrorDetail().contains("did not answer within 1 second;"))
             << client.ErrorDetail().toStdString();
         // The session is gone: later calls fail at once with the same words.
         timer.restart();
@@ -256,6 +271,25 @@ TEST_F(SftpSessionTest, MissingOrClosedServerFailsFast) {
     EXPECT_EQ(client.ConnectServer(server.host(), server.port()), 0);
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_FALSE(client.ErrorDetail().isEmpty());
+}
+
+TEST_F(SftpSessionTest, SilentServerEndsTheConnectAttemptInTime) {
+    // Accepts the connection (in the kernel's backlog) but never says a word.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    client.ConnectTimeoutMs(1000);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(client.ConnectServer("127.0.0.1", ntohs(addr.sin_port)), 0);
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_FALSE(client.ErrorDetail().isEmpty());
+    ::close(fd);
 }
 
 TEST_F(SftpSessionTest, WrongPasswordIsRefusedAndNotRepeated) {

@@ -204,6 +204,10 @@ void TestSftpServer::shortWriteOn(const QString& glob) {
     addRule(QStringLiteral("short_write"), {{QStringLiteral("path"), glob}});
 }
 
+void TestSftpServer::shortReadOn(const QString& glob) {
+    addRule(QStringLiteral("short_read"), {{QStringLiteral("path"), glob}});
+}
+
 void TestSftpServer::refuseSftp(bool refuse) {
     control_.insert(QStringLiteral("refuse_sftp"), refuse);
     writeControl();

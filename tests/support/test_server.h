@@ -11,6 +11,7 @@
 //                             (or after it with "when": "after": the reply is lost)
 //    "delay": [RULE...],      the answer waits "seconds": S
 //    "short_write": [RULE...] writes keep half the data but report success
+//    "short_read": [RULE...]  reads answer with half of what was asked (a legal reply)
 //    "refuse_sftp": bool      the SFTP subsystem is refused
 //    "extra_entries": {"reports": [NAME...], "claims": [...]}
 //                             listed as 10-byte regular files that do not exist}
@@ -76,6 +77,7 @@ public:
     void dropOn(const QString& op, const QString& glob = QStringLiteral("*"), bool after = false);
     void delayOn(const QString& op, const QString& glob, double seconds);
     void shortWriteOn(const QString& glob = QStringLiteral("*"));
+    void shortReadOn(const QString& glob = QStringLiteral("*"));
     void refuseSftp(bool refuse);
     void extraEntries(const QString& dir, const QStringList& names);
     void clearFaults();
