@@ -287,13 +287,14 @@ int SftpClient::LoginWithPassword(const QString& user, const QString& password) 
     d->error.clear();
     if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
     const QByteArray userBytes = user.toUtf8();
-    const QByteArray passwordBytes = password.toUtf8();
+    QByteArray passwordBytes = password.toUtf8();
     int rc = SSH_AUTH_ERROR;
     {
         Impl::Waiting waiting(*d);
         rc = ssh_userauth_password(d->session.get(), userBytes.constData(),
                                    passwordBytes.constData());
     }
+    passwordBytes.fill('\0');  // no copy of the password left lying in freed memory
     switch (rc) {
         case SSH_AUTH_SUCCESS:
             return 1;
@@ -312,9 +313,9 @@ int SftpClient::LoginWithPassword(const QString& user, const QString& password) 
 int SftpClient::StartSftp() {
     d->error.clear();
     if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
+    Impl::Waiting waiting(*d);
     d->handles.clear();
     d->sftp.reset();
-    Impl::Waiting waiting(*d);
     ssh::Sftp sftp(sftp_new(d->session.get()));
     if (!sftp)
         return d->failWith(
