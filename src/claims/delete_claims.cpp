@@ -23,11 +23,13 @@ void Zuduvor::DeleteClaimFiles_Click() {
         return;
     }
     listing_ = blocking([&] { return c.ReadRemoteDir(handle); });
-    closeQuietly(handle);
     if (!listing_) {
-        dialogs_.message(QStringLiteral("No Claim Files Found to Delete."), MessageKind::Info);
+        // The listing failed: say why, or the user takes it for an empty directory.
+        showFailure(QStringLiteral("No Claim Files Found to Delete."));
+        closeQuietly(handle);
         return;
     }
+    closeQuietly(handle);
     if (listing_->EntryCount() == 0) {
         dialogs_.message(QStringLiteral("No Claim Files Found to Delete."), MessageKind::Info);
     } else {

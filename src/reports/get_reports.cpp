@@ -44,6 +44,9 @@ void Zuduvor::GetReports_Click() {
         if (!listing_) {
             view_.statusAdd(QStringLiteral("No Reports Found to Download."));
             view_.statusAdd(ReadyLine);
+            // The listing failed: reports may be waiting, so it must not pass for none.
+            showFailure(QStringLiteral(
+                "The list of reports on the server could not be read. Try once more."));
         } else if (listing_->EntryCount() == 0) {
             view_.statusAdd(QStringLiteral("No Reports Found to Download"));
             view_.statusAdd(ReadyLine);
