@@ -1,0 +1,325 @@
+// Each server operation of each task fails in turn (refused, connection cut before it,
+// connection cut after it so the reply is lost, or the server stalls). Each case checks
+// what the user is told and that no claim and no report is lost, then that a later run
+// with the server well again puts everything right.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "station.h"
+
+namespace zv::itest {
+namespace {
+
+using test::TestSftpServer;
+
+enum class Fault { Refused, DropBefore, DropAfter };
+
+struct FaultCase {
+    const char* op;
+    Fault fault;
+    const char* head;  // first line of the first message shown; "" = no message
+};
+
+std::string caseName(const ::testing::TestParamInfo<FaultCase>& info) {
+    static const char* kinds[] = {"Refused", "DroppedBefore", "DroppedAfter"};
+    return std::string(info.param.op) + "_" + kinds[static_cast<int>(info.param.fault)];
+}
+
+class FaultFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZV_START_TEST_SERVER(server);
+        account = accountOf(server);
+        st.writeSetup(account);
+        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+    }
+    void arm(const FaultCase& c, const QString& glob) {
+        if (c.fault == Fault::Refused)
+            server.failOn(QLatin1String(c.op), glob);
+        else
+            server.dropOn(QLatin1String(c.op), glob, c.fault == Fault::DropAfter);
+    }
+    void expectFirstMessage(const char* head) {
+        const QStringList heads = st.messageHeads();
+        if (*head == 0) {
+            EXPECT_TRUE(heads.isEmpty() ||
+                        heads.first() == QLatin1String("Click OK to View Reports"))
+                << st.allMessages().toStdString();
+            return;
+        }
+        ASSERT_FALSE(heads.isEmpty()) << "nothing was shown";
+        EXPECT_EQ(heads.first(), QLatin1String(head)) << st.allMessages().toStdString();
+        // The second line says what went wrong, in words.
+        EXPECT_FALSE(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).trimmed().isEmpty())
+            << st.allMessages().toStdString();
+    }
+    // Picks the picker line of `name`.
+    void pick(const QString& name) {
+        for (const PickerLine& line : st.view.pickerLines)
+            if (line.name == name) return st.z().Form5_List1_Click(line);
+        ADD_FAILURE() << name.toStdString() << " is not in the picker";
+    }
+
+    TestSftpServer server;
+    ServerAccount account;
+    Station st;
+};
+
+// ---- a send of three claims, the fault hitting the second ----
+
+class SendFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
+    const QList<QByteArray> claims{patterned(100'000, 11), patterned(250'000, 12),
+                                   patterned(3000, 13)};
+    for (int i = 0; i < claims.size(); ++i)
+        st.putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
+    const QString second = st.claimName(2);
+    arm(GetParam(), QStringLiteral("claims/") + second);
+
+    st.z().SendClaims_Click();
+
+    expectFirstMessage(GetParam().head);
+    expectNoClaimLost(st, account, claims);
+    EXPECT_EQ(st.seq(), "0001") << "only the first upload completed";
+    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(1)), claims[0]);
+    EXPECT_EQ(readBytes(st.backupDir() + second), claims[1]);
+    EXPECT_EQ(readBytes(st.workingDir() + second), claims[1]);
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("c3.clm")), claims[2])
+        << "the third claim must wait untouched";
+    if (GetParam().fault == Fault::Refused && QByteArray(GetParam().op) != "close" &&
+        QByteArray(GetParam().op) != "stat") {
+        EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + second))
+            << "a refused upload left a partial claim on the server";
+    }
+    EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
+
+    // The server is well again: the next run sends the third claim under a fresh number,
+    // and the second goes by a resend under its own.
+    server.clearFaults();
+    st.dialogs.clear();
+    st.z().SendClaims_Click();
+    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(3)), claims[2]);
+    EXPECT_EQ(st.seq(), "0003");
+    st.dialogs.answers = {true};
+    st.z().ResendClaims_Click();
+    pick(second);
+    EXPECT_EQ(readBytes(account.claimsDir() + second), claims[1]);
+    EXPECT_EQ(
+        st.messageHeads(),
+        QStringList{QStringLiteral("WARNING! Please check with ZOD before resending a file.")});
+    expectNoClaimLost(st, account, claims);
+    for (const QByteArray& claim : claims) {
+        qsizetype copies = 0;
+        for (const QByteArray& bytes : filesIn(account.claimsDir())) copies += bytes == claim;
+        EXPECT_EQ(copies, 1);
+    }
+}
+
+constexpr const char* kNotFound = "Upload File not Found.";
+constexpr const char* kUpload = "File Upload Failure. Try once more.";
+constexpr const char* kClose = "Upload File Close Error. Call ZOD.";
+
+INSTANTIATE_TEST_SUITE_P(Matrix, SendFault,
+                         ::testing::Values(FaultCase{"open", Fault::Refused, kNotFound},
+                                           FaultCase{"open", Fault::DropBefore, kNotFound},
+                                           FaultCase{"open", Fault::DropAfter, kNotFound},
+                                           FaultCase{"write", Fault::Refused, kUpload},
+                                           FaultCase{"write", Fault::DropBefore, kUpload},
+                                           FaultCase{"write", Fault::DropAfter, kUpload},
+                                           FaultCase{"close", Fault::Refused, kClose},
+                                           FaultCase{"close", Fault::DropBefore, kClose},
+                                           FaultCase{"close", Fault::DropAfter, kClose}),
+                         caseName);
+
+TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
+    const QByteArray claim = patterned(200'000, 14);
+    st.putClaim(QStringLiteral("x.clm"), claim);
+    server.shortWriteOn();
+
+    st.z().SendClaims_Click();
+
+    expectFirstMessage(kClose);
+    EXPECT_EQ(st.seq(), "") << "a number was recorded for a claim the server does not hold";
+    EXPECT_EQ(readBytes(st.workingDir() + st.claimName(1)), claim);
+    expectNoClaimLost(st, account, {claim});
+}
+
+// ---- a resend ----
+
+class ResendFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ResendFault, TheBackupStaysAndTheNextTryWorks) {
+    const QByteArray claim = patterned(120'000, 21);
+    st.putClaim(QStringLiteral("x.clm"), claim);
+    st.z().SendClaims_Click();
+    const QString name = st.claimName(1);
+    QFile::remove(account.claimsDir() + name);
+    arm(GetParam(), QStringLiteral("claims/") + name);
+    st.dialogs.clear();
+    st.dialogs.answers = {true};
+
+    st.z().ResendClaims_Click();
+    pick(name);
+
+    st.dialogs.shown.erase(st.dialogs.shown.begin());  // the warning
+    expectFirstMessage(GetParam().head);
+    EXPECT_EQ(readBytes(st.backupDir() + name), claim);
+    EXPECT_EQ(st.seq(), "0001");
+    EXPECT_TRUE(st.view.isEnabled(Control::ResendClaims));
+
+    server.clearFaults();
+    st.dialogs.clear();
+    st.dialogs.answers = {true};
+    st.z().ResendClaims_Click();
+    pick(name);
+    EXPECT_EQ(readBytes(account.claimsDir() + name), claim);
+    EXPECT_EQ(st.dialogs.shown.size(), 1u) << st.allMessages().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ResendFault,
+                         ::testing::Values(FaultCase{"open", Fault::Refused, kNotFound},
+                                           FaultCase{"open", Fault::DropBefore, kNotFound},
+                                           FaultCase{"write", Fault::Refused, kUpload},
+                                           FaultCase{"write", Fault::DropAfter, kUpload},
+                                           FaultCase{"close", Fault::Refused, kClose},
+                                           FaultCase{"close", Fault::DropAfter, kClose}),
+                         caseName);
+
+// ---- deleting a waiting claim ----
+
+class DeleteFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(DeleteFault, TheUserIsToldAndOnlyTheChosenFileCanGo) {
+    const QByteArray a(1234, 'a'), b(55, 'b');
+    writeBytes(account.claimsDir() + QStringLiteral("A.83P"), a);
+    writeBytes(account.claimsDir() + QStringLiteral("B.83P"), b);
+    const bool atRemove = QByteArray(GetParam().op) == "remove";
+    arm(GetParam(), atRemove ? QStringLiteral("claims/A.83P") : QStringLiteral("claims"));
+
+    st.z().DeleteClaimFiles_Click();
+    if (atRemove) {
+        ASSERT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+        pick(QStringLiteral("A.83P"));
+    }
+
+    expectFirstMessage(GetParam().head);
+    EXPECT_EQ(readBytes(account.claimsDir() + QStringLiteral("B.83P")), b);
+    if (GetParam().fault != Fault::DropAfter) {
+        EXPECT_EQ(readBytes(account.claimsDir() + QStringLiteral("A.83P")), a);
+    }
+    EXPECT_FALSE(st.view.status.contains(QStringLiteral("File A.83P Deleted.")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, DeleteFault,
+    ::testing::Values(
+        FaultCase{"opendir", Fault::Refused, "Error Opening SFTP Claims Directory. Call ZOD."},
+        FaultCase{"opendir", Fault::DropBefore, "Error Opening SFTP Claims Directory. Call ZOD."},
+        FaultCase{"readdir", Fault::Refused, "No Claim Files Found to Delete."},
+        FaultCase{"readdir", Fault::DropBefore, "No Claim Files Found to Delete."},
+        FaultCase{"remove", Fault::Refused, "Unable to Delete File."},
+        FaultCase{"remove", Fault::DropBefore, "Unable to Delete File."},
+        FaultCase{"remove", Fault::DropAfter, "Unable to Delete File."}),
+    caseName);
+
+// ---- fetching reports, the fault hitting the second of three ----
+
+class ReportFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ReportFault, NoReportLeavesTheServerBeforeItIsWholeOnDisk) {
+    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(80'000, 31)},
+                                            {QStringLiteral("R2.TXT"), patterned(700'000, 32)},
+                                            {QStringLiteral("R3.TXT"), patterned(10, 33)}};
+    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+        writeBytes(account.reportsDir() + it.key(), it.value());
+    const QByteArray op(GetParam().op);
+    arm(GetParam(), op == "opendir" || op == "readdir" ? QStringLiteral("reports")
+                                                       : QStringLiteral("reports/R2.TXT"));
+
+    st.z().GetReports_Click();
+
+    expectFirstMessage(GetParam().head);
+    expectNoReportLost(st, account, reports);
+    EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
+
+    server.clearFaults();
+    st.dialogs.clear();
+    st.z().GetReports_Click();
+    EXPECT_EQ(filesIn(st.reportFolder()), reports);
+    EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
+}
+
+constexpr const char* kDownload = "Report Download Failure-Try Once More.";
+constexpr const char* kRemove = "Error Deleting Report File from Server. Call ZOD.";
+constexpr const char* kOpenDir = "Error Opening SFTP Reports Directory. Call ZOD.";
+constexpr const char* kList = "The list of reports on the server could not be read. Try once more.";
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ReportFault,
+                         ::testing::Values(FaultCase{"opendir", Fault::Refused, kOpenDir},
+                                           FaultCase{"opendir", Fault::DropBefore, kOpenDir},
+                                           FaultCase{"readdir", Fault::Refused, kList},
+                                           FaultCase{"readdir", Fault::DropBefore, kList},
+                                           FaultCase{"open", Fault::Refused, kDownload},
+                                           FaultCase{"open", Fault::DropBefore, kDownload},
+                                           FaultCase{"stat", Fault::Refused, kDownload},
+                                           FaultCase{"read", Fault::Refused, kDownload},
+                                           FaultCase{"read", Fault::DropBefore, kDownload},
+                                           FaultCase{"read", Fault::DropAfter, kDownload},
+                                           // Everything was read and checked by then.
+                                           FaultCase{"close", Fault::Refused, ""},
+                                           FaultCase{"close", Fault::DropBefore, kRemove},
+                                           FaultCase{"remove", Fault::Refused, kRemove},
+                                           FaultCase{"remove", Fault::DropBefore, kRemove},
+                                           FaultCase{"remove", Fault::DropAfter, kRemove}),
+                         caseName);
+
+// ---- a server that stops answering ----
+
+struct StallCase {
+    const char* op;
+    const char* glob;
+    const char* head;
+};
+
+class StallTest : public FaultFixture, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(StallTest, TheWaitEndsWithAMessageNotAHang) {
+    st.putClaim(QStringLiteral("x.clm"), patterned(100'000, 41));
+    writeBytes(account.reportsDir() + QStringLiteral("R.TXT"), patterned(100'000, 42));
+    writeBytes(account.claimsDir() + QStringLiteral("W.83P"), "waiting");
+    writeBytes(st.backupDir() + QStringLiteral("W.83P"), "waiting");
+    st.z().Client().IdleTimeoutMs(1500);
+    server.delayOn(QLatin1String(GetParam().op), QLatin1String(GetParam().glob), 8);
+    const QByteArray op(GetParam().op);
+
+    QElapsedTimer clock;
+    clock.start();
+    if (op == "opendir")
+        st.z().DeleteClaimFiles_Click();
+    else if (op == "read")
+        st.z().GetReports_Click();
+    else
+        st.z().SendClaims_Click();
+
+    EXPECT_LT(clock.elapsed(), 7000) << "the program waited for the stalled server";
+    expectFirstMessage(GetParam().head);
+    EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("did not answer")))
+        << st.allMessages().toStdString();
+    expectNoClaimLost(st, account, {patterned(100'000, 41)});
+    expectNoReportLost(st, account, {{QStringLiteral("R.TXT"), patterned(100'000, 42)}});
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, StallTest,
+                         ::testing::Values(StallCase{"open", "claims/*", kNotFound},
+                                           StallCase{"write", "claims/*", kUpload},
+                                           StallCase{"close", "claims/*", kClose},
+                                           StallCase{"read", "reports/*", kDownload},
+                                           StallCase{
+                                               "opendir", "claims",
+                                               "Error Opening SFTP Claims Directory. Call ZOD."}),
+                         [](const auto& info) { return std::string(info.param.op); });
+
+}  // namespace
+}  // namespace zv::itest
