@@ -10,15 +10,6 @@ namespace {
 
 using DeleteTask = ScenarioTest;
 
-::testing::AssertionResult failureShown(const RecordingDialogs& d, const QString& message) {
-    for (const auto& s : d.shown)
-        if (s.text.startsWith(message + "\n") && s.text.size() > message.size() + 1)
-            return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "no \"" << message.toStdString()
-           << "\" + detail among: " << d.texts().join(" | ").toStdString();
-}
-
 const PickerLine* lineFor(const RecordingView& v, const QString& name) {
     for (const auto& l : v.pickerLines)
         if (l.name == name) return &l;

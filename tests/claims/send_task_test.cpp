@@ -13,16 +13,6 @@ using SendTask = ScenarioTest;
 
 const QString kConnecting = QStringLiteral("Connecting to ZOD SFTPServer/K9SITE Server");
 
-// A failure box: the task's own message, a line feed, then the component's words.
-::testing::AssertionResult failureShown(const RecordingDialogs& d, const QString& message) {
-    for (const auto& s : d.shown)
-        if (s.text.startsWith(message + "\n") && s.text.size() > message.size() + 1)
-            return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "no \"" << message.toStdString()
-           << "\" + detail among: " << d.texts().join(" | ").toStdString();
-}
-
 TEST_F(SendTask, NoClaimFileStillFetchesReportsAndLeavesTheNumberAlone) {
     s->putReport("R1.TXT", "report one");
     s->z->SendClaims_Click();

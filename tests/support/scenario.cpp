@@ -95,6 +95,16 @@ QStringList Scenario::logActivities() const {
     return out;
 }
 
+::testing::AssertionResult failureShown(const RecordingDialogs& dialogs, const QString& message) {
+    for (const auto& shown : dialogs.shown)
+        if (shown.text.startsWith(message + QLatin1Char('\n')) &&
+            shown.text.size() > message.size() + 1)
+            return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "no \"" << message.toStdString()
+           << "\" + detail among: " << dialogs.texts().join(" | ").toStdString();
+}
+
 void ScenarioTest::SetUp() {
     ZV_START_TEST_SERVER(server);
     rebuild({});

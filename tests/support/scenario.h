@@ -107,6 +107,9 @@ public:
     QStringList logActivities() const;
 };
 
+// True when a box showed `message`, a line feed, then the component's (non-empty) words.
+::testing::AssertionResult failureShown(const RecordingDialogs& dialogs, const QString& message);
+
 // Starts a TestSftpServer and builds a Scenario on it with default options.
 class ScenarioTest : public ::testing::Test {
 protected:
