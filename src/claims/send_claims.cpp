@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,32 @@ namespace zv {
 namespace {
 
 const QString kJoinTarget = QStringLiteral("temp.xxx");
+const QString kJoinJournal = QStringLiteral("join.pending");
+
+// Names the sources that a join has put into the first one, until they are gone, so
+// that a run cut off in between never joins them in (and sends them) a second time.
+bool writeJoinJournal(const QString& path, const QStringList& names, QString* why) {
+    QByteArray bytes;
+    for (const QString& name : names) bytes += QFile::encodeName(name).toPercentEncoding() + '\n';
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        *why = path + QStringLiteral(": ") + file.errorString();
+        file.close();
+        QFile::remove(path);
+        return false;
+    }
+    return true;
+}
+
+QStringList readJoinJournal(const QString& path) {
+    QFile file(path);
+    QStringList names;
+    if (!file.open(QIODevice::ReadOnly)) return names;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty()) names << QFile::decodeName(QByteArray::fromPercentEncoding(line));
+    return names;
+}
 
 // Lets the crash tests stop the program dead at a chosen step of a send
 // (ZUDUVOR_KILL_AT=<step>), as a power cut would.
@@ -218,9 +246,26 @@ void Zuduvor::NormalRun() {
     FinishNormalRun();
 }
 
-bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error) {
+bool Zuduvor::JoinStep(const QStringList& foundFiles, QString* joined, QString* error) {
     const QString userPath = m_.Setup.UserPath;
     const QString target = userPath + kJoinTarget;
+    const QString journal = m_.Paths.WorkRoot + kJoinJournal;
+    QStringList found = foundFiles;
+    if (QFileInfo::exists(journal)) {
+        // An earlier run was cut off in its join. Once the joined file has taken the first
+        // source's place (temp.xxx is gone), the sources named here are inside it.
+        if (!QFileInfo::exists(target)) {
+            for (const QString& name : readJoinJournal(journal)) {
+                found.removeAll(name);
+                QFile::remove(userPath + name);
+            }
+        }
+        QFile::remove(journal);
+    }
+    if (found.isEmpty()) {
+        *error = QStringLiteral("no claim file is left to join");
+        return false;
+    }
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *error = target + QStringLiteral(": ") + out.errorString();
@@ -245,10 +290,13 @@ bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error
                 return fail(target + QStringLiteral(": ") + out.errorString());
         }
     }
-    if (!out.flush()) return fail(target + QStringLiteral(": ") + out.errorString());
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        return fail(target + QStringLiteral(": ") + out.errorString());
     out.close();
     if (out.error() != QFileDevice::NoError)
         return fail(target + QStringLiteral(": ") + out.errorString());
+    QString why;
+    if (!writeJoinJournal(journal, found.mid(1), &why)) return fail(why);
 
     crashPoint("join-before-replace");
     // The joined file replaces the first source in one step, and the others go only
@@ -258,6 +306,7 @@ bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error
     std::filesystem::rename(target.toStdString(), (userPath + first).toStdString(), ec);
     if (ec) {
         QFile::remove(target);
+        QFile::remove(journal);
         *error = target + QStringLiteral(" could not replace ") + first + QStringLiteral(": ") +
                  QString::fromStdString(ec.message());
         return false;
@@ -269,6 +318,7 @@ bool Zuduvor::JoinStep(const QStringList& found, QString* joined, QString* error
             return false;
         }
     }
+    QFile::remove(journal);
     *joined = first;
     return true;
 }
