@@ -1,0 +1,140 @@
+// The program killed outright in the middle of a send (as by a power cut), then started
+// again and run again; and a second program on the same work root during a send. Each
+// ends with every claim sent once or waiting whole for a resend, and no number given to
+// two different claims.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include "station.h"
+
+namespace zv::itest {
+namespace {
+
+using test::TestSftpServer;
+
+class CrashFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZV_START_TEST_SERVER(server);
+        account = accountOf(server);
+    }
+    // Waits until the server's log shows `text` (the program is then held there).
+    bool waitForServerLog(const QString& text, int ms = 20000) {
+        QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired()) {
+            if (server.logText().contains(text)) return true;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    void expectCleanRun(const ConsoleRun& run) {
+        EXPECT_FALSE(run.crashed);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    }
+
+    TestSftpServer server;
+    ServerAccount account;
+    Station st;
+};
+
+struct KillCase {
+    const char* step;
+    bool join;  // a dental package: two files joined into one claim
+};
+
+class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<KillCase> {};
+
+TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
+    const bool join = GetParam().join;
+    st.writeSetup(account, join ? QStringLiteral("DEN") : QStringLiteral("83P"),
+                  join ? QStringLiteral("*.TXT") : QStringLiteral("*.CLM"));
+    const QList<QByteArray> claims{patterned(150'000, 51), patterned(20'000, 52)};
+    st.putClaim(join ? QStringLiteral("a.txt") : QStringLiteral("a.clm"), claims[0]);
+    st.putClaim(join ? QStringLiteral("b.txt") : QStringLiteral("b.clm"), claims[1]);
+
+    const ConsoleRun killed = st.runConsole({QStringLiteral("send")},
+                                            {QStringLiteral("ZUDUVOR_KILL_AT=") + GetParam().step});
+    ASSERT_TRUE(killed.crashed) << "the program did not reach " << GetParam().step << ": "
+                                << killed.err.toStdString();
+    expectNoClaimLost(st, account, claims);
+
+    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    expectNoClaimLost(st, account, claims);
+    // Whatever did not go by itself waits for a resend: nothing is left in the practice
+    // folder, and each claim is on the server or in claims/.
+    EXPECT_TRUE(filesIn(st.practice()).isEmpty())
+        << filesIn(st.practice()).keys().join(' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, KillAtStep,
+    ::testing::Values(KillCase{"after-backup", false}, KillCase{"after-working-copy", false},
+                      KillCase{"after-delete", false}, KillCase{"after-upload", false},
+                      KillCase{"after-number", false}, KillCase{"join-before-replace", true},
+                      KillCase{"join-after-replace", true}, KillCase{"after-upload", true}),
+    [](const auto& info) {
+        std::string name = info.param.step;
+        for (char& c : name)
+            if (c == '-') c = '_';
+        return name + (info.param.join ? "_joined" : "");
+    });
+
+// Killed while the server holds back its answer to one operation of the upload.
+class KillDuringServerOp : public CrashFixture,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
+    st.writeSetup(account);
+    const QList<QByteArray> claims{patterned(400'000, 61), patterned(900, 62)};
+    st.putClaim(QStringLiteral("a.clm"), claims[0]);
+    st.putClaim(QStringLiteral("b.clm"), claims[1]);
+    server.delayOn(QLatin1String(GetParam()), QStringLiteral("claims/*"), 30);
+
+    auto first = st.startConsole({QStringLiteral("send")});
+    ASSERT_TRUE(waitForServerLog(QLatin1String(GetParam()) + QStringLiteral(" claims/")))
+        << "the send never reached the server's " << GetParam();
+    first->kill();
+    ASSERT_TRUE(first->waitForFinished(10000));
+    server.clearFaults();
+
+    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    expectNoClaimLost(st, account, claims);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::Values("open", "write", "close"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
+    st.writeSetup(account);
+    const QList<QByteArray> claims{patterned(50'000, 71), patterned(60'000, 72)};
+    st.putClaim(QStringLiteral("a.clm"), claims[0]);
+    server.delayOn(QStringLiteral("write"), QStringLiteral("claims/*"), 4);
+
+    auto first = st.startConsole({QStringLiteral("send")});
+    ASSERT_TRUE(waitForServerLog(QStringLiteral("write claims/")));
+    st.putClaim(QStringLiteral("b.clm"), claims[1]);
+    const ConsoleRun second = st.runConsole({QStringLiteral("send")});
+
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.err.contains(QLatin1String("another ZUDUVOR program")))
+        << second.err.toStdString();
+    EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)})
+        << "the second program numbered a claim";
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("b.clm")), claims[1]);
+
+    ASSERT_TRUE(first->waitForFinished(30000));
+    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
+    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(1)), claims[0]);
+
+    // Once the first has finished, a send goes ahead as usual.
+    server.clearFaults();
+    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(2)), claims[1]);
+    EXPECT_EQ(st.seq(), "0002");
+    expectNoClaimLost(st, account, claims);
+}
+
+}  // namespace
+}  // namespace zv::itest
