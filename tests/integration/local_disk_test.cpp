@@ -1,0 +1,157 @@
+// The workstation's own disk full or not writable while claims are copied and joined and
+// reports are downloaded: a clear message, and every claim and report still somewhere
+// whole. Full disks are small tmpfs mounts, unwritable folders read-only bind mounts
+// (the tests run as root, whom file modes do not stop).
+#include <gtest/gtest.h>
+
+#include "station.h"
+
+namespace zv::itest {
+namespace {
+
+using test::TestSftpServer;
+
+class LocalDiskTest : public ::testing::Test {
+protected:
+    void SetUp() override { ZV_START_TEST_SERVER(server); }
+    void start(const QString& fileType = QStringLiteral("83P"),
+               const QString& mask = QStringLiteral("*.CLM")) {
+        account = accountOf(server);
+        st.writeSetup(account, fileType, mask);
+        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+    }
+    void expectOneMessage(const QString& head, const QStringList& words) {
+        ASSERT_FALSE(st.dialogs.shown.empty()) << "nothing was shown";
+        const QString text = st.dialogs.texts().first();
+        EXPECT_TRUE(text.startsWith(head)) << text.toStdString();
+        for (const QString& w : words) EXPECT_TRUE(text.contains(w)) << text.toStdString();
+    }
+    void putReports(const QMap<QString, QByteArray>& reports) {
+        for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+            writeBytes(account.reportsDir() + it.key(), it.value());
+    }
+
+    TestSftpServer server;
+    ServerAccount account;
+    Station st;
+    ScopedMount mounts;
+};
+
+TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), QStringLiteral("256k")));
+    start();
+    // Room for the backup but not for the working copy as well.
+    const QByteArray claim = patterned(180'000, 81);
+    st.putClaim(QStringLiteral("a.clm"), claim);
+
+    st.z().SendClaims_Click();
+
+    expectOneMessage(
+        QStringLiteral("The claim file "),
+        {QStringLiteral("could not be copied"), QStringLiteral("still in your claim folder")});
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty()) << "a half-made backup blocks its number";
+    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
+    EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
+}
+
+TEST_F(LocalDiskTest, FullPracticeFolderWhileJoiningDeletesNothing) {
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), QStringLiteral("256k")));
+    start(QStringLiteral("DEN"), QStringLiteral("*.TXT"));
+    const QList<QByteArray> claims{patterned(100'000, 82), patterned(100'000, 83)};
+    st.putClaim(QStringLiteral("a.txt"), claims[0]);
+    st.putClaim(QStringLiteral("b.txt"), claims[1]);
+
+    st.z().SendClaims_Click();
+
+    expectOneMessage(
+        QStringLiteral("The claim files in "),
+        {QStringLiteral("could not be joined"), QStringLiteral("no file was deleted")});
+    EXPECT_EQ(filesIn(st.practice()),
+              (QMap<QString, QByteArray>{{QStringLiteral("a.txt"), claims[0]},
+                                         {QStringLiteral("b.txt"), claims[1]}}))
+        << "a source changed or temp.xxx was left behind";
+    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+    expectNoClaimLost(st, account, claims);
+}
+
+TEST_F(LocalDiskTest, FullReportFolderKeepsTheReportOnTheServerAndNoPartOnDisk) {
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.reportFolder(), QStringLiteral("256k")));
+    start();
+    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(100'000, 84)},
+                                            {QStringLiteral("R2.TXT"), patterned(300'000, 85)}};
+    putReports(reports);
+
+    st.z().GetReports_Click();
+
+    expectOneMessage(QStringLiteral("Report Download Failure-Try Once More.\n"), {});
+    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), reports.first());
+    EXPECT_EQ(readBytes(account.reportsDir() + QStringLiteral("R2.TXT")), reports.last());
+    expectNoReportLost(st, account, reports);
+}
+
+TEST_F(LocalDiskTest, ReadOnlyReportFolderSaysWhyAndKeepsTheReport) {
+    ZV_MOUNT_OR_SKIP(mounts.readOnly(st.reportFolder()));
+    start();
+    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(5000, 86)}};
+    putReports(reports);
+
+    st.z().GetReports_Click();
+
+    expectOneMessage(QStringLiteral("Report Download Failure-Try Once More.\n"),
+                     {st.reportFolder().chopped(1)});
+    expectNoReportLost(st, account, reports);
+    EXPECT_TRUE(QFileInfo::exists(account.reportsDir() + QStringLiteral("R1.TXT")));
+}
+
+TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
+    start();
+    ZV_MOUNT_OR_SKIP(mounts.readOnly(st.backupDir()));
+    const QByteArray claim = patterned(5000, 87);
+    st.putClaim(QStringLiteral("a.clm"), claim);
+
+    st.z().SendClaims_Click();
+
+    expectOneMessage(QStringLiteral("The claim file "), {QStringLiteral("could not be copied")});
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
+    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
+}
+
+TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumbered) {
+    start();
+    const QByteArray claim = patterned(5000, 89);
+    st.putClaim(QStringLiteral("a.clm"), claim);
+    ZV_MOUNT_OR_SKIP(mounts.readOnly(st.practice()));
+
+    st.z().SendClaims_Click();
+
+    // Sent while it stays there, it would be sent again by the next run.
+    expectOneMessage(QStringLiteral("The claim file "),
+                     {QStringLiteral("could not be removed from your claim folder")});
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
+    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
+}
+
+TEST_F(LocalDiskTest, SequenceFileThatCannotBeWrittenStopsBeforeNumbering) {
+    start();
+    writeBytes(st.seqFile(), "0007");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), st.seqFile()}), 0)
+        << "chattr is not usable here";
+    const QByteArray claim = patterned(5000, 88);
+    st.putClaim(QStringLiteral("a.clm"), claim);
+
+    st.z().SendClaims_Click();
+    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), st.seqFile()});
+
+    expectOneMessage(QStringLiteral("The submission number could not be read"),
+                     {QStringLiteral("seqfile.fil")});
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+    EXPECT_EQ(st.seq(), "0007");
+}
+
+}  // namespace
+}  // namespace zv::itest
