@@ -390,6 +390,15 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
         remote.sent += n;
         d->watchdog.kick();
     }
+    // A server may acknowledge writes it does not keep: its own count of the open file
+    // decides, so a short copy is a failed send, not a claim that looks sent.
+    ssh::Attributes attrs(sftp_fstat(remote.file.get()));
+    if (attrs && (attrs->flags & SSH_FILEXFER_ATTR_SIZE) &&
+        static_cast<qint64>(attrs->size) != remote.sent)
+        return d->fail(QStringLiteral("The server holds %1 bytes of the %2 bytes sent for %3")
+                           .arg(attrs->size)
+                           .arg(remote.sent)
+                           .arg(remote.path));
     return 1;
 }
 
@@ -495,9 +504,9 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
     const qint64 expected = sizeKnown ? static_cast<qint64>(attrs->size) : -1;
 
     // Written beside the target so the final rename stays on one file system; a failed
-    // download leaves nothing behind and the old file as it was.
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".zvpart-XXXXXX"));
+    // download leaves nothing behind and the old file as it was. The temporary name is
+    // short, so a report whose own name is near the file system's limit still fits.
+    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.zvpart-XXXXXX"));
     if (!part.open())
         return fail(QStringLiteral("Cannot write in the folder %1: %2")
                         .arg(QDir::toNativeSeparators(target.absolutePath()), part.errorString()));

@@ -111,7 +111,7 @@ TEST_F(SftpClientTest, UploadsArriveByteExact) {
 TEST_F(SftpClientTest, UploadFailuresAreReported) {
     writeFile(ws.path("up"), randomBytes(100000, 1));
 
-    // A server that keeps less than it acknowledged is caught at close.
+    // A server that keeps less than it acknowledged is caught before the file is closed.
     server.shortWriteOn("claims/LIE*");
     EXPECT_EQ(ws.upload("claims/LIE.83P", ws.path("up")), 0);
     EXPECT_TRUE(client.ErrorDetail().contains("bytes of the 100000 bytes sent"))
