@@ -1,0 +1,228 @@
+// Servers that lie or are not who they were: names that point elsewhere, huge listings,
+// folders and links among the files, a changed host key, weak algorithms only. Nothing
+// may be written outside the report folder, the password must not be sent to a server
+// that is not the known one, and every refusal says why.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+
+#include "station.h"
+
+namespace zv::itest {
+namespace {
+
+using test::TestSftpServer;
+using test::TestSshdServer;
+
+// Every path under a folder, for "nothing else was written" checks.
+QStringList tree(const QString& folder) {
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) out << it.next().mid(folder.size());
+    out.sort();
+    return out;
+}
+
+QByteArray passwdDigest() {
+    return QCryptographicHash::hash(readBytes(QStringLiteral("/etc/passwd")),
+                                    QCryptographicHash::Sha256);
+}
+
+class HostileServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZV_START_TEST_SERVER(server);
+        account = accountOf(server);
+        st.writeSetup(account);
+        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+    }
+    TestSftpServer server;
+    ServerAccount account;
+    Station st;
+};
+
+TEST_F(HostileServerTest, ReportNamesThatLeadOutOfTheReportFolderAreSkippedWithAReason) {
+    const QByteArray report = patterned(2000, 91);
+    writeBytes(account.reportsDir() + QStringLiteral("R1.TXT"), report);
+    const QStringList hostile{QStringLiteral("../x"),     QStringLiteral("/etc/passwd"),
+                              QStringLiteral("a/b"),      QStringLiteral("a\\b"),
+                              QStringLiteral("ctl\x01x"), QStringLiteral("line\nbreak"),
+                              QStringLiteral(".."),       QStringLiteral(".")};
+    server.extraEntries(QStringLiteral("reports"), hostile);
+    const QStringList before = tree(st.base());
+    const QByteArray passwd = passwdDigest();
+
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+    // Besides the report, only the program's own files in its work root are new.
+    QStringList added;
+    for (const QString& path : tree(st.base()))
+        if (!before.contains(path)) added << path;
+    EXPECT_EQ(added.join(' ').toStdString(), "rpt/R1.TXT zod/known_hosts");
+    EXPECT_EQ(passwdDigest(), passwd);
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(st.base()).dir().filePath(QStringLiteral("x"))));
+    // "." and ".." are not files at all; each other name is refused in words.
+    const QStringList skipped = st.view.status.filter(QStringLiteral("Skipped Report"));
+    EXPECT_EQ(skipped.size(), 6) << st.view.status.join('\n').toStdString();
+    for (const QString& line : skipped) {
+        EXPECT_TRUE(line.contains(QLatin1String("not a plain file name"))) << line.toStdString();
+        EXPECT_FALSE(line.contains(QLatin1Char('\n')) || line.contains(QChar(1)))
+            << "a control character reached the status list";
+    }
+    EXPECT_FALSE(server.logText().contains(QLatin1String("remove reports/..")));
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Downloading Report R1.TXT")));
+}
+
+TEST_F(HostileServerTest, NamesTooLongForTheDiskAreRefusedInWordsAndDoNotStopTheOthers) {
+    // 250 bytes is a legal name here; 300 is not, whatever the server says.
+    const QString longName = QString(246, QLatin1Char('r')) + QStringLiteral(".TXT");
+    const QByteArray report = patterned(3000, 92);
+    writeBytes(account.reportsDir() + longName, report);
+    server.extraEntries(QStringLiteral("reports"), {QString(300, QLatin1Char('z'))});
+
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(readBytes(st.reportFolder() + longName), report);
+    EXPECT_FALSE(QFileInfo::exists(account.reportsDir() + longName));
+    for (const QString& text : st.dialogs.texts())
+        EXPECT_TRUE(text == QLatin1String("Click OK to View Reports") ||
+                    text.section(QLatin1Char('\n'), 1).size() > 0)
+            << "a refusal without a reason: " << text.toStdString();
+    expectNoReportLost(st, account, {{longName, report}});
+}
+
+TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
+    QStringList waiting, hostile;
+    for (int i = 0; i < 10000; ++i) {
+        waiting << QStringLiteral("K9SITE%1.83P").arg(i, 5, 10, QLatin1Char('0'));
+        hostile << QStringLiteral("../r%1").arg(i);
+    }
+    server.extraEntries(QStringLiteral("claims"), waiting);
+    server.extraEntries(QStringLiteral("reports"), hostile);
+
+    QElapsedTimer clock;
+    clock.start();
+    st.z().DeleteClaimFiles_Click();
+    EXPECT_EQ(st.view.pickerLines.size(), 10000u);
+    st.z().GetReports_Click();
+    EXPECT_LT(clock.elapsed(), 60000);
+
+    EXPECT_EQ(st.view.status.filter(QStringLiteral("Skipped Report")).size(), 10000);
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 10000 Reports Downloaded")));
+    EXPECT_TRUE(tree(st.reportFolder()).isEmpty());
+}
+
+TEST_F(HostileServerTest, AWaitingClaimWithAPathForANameIsNotDeleted) {
+    writeBytes(account.home + QStringLiteral("/victim"), "keep me");
+    server.extraEntries(QStringLiteral("claims"), {QStringLiteral("../victim")});
+
+    st.z().DeleteClaimFiles_Click();
+    ASSERT_EQ(st.view.pickerLines.size(), 1u);
+    st.z().Form5_List1_Click(st.view.pickerLines.front());
+
+    EXPECT_EQ(readBytes(account.home + QStringLiteral("/victim")), "keep me");
+    ASSERT_EQ(st.dialogs.texts().size(), 1);
+    EXPECT_TRUE(st.dialogs.texts().first().startsWith(QLatin1String("Unable to Delete File.\n")));
+    EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("not a plain file name")));
+}
+
+TEST_F(HostileServerTest, AChangedHostKeyGetsNoPassword) {
+    st.z().GetReports_Click();  // the first contact records the key
+    ASSERT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+    // The program never hangs up by itself; the old server's connection must end for
+    // the new one to take its port.
+    (void)st.z().Client().ConnectServer(QString(), 0);
+    ASSERT_TRUE(server.changeHostKey());
+    const qsizetype attemptsBefore = server.logText().count(QLatin1String("auth user="));
+
+    for (int run = 0; run < 2; ++run) {  // and it stays refused
+        st.dialogs.clear();
+        st.z().GetReports_Click();
+        ASSERT_EQ(st.messageHeads().value(0),
+                  QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."));
+        EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("password was not sent")))
+            << st.allMessages().toStdString();
+    }
+    EXPECT_EQ(server.logText().count(QLatin1String("auth user=")), attemptsBefore)
+        << "the password went to a server with another host key";
+}
+
+TEST(WeakServerTest, OnlyWeakAlgorithmsAreRefusedWithAMessageAndNoPassword) {
+    TestSftpServer::Options options;
+    options.weakAlgorithms = true;
+    TestSftpServer server(options);
+    ZV_START_TEST_SERVER(server);
+    Station st;
+    const ServerAccount account = accountOf(server);
+    st.writeSetup(account);
+    ASSERT_EQ(st.start(account), StartState::Complete);
+
+    st.z().GetReports_Click();
+
+    ASSERT_EQ(st.messageHeads().value(0),
+              QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."));
+    EXPECT_GT(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).size(), 10);
+    EXPECT_FALSE(server.logText().contains(QLatin1String("auth user=")));
+}
+
+// Folders and links among the reports, on both servers: only the plain files come home,
+// and nothing a link points to is fetched or removed.
+enum class ServerKind { Asyncssh, OpenSsh };
+
+class LinksAndFolders : public ::testing::TestWithParam<ServerKind> {
+protected:
+    TestSftpServer sftp;
+    TestSshdServer sshd;
+};
+
+TEST_P(LinksAndFolders, OnlyPlainFilesComeHome) {
+    ServerAccount account;
+    if (GetParam() == ServerKind::OpenSsh) {
+        ZV_START_TEST_SERVER(sshd);
+        account = accountOf(sshd);
+    } else {
+        ZV_START_TEST_SERVER(sftp);
+        account = accountOf(sftp);
+    }
+    Station st;
+    st.writeSetup(account);
+    ASSERT_EQ(st.start(account), StartState::Complete);
+    const QString rd = account.reportsDir();
+    const QByteArray report = patterned(4000, 93);
+    writeBytes(rd + QStringLiteral("R1.TXT"), report);
+    QDir().mkpath(rd + QStringLiteral("sub"));
+    writeBytes(rd + QStringLiteral("sub/inner.txt"), "inner");
+    QFile::link(QStringLiteral("/etc/passwd"), rd + QStringLiteral("passwd"));
+    QFile::link(rd + QStringLiteral("R1.TXT"), rd + QStringLiteral("alias.txt"));
+    QFile::link(QStringLiteral("/nonexistent"), rd + QStringLiteral("broken"));
+    const QByteArray passwd = passwdDigest();
+
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(tree(st.reportFolder()), QStringList{QStringLiteral("R1.TXT")});
+    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+    EXPECT_EQ(passwdDigest(), passwd);
+    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("sub/inner.txt")).exists());
+    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("passwd")).isSymLink());
+    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("broken")).isSymLink());
+    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Reports Downloaded")))
+        << st.view.status.join('\n').toStdString();
+    QDir(rd + QStringLiteral("sub")).removeRecursively();
+    for (const char* link : {"passwd", "alias.txt", "broken"})
+        QFile::remove(rd + QLatin1String(link));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, LinksAndFolders,
+                         ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh),
+                         [](const auto& info) {
+                             return info.param == ServerKind::OpenSsh ? "OpenSshSshd"
+                                                                      : "AsyncsshServer";
+                         });
+
+}  // namespace
+}  // namespace zv::itest
