@@ -92,6 +92,24 @@ TEST_F(ResendTask, PickedFileReplacesTheServerCopyUnderItsOwnName) {
     EXPECT_FALSE(s->logActivities().contains("GetReports"));  // no report run after a resend
 }
 
+TEST_F(ResendTask, FailedResendKeepsThePickerForAnotherTry) {
+    backup(*s, "K9SITE0001.83P", "the claim");
+    s->dialogs.answers = {true};
+    s->z->ResendClaims_Click();
+    server.failOn("write", "claims/*", 1);
+    s->z->Form5_List1_Click(s->view.pickerLines.at(0));
+
+    EXPECT_TRUE(failureShown(s->dialogs, "File Upload Failure. Try once more."));
+    EXPECT_TRUE(s->view.pickerVisible);
+    EXPECT_TRUE(s->view.isEnabled(Control::ResendClaims));
+    EXPECT_EQ(s->serverFiles("claims"), QStringList{});
+
+    s->z->Form5_List1_Click(s->view.pickerLines.at(0));
+    EXPECT_EQ(s->serverBytes("claims/K9SITE0001.83P"), "the claim");
+    EXPECT_FALSE(s->view.pickerVisible);
+    EXPECT_FALSE(s->m.PickerMode.ResendMode);
+}
+
 TEST_F(ResendTask, BackupGoneSinceTheListingIsReportedAndNothingIsSent) {
     backup(*s, "K9SITE0001.83P", "the claim");
     s->dialogs.answers = {true};
