@@ -14,12 +14,8 @@ namespace {
 
 using test::TestSftpServer;
 
-class CrashFixture : public ::testing::Test {
+class CrashFixture : public ServerTest {
 protected:
-    void SetUp() override {
-        ZV_START_TEST_SERVER(server);
-        account = accountOf(server);
-    }
     // Waits until the server's log shows `text` (the program is then held there).
     bool waitForServerLog(const QString& text, int ms = 20000) {
         QDeadlineTimer deadline(ms);
@@ -33,10 +29,6 @@ protected:
         EXPECT_FALSE(run.crashed);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     }
-
-    TestSftpServer server;
-    ServerAccount account;
-    Station st;
 };
 
 struct KillCase {

@@ -26,13 +26,11 @@ std::string caseName(const ::testing::TestParamInfo<FaultCase>& info) {
     return std::string(info.param.op) + "_" + kinds[static_cast<int>(info.param.fault)];
 }
 
-class FaultFixture : public ::testing::Test {
+class FaultFixture : public ServerTest {
 protected:
     void SetUp() override {
-        ZV_START_TEST_SERVER(server);
-        account = accountOf(server);
-        st.writeSetup(account);
-        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+        ServerTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) startStation();
     }
     void arm(const FaultCase& c, const QString& glob) {
         if (c.fault == Fault::Refused)
@@ -60,10 +58,6 @@ protected:
             if (line.name == name) return st.z().Form5_List1_Click(line);
         ADD_FAILURE() << name.toStdString() << " is not in the picker";
     }
-
-    TestSftpServer server;
-    ServerAccount account;
-    Station st;
 };
 
 // ---- a send of three claims, the fault hitting the second ----
@@ -140,8 +134,9 @@ TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
 
     st.z().SendClaims_Click();
 
-    expectFirstMessage(kClose);
+    expectFirstMessage(kUpload);
     EXPECT_EQ(st.seq(), "") << "a number was recorded for a claim the server does not hold";
+    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty()) << "the partial claim was left there";
     EXPECT_EQ(readBytes(st.workingDir() + st.claimName(1)), claim);
     expectNoClaimLost(st, account, {claim});
 }

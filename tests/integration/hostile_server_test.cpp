@@ -32,17 +32,12 @@ QByteArray passwdDigest() {
                                     QCryptographicHash::Sha256);
 }
 
-class HostileServerTest : public ::testing::Test {
+class HostileServerTest : public ServerTest {
 protected:
     void SetUp() override {
-        ZV_START_TEST_SERVER(server);
-        account = accountOf(server);
-        st.writeSetup(account);
-        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+        ServerTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) startStation();
     }
-    TestSftpServer server;
-    ServerAccount account;
-    Station st;
 };
 
 TEST_F(HostileServerTest, ReportNamesThatLeadOutOfTheReportFolderAreSkippedWithAReason) {
@@ -172,8 +167,6 @@ TEST(WeakServerTest, OnlyWeakAlgorithmsAreRefusedWithAMessageAndNoPassword) {
 
 // Folders and links among the reports, on both servers: only the plain files come home,
 // and nothing a link points to is fetched or removed.
-enum class ServerKind { Asyncssh, OpenSsh };
-
 class LinksAndFolders : public ::testing::TestWithParam<ServerKind> {
 protected:
     TestSftpServer sftp;
@@ -219,10 +212,7 @@ TEST_P(LinksAndFolders, OnlyPlainFilesComeHome) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, LinksAndFolders,
                          ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh),
-                         [](const auto& info) {
-                             return info.param == ServerKind::OpenSsh ? "OpenSshSshd"
-                                                                      : "AsyncsshServer";
-                         });
+                         serverKindName);
 
 }  // namespace
 }  // namespace zv::itest

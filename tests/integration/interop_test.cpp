@@ -12,8 +12,6 @@ namespace {
 using test::TestSftpServer;
 using test::TestSshdServer;
 
-enum class ServerKind { Asyncssh, OpenSsh };
-
 class InteropTest : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override {
@@ -146,10 +144,7 @@ TEST_P(InteropTest, ReportsComeHomeWholeAndLeaveTheServer) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, InteropTest,
                          ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh),
-                         [](const auto& info) {
-                             return info.param == ServerKind::OpenSsh ? "OpenSshSshd"
-                                                                      : "AsyncsshServer";
-                         });
+                         serverKindName);
 
 }  // namespace
 }  // namespace zv::itest

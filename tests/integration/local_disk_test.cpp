@@ -11,15 +11,8 @@ namespace {
 
 using test::TestSftpServer;
 
-class LocalDiskTest : public ::testing::Test {
+class LocalDiskTest : public ServerTest {
 protected:
-    void SetUp() override { ZV_START_TEST_SERVER(server); }
-    void start(const QString& fileType = QStringLiteral("83P"),
-               const QString& mask = QStringLiteral("*.CLM")) {
-        account = accountOf(server);
-        st.writeSetup(account, fileType, mask);
-        ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
-    }
     void expectOneMessage(const QString& head, const QStringList& words) {
         ASSERT_FALSE(st.dialogs.shown.empty()) << "nothing was shown";
         const QString text = st.dialogs.texts().first();
@@ -31,15 +24,12 @@ protected:
             writeBytes(account.reportsDir() + it.key(), it.value());
     }
 
-    TestSftpServer server;
-    ServerAccount account;
-    Station st;
     ScopedMount mounts;
 };
 
 TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
     ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), QStringLiteral("256k")));
-    start();
+    startStation();
     // Room for the backup but not for the working copy as well.
     const QByteArray claim = patterned(180'000, 81);
     st.putClaim(QStringLiteral("a.clm"), claim);
@@ -57,7 +47,7 @@ TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
 
 TEST_F(LocalDiskTest, FullPracticeFolderWhileJoiningDeletesNothing) {
     ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), QStringLiteral("256k")));
-    start(QStringLiteral("DEN"), QStringLiteral("*.TXT"));
+    startStation(QStringLiteral("DEN"), QStringLiteral("*.TXT"));
     const QList<QByteArray> claims{patterned(100'000, 82), patterned(100'000, 83)};
     st.putClaim(QStringLiteral("a.txt"), claims[0]);
     st.putClaim(QStringLiteral("b.txt"), claims[1]);
@@ -77,7 +67,7 @@ TEST_F(LocalDiskTest, FullPracticeFolderWhileJoiningDeletesNothing) {
 
 TEST_F(LocalDiskTest, FullReportFolderKeepsTheReportOnTheServerAndNoPartOnDisk) {
     ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.reportFolder(), QStringLiteral("256k")));
-    start();
+    startStation();
     const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(100'000, 84)},
                                             {QStringLiteral("R2.TXT"), patterned(300'000, 85)}};
     putReports(reports);
@@ -92,7 +82,7 @@ TEST_F(LocalDiskTest, FullReportFolderKeepsTheReportOnTheServerAndNoPartOnDisk) 
 
 TEST_F(LocalDiskTest, ReadOnlyReportFolderSaysWhyAndKeepsTheReport) {
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.reportFolder()));
-    start();
+    startStation();
     const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(5000, 86)}};
     putReports(reports);
 
@@ -105,7 +95,7 @@ TEST_F(LocalDiskTest, ReadOnlyReportFolderSaysWhyAndKeepsTheReport) {
 }
 
 TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
-    start();
+    startStation();
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.backupDir()));
     const QByteArray claim = patterned(5000, 87);
     st.putClaim(QStringLiteral("a.clm"), claim);
@@ -119,7 +109,7 @@ TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
 }
 
 TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumbered) {
-    start();
+    startStation();
     const QByteArray claim = patterned(5000, 89);
     st.putClaim(QStringLiteral("a.clm"), claim);
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.practice()));
@@ -136,7 +126,7 @@ TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumber
 }
 
 TEST_F(LocalDiskTest, SequenceFileThatCannotBeWrittenStopsBeforeNumbering) {
-    start();
+    startStation();
     writeBytes(st.seqFile(), "0007");
     ASSERT_EQ(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), st.seqFile()}), 0)
         << "chattr is not usable here";

@@ -200,6 +200,20 @@ void expectNoReportLost(const Station& st, const ServerAccount& server,
             << "left in the report folder: " << it.key().toStdString();
 }
 
+std::string serverKindName(const ::testing::TestParamInfo<ServerKind>& info) {
+    return info.param == ServerKind::OpenSsh ? "OpenSshSshd" : "AsyncsshServer";
+}
+
+void ServerTest::SetUp() {
+    ZV_START_TEST_SERVER(server);
+    account = accountOf(server);
+}
+
+void ServerTest::startStation(const QString& fileType, const QString& mask) {
+    st.writeSetup(account, fileType, mask);
+    ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+}
+
 ScopedMount::~ScopedMount() {
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         ::umount2(QFile::encodeName(*it).constData(), MNT_DETACH);

@@ -121,6 +121,23 @@ void expectNoClaimLost(const Station& st, const ServerAccount& server,
 void expectNoReportLost(const Station& st, const ServerAccount& server,
                         const QMap<QString, QByteArray>& reports);
 
+// Tests that run on either kind of server.
+enum class ServerKind { Asyncssh, OpenSsh };
+std::string serverKindName(const ::testing::TestParamInfo<ServerKind>& info);
+
+// A station and a fresh asyncssh test server (the test is skipped when it cannot run).
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    // Writes setup.prm and runs start-up against the server.
+    void startStation(const QString& fileType = QStringLiteral("83P"),
+                      const QString& mask = QStringLiteral("*.CLM"));
+
+    test::TestSftpServer server;
+    ServerAccount account;
+    Station st;
+};
+
 // A folder made full or read-only for one test; undone when it goes.
 class ScopedMount {
 public:
