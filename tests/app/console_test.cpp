@@ -44,6 +44,7 @@ struct Console : ScenarioTest {
         return r;
     }
     void TearDown() override {
+        seen << QString::fromLatin1(Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG"));
         for (const QString& text : seen) EXPECT_FALSE(text.contains(server.password()));
     }
 };

@@ -96,13 +96,5 @@ TEST_F(DeleteTask, DirectoryThatCannotBeOpenedShowsNoPicker) {
     EXPECT_FALSE(s->view.pickerVisible);
 }
 
-TEST_F(DeleteTask, NameThatIsNotAPlainFileNameIsNeverSentToTheServer) {
-    s->putServerClaim("A.83P", "a");
-    s->m.PickerMode = PickerModeFlags{.DeleteMode = true};
-    s->z->Form5_List1_Click({"../claims/A.83P   1", "../claims/A.83P"});
-    EXPECT_TRUE(s->dialogs.texts().value(0).startsWith("Unable to Delete File.\n"));
-    EXPECT_EQ(s->serverFiles("claims"), QStringList{"A.83P"});
-}
-
 }  // namespace
 }  // namespace zv::test

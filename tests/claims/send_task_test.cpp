@@ -2,7 +2,6 @@
 // messages, log) and what ends up on disk and on the server.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QLockFile>
 
 #include "support/scenario.h"
@@ -84,44 +83,6 @@ TEST_F(SendTask, JoinTypeSendsOneFileHoldingAllInNameOrder) {
     EXPECT_TRUE(s->view.status.contains(" 1 Claim Files Sent"));
     EXPECT_EQ(s->seqfile(), "0001");
     EXPECT_TRUE(s->dialogs.shown.empty()) << s->dialogs.texts().join(" | ").toStdString();
-}
-
-TEST_F(SendTask, JoinThatCannotWriteItsTargetDeletesNothing) {
-    rebuild({.fileType = "AVO"});
-    s->dropClaim("a.txt", "A");
-    s->dropClaim("b.txt", "B");
-    ASSERT_TRUE(QDir().mkdir(s->practiceDir() + "temp.xxx"));  // the target cannot be a file
-    s->z->SendClaims_Click();
-
-    ASSERT_EQ(s->dialogs.shown.size(), 1u);
-    EXPECT_TRUE(s->dialogs.texts()[0].contains("Call ZOD")) << s->dialogs.texts()[0].toStdString();
-    EXPECT_EQ(Scenario::localFiles(s->practiceDir()), (QStringList{"a.txt", "b.txt"}));
-    EXPECT_EQ(Scenario::bytesOf(s->practiceDir() + "a.txt"), "A");
-    EXPECT_EQ(s->serverFiles("claims"), QStringList{});
-    EXPECT_EQ(Scenario::localFiles(s->backupDir()), QStringList{});
-    EXPECT_TRUE(s->view.isEnabled(Control::SendClaims));
-}
-
-// A folder of the work root replaced by a file: copying into it fails as on a broken disk.
-TEST_F(SendTask, CopyThatFailsKeepsThePracticeFile) {
-    for (const QString folder : {"claimsbu", "claims"}) {
-        SCOPED_TRACE(folder.toStdString());
-        rebuild({});
-        s->dropClaim("a.txt", "ISA~");
-        ASSERT_TRUE(QDir(s->workRoot() + folder).removeRecursively());
-        QFile blocker(s->workRoot() + folder);
-        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        s->z->SendClaims_Click();
-
-        ASSERT_EQ(s->dialogs.shown.size(), 1u);
-        EXPECT_TRUE(s->dialogs.texts()[0].contains(s->practiceDir() + "a.txt"));
-        EXPECT_EQ(Scenario::bytesOf(s->practiceDir() + "a.txt"), "ISA~");
-        EXPECT_EQ(Scenario::localFiles(s->backupDir()), QStringList{});
-        EXPECT_EQ(s->serverFiles("claims"), QStringList{});
-        EXPECT_NE(s->seqfile(), "0001");
-        EXPECT_TRUE(s->view.isEnabled(Control::SendClaims));
-    }
 }
 
 TEST_F(SendTask, RefusedOpenEndsTheRunAndKeepsBothCopies) {

@@ -80,21 +80,6 @@ TEST_F(GetReports, OkOpensTheReportFolderAndLeavesOnlyTheReadyLine) {
     EXPECT_TRUE(s->view.isEnabled(Control::ViewReports));
 }
 
-TEST_F(GetReports, NamesThatAreNotPlainFileNamesAreSkipped) {
-    server.extraEntries("reports", {"../x", "a/b", ".."});
-    s->putReport("R1", "r1");
-    s->z->GetReports_Click();
-
-    const QStringList skipped = s->view.status.filter("Skipped Report");
-    EXPECT_EQ(skipped.size(), 2) << s->view.status.join(" | ").toStdString();
-    EXPECT_TRUE(s->view.status.contains("Downloading Report R1"));
-    EXPECT_EQ(Scenario::localFiles(s->reportDir()), QStringList{"R1"});
-    EXPECT_EQ(Scenario::localFiles(s->tmp.path()), QStringList{});
-    EXPECT_FALSE(QFileInfo::exists(s->reportDir() + "a"));
-    EXPECT_FALSE(server.logText().contains("remove reports/../x"));
-    EXPECT_FALSE(server.logText().contains("remove reports/a/b"));
-}
-
 TEST_F(GetReports, UnopenableDirectoryThenClosingFailureStillEnablesTheButton) {
     server.failOn("opendir", "reports");
     s->z->GetReports_Click();

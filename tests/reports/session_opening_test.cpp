@@ -40,30 +40,5 @@ TEST_F(SessionOpening, RefusedSftpSubsystem) {
     EXPECT_FALSE(s->z->SessionOpen);
 }
 
-TEST_F(SessionOpening, ChangedHostKeyIsRefusedBeforeThePasswordIsSent) {
-    s->z->OpenSFTPServer();
-    ASSERT_TRUE(s->z->SessionOpen) << s->dialogs.texts().join(" | ").toStdString();
-    const auto attempts = [&] { return server.logText().count("auth user="); };
-    const int before = attempts();
-    ASSERT_GE(before, 1);
-
-    ASSERT_TRUE(server.changeHostKey());
-    s->z->OpenSFTPServer();
-    EXPECT_FALSE(s->z->SessionOpen);
-    ASSERT_EQ(s->dialogs.shown.size(), 1u);
-    EXPECT_TRUE(failureShown(s->dialogs, "SFTP Open Failure. Wait 5 minutes and try once more."));
-    EXPECT_EQ(attempts(), before);
-}
-
-TEST_F(SessionOpening, ThePasswordNeverReachesTheLogOrTheScreen) {
-    s->z->GetReports_Click();
-    rebuild({.password = "Wrong-Pass9"});
-    s->z->GetReports_Click();
-    const QByteArray log = Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG");
-    EXPECT_FALSE(log.contains("Wrong-Pass9"));
-    EXPECT_FALSE(s->dialogs.texts().join("\n").contains("Wrong-Pass9"));
-    EXPECT_FALSE(s->view.status.join("\n").contains("Wrong-Pass9"));
-}
-
 }  // namespace
 }  // namespace zv::test
