@@ -108,6 +108,17 @@ void Zuduvor::NormalRun() {
     // uploads "Resending" nor let a picker click during the run start a resend.
     m_.PickerMode.ResendMode = false;
 
+    // After a start-up that found the setup incomplete, an empty claim folder would
+    // mean the current folder: its files would be taken, deleted and sent.
+    if (m_.Setup.UserPath.isEmpty() || m_.Setup.UserFile.isEmpty() || m_.Setup.SiteID.isEmpty() ||
+        m_.Setup.FileType.isEmpty()) {
+        dialogs_.message(QStringLiteral(
+            "The setup is not complete, so no claim was sent. Click Setup, fill in every "
+            "value and save it, then start the program again."));
+        view_.setEnabled(Control::SendClaims, true);
+        return;
+    }
+
     // Two programs on one work root must never give out the same number.
     QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
     lock.setStaleLockTime(0);
