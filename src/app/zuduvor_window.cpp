@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <atomic>
 #include <thread>
 
 #include "claims/form5.h"
@@ -176,19 +177,18 @@ void ZuduvorWindow::runBlocking(const std::function<void()>& work) {
     // The call runs on a worker thread; this thread keeps painting (and showing the
     // status lines already added) but takes no user input until the call is done.
     QEventLoop loop;
-    bool done = false;
+    std::atomic<bool> done = false;
     busy_ = true;
     std::thread worker([&] {
         work();
+        done = true;
         QMetaObject::invokeMethod(
-            &loop,
-            [&] {
-                done = true;
-                loop.quit();
-            },
-            Qt::QueuedConnection);
+            &loop, [&] { loop.quit(); }, Qt::QueuedConnection);
     });
-    while (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Once the application is quitting (Exit clicked during a send's chance for input)
+    // no event loop runs any more: wait for the call without painting.
+    while (!done)
+        if (loop.exec(QEventLoop::ExcludeUserInputEvents) < 0) break;
     worker.join();
     busy_ = false;
 }

@@ -10,6 +10,11 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "app/zuduvor_window.h"
 #include "support/scenario.h"
@@ -189,6 +194,33 @@ TEST_F(MainWindow, ServerCallKeepsPaintingButHoldsUserInputBack) {
     QCoreApplication::processEvents();
     EXPECT_EQ(watch.clicksAfter, 1);
     EXPECT_EQ(dialogs.texts().filter("No Report Files found").size(), 1);
+}
+
+// Exit during a send's one chance for input asks the application to quit while the
+// run still has server calls to make: they must still end, not spin for ever.
+TEST_F(MainWindow, ServerCallEndsWhenTheApplicationIsQuitting) {
+    std::atomic<bool> finished = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 200 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!finished) {
+            std::fprintf(stderr, "runBlocking did not return after the application quit\n");
+            std::_Exit(3);
+        }
+    });
+    QCoreApplication::exit(0);
+    bool ran = false;
+    w.runBlocking([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ran = true;
+    });
+    finished = true;
+    watchdog.join();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(w.busy());
+    // Let later tests run event loops again.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 }  // namespace
