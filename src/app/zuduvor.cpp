@@ -135,7 +135,12 @@ void Zuduvor::WriteLogLine() {
                    QStringLiteral(" at ") + timeText(QDateTime::currentDateTime()));
 }
 
-void Zuduvor::Command1_Click() { log_.close(); }
+void Zuduvor::Command1_Click() {
+    log_.close();
+    // The program is ending. A task still finishing (Exit clicked during a send's
+    // chance for input) must not open the log again: that would empty it.
+    m_.Paths.LogFile.clear();
+}
 
 void Zuduvor::showFailure(const QString& message) {
     dialogs_.message(message + m_.LF + Client().ErrorDetail());

@@ -223,5 +223,16 @@ TEST_F(MainWindow, ServerCallEndsWhenTheApplicationIsQuitting) {
     QCoreApplication::exec();
 }
 
+using ExitTask = ScenarioTest;
+
+TEST_F(ExitTask, TaskStillFinishingAfterExitLeavesTheLogAsItWas) {
+    s->z->GetReports_Click();
+    const QByteArray before = Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG");
+    ASSERT_TRUE(before.startsWith("Start DADEDIRUred"));
+    s->z->Command1_Click();
+    s->z->GetReports_Click();
+    EXPECT_EQ(Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG"), before);
+}
+
 }  // namespace
 }  // namespace zv::test
