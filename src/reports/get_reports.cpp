@@ -1,10 +1,15 @@
 #include <QDateTime>
+#include <QFile>
 
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/picker_lines.h"
 
 namespace zv {
+
+namespace {
+constexpr qsizetype kLongestLocalName = 255;  // bytes, as the usual file systems take
+}  // namespace
 
 QString Zuduvor::shownName(const QString& name) {
     QString out;
@@ -60,6 +65,14 @@ void Zuduvor::GetReports_Click() {
                 if (!isPlainFileName(name)) {
                     view_.statusAdd(QStringLiteral("Skipped Report \"") + shownName(name) +
                                     QStringLiteral("\": not a plain file name. Call ZOD."));
+                    continue;
+                }
+                // A name longer than the local disk takes could never be saved, and failing
+                // on it at every run would hold back every report listed after it.
+                if (QFile::encodeName(name).size() > kLongestLocalName) {
+                    view_.statusAdd(QStringLiteral("Skipped Report \"") + shownName(name).left(40) +
+                                    QStringLiteral("...\": the name is too long to be saved on "
+                                                   "this computer. Call ZOD."));
                     continue;
                 }
                 const QString local = m_.Setup.RptPath + name;
