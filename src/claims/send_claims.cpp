@@ -335,29 +335,33 @@ bool Zuduvor::JoinStep(const QStringList& foundFiles, QString* joined, QString* 
 }
 
 Zuduvor::UploadResult Zuduvor::UploadClaimFile() {
+    // A click taken during the chance for input below may run another send nested in
+    // this one, which names other files: this upload keeps the file it was called for.
+    const QString name = m_.ClaimName;
     const bool resend = m_.PickerMode.ResendMode;
     view_.statusAdd((resend ? QStringLiteral("Resending File ") : QStringLiteral("Sending File ")) +
-                    m_.ClaimName);
+                    name);
     view_.statusAdd(ReadyLine);
     view_.processPendingInput();
+    m_.ClaimName = name;
 
     SftpClient& c = Client();
-    const QString remote = QStringLiteral("claims/") + m_.ClaimName;
-    const QString local = m_.Paths.ClaimsDir + m_.ClaimName;
+    const QString remote = QStringLiteral("claims/") + name;
+    const QString local = m_.Paths.ClaimsDir + name;
     const QString handle = blocking([&] {
         return c.OpenRemoteFile(remote, QStringLiteral("writeOnly"),
                                 QStringLiteral("createTruncate"));
     });
     if (handle.isEmpty()) {
         showFailure(QStringLiteral("Upload File not Found."));
-        m_.Activity = m_.ClaimName + QStringLiteral(" Upload File not Found");
+        m_.Activity = name + QStringLiteral(" Upload File not Found");
         WriteLogLine();
         return UploadResult::EndRun;
     }
     m_.LastResult = blocking([&] { return c.SendLocalFile(handle, local); });
     if (m_.LastResult != 1) {
         showFailure(QStringLiteral("File Upload Failure. Try once more."));
-        m_.Activity = m_.ClaimName + QStringLiteral(" Upload Failure");
+        m_.Activity = name + QStringLiteral(" Upload Failure");
         WriteLogLine();
         m_.PickerCallback = false;
         // A partial file must not be taken for a claim: close it and take it away again
@@ -369,7 +373,7 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile() {
     m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
     if (m_.LastResult != 1) {
         showFailure(QStringLiteral("Upload File Close Error. Call ZOD."));
-        m_.Activity = m_.ClaimName + QStringLiteral(" Upload File Close Error");
+        m_.Activity = name + QStringLiteral(" Upload File Close Error");
         WriteLogLine();
         // The file is not counted as sent (a server that kept only part of it also
         // ends here): take the server copy away so that it is not processed; the

@@ -124,5 +124,32 @@ TEST_F(ResendTask, BackupGoneSinceTheListingIsReportedAndNothingIsSent) {
     EXPECT_TRUE(s->view.listEnabled);
 }
 
+// The Send button stays usable during a resend, whose upload gives the window one
+// chance for input: a Send click taken there runs a whole send nested in the resend.
+struct ClickDuringInputChance : RecordingView {
+    std::function<void()> click;
+    void processPendingInput() override {
+        ++pendingInputCount;
+        if (auto f = std::exchange(click, {})) f();
+    }
+};
+
+TEST_F(ResendTask, SendClickedDuringTheResendSpoilsNeitherFile) {
+    backup(*s, "K9SITE0001.83P", "resent claim");
+    s->writeSeqfile("0001");
+    s->dropClaim("a.txt", "new claim");
+    ClickDuringInputChance view;
+    Zuduvor z(s->m, view, view, s->dialogs, s->launcher);
+    s->dialogs.answers = {true};
+    z.ResendClaims_Click();
+    view.click = [&] { z.SendClaims_Click(); };
+    z.Form5_List1_Click(view.pickerLines.at(0));
+
+    EXPECT_EQ(s->serverBytes("claims/K9SITE0001.83P"), "resent claim");
+    EXPECT_EQ(s->serverBytes("claims/K9SITE0002.83P"), "new claim");
+    EXPECT_EQ(s->seqfile(), "0002");
+    EXPECT_EQ(s->dialogs.texts().filter("\n"), QStringList{});
+}
+
 }  // namespace
 }  // namespace zv::test
