@@ -123,9 +123,17 @@ void Zuduvor::NormalRun() {
     QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0)) {
-        dialogs_.message(QStringLiteral(
-            "Claims are being sent by another ZUDUVOR program on this workstation right now. "
-            "Wait until it has finished, then click Send Claims to ZOD again."));
+        if (lock.error() == QLockFile::LockFailedError) {
+            dialogs_.message(QStringLiteral(
+                "Claims are being sent by another ZUDUVOR program on this workstation right "
+                "now. Wait until it has finished, then click Send Claims to ZOD again."));
+        } else {
+            // No lock could be made at all: the work folder is full or not writable.
+            dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
+                             QStringLiteral(" cannot be written (is the disk full?), so no "
+                                            "claim was sent. Free some disk space, then try "
+                                            "once more."));
+        }
         view_.setEnabled(Control::SendClaims, true);
         return;
     }
