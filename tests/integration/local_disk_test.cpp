@@ -45,6 +45,27 @@ TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
     EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
 }
 
+TEST_F(LocalDiskTest, WorkRootWithNoRoomAtAllIsNotTakenForAnotherProgram) {
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), QStringLiteral("256k")));
+    startStation();
+    const QByteArray claim = patterned(5000, 80);
+    st.putClaim(QStringLiteral("a.clm"), claim);
+    {
+        QFile filler(st.workRoot() + QStringLiteral("filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+        }
+    }
+
+    st.z().SendClaims_Click();
+
+    ASSERT_FALSE(st.dialogs.shown.empty());
+    EXPECT_FALSE(st.dialogs.texts().first().contains(QLatin1String("another ZUDUVOR program")))
+        << st.allMessages().toStdString();
+    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+}
+
 TEST_F(LocalDiskTest, FullPracticeFolderWhileJoiningDeletesNothing) {
     ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), QStringLiteral("256k")));
     startStation(QStringLiteral("DEN"), QStringLiteral("*.TXT"));
