@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/zuduvor_window.h"
+#include "claims/form5.h"
 #include "support/scenario.h"
 
 namespace zv::test {
@@ -61,6 +62,16 @@ struct MainWindow : ::testing::Test {
     RecordingDialogs dialogs;
     RecordingLauncher launcher;
     ZuduvorWindow w{m, dialogs, launcher};
+
+    // Shows the window started against a server, with the work root of `s`.
+    void startAgainst(const Scenario& s) {
+        StartOptions start;
+        start.workRoot = s.workRoot();
+        start.sftpHost = s.account.host;
+        start.sftpPort = s.account.port;
+        w.show();
+        ASSERT_EQ(w.logic().Form_Load(start), StartState::Complete);
+    }
 };
 
 TEST_F(MainWindow, ControlsCaptionsPlacesAndTabOrder) {
@@ -153,12 +164,7 @@ TEST_F(MainWindow, ServerCallKeepsPaintingButHoldsUserInputBack) {
     TestSftpServer server;
     ZV_START_TEST_SERVER(server);
     Scenario s(ServerAccount::of(server));  // work root, setup file and folders
-    StartOptions start;
-    start.workRoot = s.workRoot();
-    start.sftpHost = server.host();
-    start.sftpPort = server.port();
-    w.show();
-    ASSERT_EQ(w.logic().Form_Load(start), StartState::Complete);
+    startAgainst(s);
     server.delayOn("opendir", "reports", 1.5);
 
     Watch watch;
@@ -221,6 +227,29 @@ TEST_F(MainWindow, ServerCallEndsWhenTheApplicationIsQuitting) {
     // Let later tests run event loops again.
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+}
+
+TEST_F(MainWindow, PickerBesideTheWindowHandsOverTheWholeName) {
+    TestSftpServer server;
+    ZV_START_TEST_SERVER(server);
+    Scenario s(ServerAccount::of(server));
+    s.putServerClaim("A B.83P", "12345");
+    startAgainst(s);
+
+    w.button(Control::DeleteClaimFiles)->click();
+    Form5& picker = w.picker();
+    EXPECT_EQ(picker.windowTitle(), "ZUDUvor Claim Files");
+    ASSERT_TRUE(picker.isVisible());
+    EXPECT_GE(picker.x(), w.frameGeometry().right());
+    EXPECT_EQ(picker.labelText(3), "File Name        File Size");
+    ASSERT_EQ(picker.list()->count(), 1);
+    EXPECT_EQ(picker.list()->item(0)->text(), "A B.83P   5");
+
+    picker.clickLine(0);
+    EXPECT_EQ(s.serverFiles("claims"), QStringList{});
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_TRUE(picker.list()->isEnabled());
+    EXPECT_EQ(w.statusList()->item(w.statusList()->count() - 2)->text(), "File A B.83P Deleted.");
 }
 
 using ExitTask = ScenarioTest;
