@@ -128,5 +128,26 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     expectNoClaimLost(st, account, claims);
 }
 
+TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) {
+    st.writeSetup(account);
+    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(300'000, 81)},
+                                            {QStringLiteral("R2.TXT"), patterned(300'000, 82)}};
+    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+        writeBytes(account.reportsDir() + it.key(), it.value());
+    // Held after part of R2 has come: its first read answers, a later one stalls.
+    server.delayOn(QStringLiteral("read"), QStringLiteral("reports/R2.TXT"), 30);
+
+    auto first = st.startConsole({QStringLiteral("get-reports")});
+    ASSERT_TRUE(waitForServerLog(QStringLiteral("read reports/R2.TXT delayed")));
+    first->kill();
+    ASSERT_TRUE(first->waitForFinished(10000));
+    server.clearFaults();
+    EXPECT_EQ(readBytes(account.reportsDir() + QStringLiteral("R2.TXT")), reports.last());
+
+    expectCleanRun(st.runConsole({QStringLiteral("get-reports")}));
+    EXPECT_EQ(filesIn(st.reportFolder()), reports) << "a part file was left behind";
+    EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
+}
+
 }  // namespace
 }  // namespace zv::itest
