@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -7,6 +8,7 @@
 #include <QLockFile>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "app/file_mask.h"
@@ -17,6 +19,22 @@
 namespace zv {
 
 namespace {
+
+// Names in `folder` matching `mask` whose bytes cannot be spelled back from their text
+// form (not UTF-8): the program can neither list nor open such a file, so without a
+// word it would stay behind unsent at every run.
+QStringList unreachableNames(const QString& folder, const QString& mask) {
+    QStringList names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
+                                                  ::closedir);
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const QByteArray raw(entry->d_name);
+        const QString name = QFile::decodeName(raw);
+        if (QFile::encodeName(name) != raw && maskMatches(mask, name)) names << name;
+    }
+    return names;
+}
 
 const QString kJoinTarget = QStringLiteral("temp.xxx");
 const QString kJoinJournal = QStringLiteral("join.pending");
@@ -142,6 +160,12 @@ void Zuduvor::NormalRun() {
     QStringList found = findFiles(userPath, m_.Setup.UserFile);
     const bool join = m_.Setup.FileType.toUpper() == QLatin1String("AVO") ||
                       m_.Setup.FileType.toUpper() == QLatin1String("DEN");
+    for (const QString& name : unreachableNames(userPath, m_.Setup.UserFile))
+        dialogs_.message(QStringLiteral("The claim file \"") + name + QStringLiteral("\" in ") +
+                         userPath +
+                         QStringLiteral(" has a name with characters this program cannot read, "
+                                        "so it was not sent. Rename it, then click Send Claims "
+                                        "to ZOD again."));
     if (join)
         found.removeIf(
             [](const QString& n) { return n.compare(kJoinTarget, Qt::CaseInsensitive) == 0; });
