@@ -69,7 +69,9 @@ TEST_P(DamagedSetup, StartUpSaysWhatIsWrongAndNoTaskTouchesAnotherFolder) {
     QDir::setCurrent(cwd);
 
     EXPECT_EQ(state == StartState::Complete, GetParam().complete) << st.allMessages().toStdString();
-    if (!GetParam().complete) EXPECT_FALSE(st.dialogs.shown.empty());
+    if (!GetParam().complete) {
+        EXPECT_FALSE(st.dialogs.shown.empty());
+    }
     for (const QString& text : st.dialogs.texts())
         EXPECT_LT(text.size(), 600) << "unreadable message";
     EXPECT_EQ(readBytes(st.base() + QStringLiteral("bystander.txt")), "not a claim");
@@ -163,6 +165,38 @@ TEST_F(ServerTest, AClaimThatVanishesBeforeItsTurnIsSkippedAndTakesNoNumber) {
     EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)});
     EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
     EXPECT_EQ(st.seq(), "0001");
+}
+
+TEST_F(ServerTest, ClaimFilesWithOddNamesAreSentOrNamedInAMessage) {
+    startStation();
+    const QList<QByteArray> claims{patterned(700, 106), patterned(700, 107), patterned(700, 108)};
+    // Names as another program may leave them: a line break, a leading blank, and bytes
+    // that are not UTF-8.
+    const QList<QByteArray> names{"line\nbreak.clm", " lead.clm", "bad\xff\xfe.clm"};
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray path = QFile::encodeName(st.practice()) + names[i];
+        FILE* f = ::fopen(path.constData(), "wb");
+        ASSERT_NE(f, nullptr) << path.constData();
+        ASSERT_EQ(::fwrite(claims[i].constData(), 1, claims[i].size(), f),
+                  size_t(claims[i].size()));
+        ::fclose(f);
+    }
+
+    st.z().SendClaims_Click();
+
+    // Each claim is on the server, or still in the practice folder and the user was told.
+    const QString told = st.allMessages();
+    qsizetype left = 0;
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray path = QFile::encodeName(st.practice()) + names[i];
+        if (::access(path.constData(), F_OK) == 0) ++left;
+    }
+    EXPECT_TRUE(left == 0 || told.contains(QLatin1String("cannot read")))
+        << left << " claim file(s) stayed in the practice folder without a word";
+    EXPECT_EQ(filesIn(account.claimsDir()).size(), names.size() - left);
+    // Neither Qt nor the checks below can reach a name that is not UTF-8.
+    EXPECT_EQ(::unlink((QFile::encodeName(st.practice()) + names.last()).constData()), 0);
+    expectNoClaimLost(st, account, claims.mid(0, 2));
 }
 
 // ---- masks ----
