@@ -2,12 +2,19 @@
 // folders and links among the files, a changed host key, weak algorithms only. Nothing
 // may be written outside the report folder, the password must not be sent to a server
 // that is not the known one, and every refusal says why.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <atomic>
+#include <thread>
 
 #include "station.h"
 
@@ -167,6 +174,85 @@ TEST(WeakServerTest, OnlyWeakAlgorithmsAreRefusedWithAMessageAndNoPassword) {
     EXPECT_GT(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).size(), 10);
     EXPECT_FALSE(server.logText().contains(QLatin1String("auth user=")));
 }
+
+// A loopback listener that is no SSH server: it says `greeting` to each caller, then
+// keeps quiet with the connection open.
+class FakeServer {
+public:
+    explicit FakeServer(QByteArray greeting) : greeting_(std::move(greeting)) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        for (int fd : clients_) ::close(fd);
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int port() const { return port_; }
+
+private:
+    void serve() {
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int client = ::accept(fd_, nullptr, nullptr);
+            if (client < 0) continue;
+            clients_.push_back(client);
+            if (!greeting_.isEmpty() &&
+                ::write(client, greeting_.constData(), greeting_.size()) < 0)
+                continue;
+        }
+    }
+    QByteArray greeting_;
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<int> clients_;
+    std::thread thread_;
+};
+
+class NotAnSshServer : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NotAnSshServer, TheConnectionAttemptEndsWithAMessageInBoundedTime) {
+    FakeServer fake{QByteArray(GetParam())};
+    ASSERT_GT(fake.port(), 0);
+    Station st;
+    const ServerAccount account{QStringLiteral("127.0.0.1"), fake.port(), QStringLiteral("k9site"),
+                                QStringLiteral("Secret-Pass1"), st.base()};
+    st.writeSetup(account);
+    ASSERT_EQ(st.start(account), StartState::Complete);
+
+    QElapsedTimer clock;
+    clock.start();
+    st.z().GetReports_Click();
+
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_EQ(st.messageHeads(),
+              (QStringList{QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."),
+                           QStringLiteral("Unable to Open the SFTP Server. Try once more.")}));
+    EXPECT_GT(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).size(), 10)
+        << st.allMessages().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, NotAnSshServer,
+                         ::testing::Values("", "HTTP/1.1 400 Bad Request\r\n\r\n",
+                                           "SSH-2.0-OpenSSH_9.2\r\n"),
+                         [](const auto& info) {
+                             const std::string g = info.param;
+                             return g.empty()     ? std::string("Silent")
+                                    : g[0] == 'H' ? std::string("Http")
+                                                  : std::string("BannerOnly");
+                         });
 
 // Folders and links among the reports, on both servers: only the plain files come home,
 // and nothing a link points to is fetched or removed.
