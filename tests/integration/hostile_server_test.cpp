@@ -101,6 +101,20 @@ TEST_F(HostileServerTest, NamesTooLongForTheDiskAreSkippedInWordsAndDoNotStopThe
     expectNoReportLost(st, account, {{longName, report}});
 }
 
+TEST_F(HostileServerTest, ALinkInTheReportFolderIsReplacedNotWrittenThrough) {
+    const QByteArray report = patterned(3000, 94);
+    writeBytes(account.reportsDir() + QStringLiteral("R1.TXT"), report);
+    writeBytes(st.base() + QStringLiteral("outside.txt"), "outside");
+    ASSERT_TRUE(QFile::link(st.base() + QStringLiteral("outside.txt"),
+                            st.reportFolder() + QStringLiteral("R1.TXT")));
+
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(readBytes(st.base() + QStringLiteral("outside.txt")), "outside");
+    EXPECT_FALSE(QFileInfo(st.reportFolder() + QStringLiteral("R1.TXT")).isSymLink());
+    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+}
+
 TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
     QStringList waiting, hostile;
     for (int i = 0; i < 10000; ++i) {
