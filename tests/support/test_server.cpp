@@ -16,6 +16,8 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QThread>
+#include <ctime>
+#include <random>
 
 namespace zv::test {
 
@@ -47,19 +49,27 @@ QString readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// A free port below the kernel's range for outgoing connections (from 32768), so that
+// a client socket of another test running at the same time cannot take the port of a
+// server that restarts on it.
 int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
+    static std::mt19937 pick(static_cast<unsigned>(::getpid()) * 7919u +
+                             static_cast<unsigned>(::time(nullptr)));
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int port = 20000 + static_cast<int>(pick() % 12000);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0) return 0;
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (free) return port;
+    }
+    return 0;
 }
 
 bool acceptsConnections(int port) {
@@ -117,6 +127,7 @@ QString TestSftpServer::unavailableReason() {
 bool TestSftpServer::start() {
     stop();
     writeControl();
+    if (port_ == 0) port_ = freeLoopbackPort();
     process_ = newGroupProcess();
     process_->setStandardErrorFile(temp_.path() + QStringLiteral("/server.err"), QIODevice::Append);
     QStringList args{QStringLiteral(ZV_TEST_SERVER_SCRIPT),
