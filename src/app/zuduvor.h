@@ -75,7 +75,8 @@ private:
 
     // Claim submission pieces.
     enum class UploadResult { Completed, CloseFailed, EndRun };
-    UploadResult UploadClaimFile();
+    // The run's own kind decides the status line, whatever the picker is set to meanwhile.
+    UploadResult UploadClaimFile(bool resend);
     void ResendRun();
     void NormalRun();
     void FinishNormalRun();

@@ -103,7 +103,7 @@ void Zuduvor::SendClaims_Click() {
 
 void Zuduvor::ResendRun() {
     OpenSFTPServer();
-    const UploadResult result = UploadClaimFile();
+    const UploadResult result = UploadClaimFile(/*resend=*/true);
     view_.setEnabled(Control::ResendClaims, true);
     if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
     m_.PickerMode.ResendMode = false;
@@ -263,7 +263,7 @@ void Zuduvor::NormalRun() {
         }
 
         crashPoint("after-delete");
-        const UploadResult result = UploadClaimFile();
+        const UploadResult result = UploadClaimFile(/*resend=*/false);
         crashPoint("after-upload");
         if (result == UploadResult::EndRun) {
             view_.setEnabled(Control::SendClaims, true);
@@ -366,11 +366,10 @@ bool Zuduvor::JoinStep(const QStringList& foundFiles, QString* joined, QString* 
     return true;
 }
 
-Zuduvor::UploadResult Zuduvor::UploadClaimFile() {
+Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     // A click taken during the chance for input below may run another send nested in
     // this one, which names other files: this upload keeps the file it was called for.
     const QString name = m_.ClaimName;
-    const bool resend = m_.PickerMode.ResendMode;
     view_.statusAdd((resend ? QStringLiteral("Resending File ") : QStringLiteral("Sending File ")) +
                     name);
     view_.statusAdd(ReadyLine);
