@@ -13,11 +13,19 @@ void Zuduvor::DeleteClaimFiles_Click() {
     picker_.setLabels(QStringLiteral(" Claim Files Waiting to be Processed"),
                       QStringLiteral("      Click on the File You Want to Delete"),
                       QStringLiteral("File Name        File Size"));
+    const bool reused = SessionOpen;
     if (!SessionOpen) OpenSFTPServer();
     picker_.clearList();
 
     SftpClient& c = Client();
-    const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+    QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+    if (handle.isEmpty() && reused) {
+        // A session kept from an earlier task may have been closed by the server since;
+        // one fresh opening tells that apart from a directory that cannot be opened.
+        OpenSFTPServer();
+        if (SessionOpen)
+            handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+    }
     if (handle.isEmpty()) {
         showFailure(QStringLiteral("Error Opening SFTP Claims Directory. Call ZOD."));
         return;

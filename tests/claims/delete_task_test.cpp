@@ -96,5 +96,17 @@ TEST_F(DeleteTask, DirectoryThatCannotBeOpenedShowsNoPicker) {
     EXPECT_FALSE(s->view.pickerVisible);
 }
 
+TEST_F(DeleteTask, SessionClosedByTheServerSinceIsOpenedAgain) {
+    s->putServerClaim("A.83P", "a");
+    s->z->DeleteClaimFiles_Click();
+    ASSERT_TRUE(s->z->SessionOpen);
+    ASSERT_TRUE(server.restart());  // the kept session is gone
+
+    s->view.pickerLines.clear();
+    s->z->DeleteClaimFiles_Click();
+    EXPECT_TRUE(s->dialogs.shown.empty()) << s->dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(s->view.pickerTexts(), QStringList{"A.83P   1"});
+}
+
 }  // namespace
 }  // namespace zv::test

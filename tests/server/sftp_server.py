@@ -279,8 +279,10 @@ async def serve():
                        encryption_algs=["3des-cbc"], mac_algs=["hmac-sha1"])
     else:
         keys = [host_key(ARGS.host_key, "ssh-ed25519")]
+    # reuse_port: a restart on the same port must not wait for connections that the
+    # killed server left behind (their clients may still hold them open).
     server = await asyncssh.create_server(PasswordServer, ARGS.host, ARGS.port,
-                                          server_host_keys=keys, **options)
+                                          server_host_keys=keys, reuse_port=True, **options)
     port = server.sockets[0].getsockname()[1]
     print(f"PORT {port}", flush=True)
     await server.wait_closed()
