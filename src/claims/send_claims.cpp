@@ -212,13 +212,13 @@ void Zuduvor::NormalRun() {
 
         // Never reuse a number whose copies are still here (an upload that did not
         // complete, or a run that was cut off): take the next free one.
+        auto taken = [&](int n) {
+            const QString claim = makeClaimName(m_.Setup.SiteID, n, m_.Setup.FileType);
+            return QFileInfo::exists(m_.Paths.ClaimsBackupDir + claim) ||
+                   QFileInfo::exists(m_.Paths.ClaimsDir + claim);
+        };
         int next = number + 1;
-        while (next <= kLastSubmissionNumber &&
-               (QFileInfo::exists(m_.Paths.ClaimsBackupDir +
-                                  makeClaimName(m_.Setup.SiteID, next, m_.Setup.FileType)) ||
-                QFileInfo::exists(m_.Paths.ClaimsDir +
-                                  makeClaimName(m_.Setup.SiteID, next, m_.Setup.FileType))))
-            ++next;
+        while (next <= kLastSubmissionNumber && taken(next)) ++next;
         if (next > kLastSubmissionNumber) {
             dialogs_.message(QStringLiteral(
                 "The submission numbers are used up (9999 reached), so no more claims can be "
@@ -230,23 +230,17 @@ void Zuduvor::NormalRun() {
         const QString backup = m_.Paths.ClaimsBackupDir + m_.ClaimName;
         const QString working = m_.Paths.ClaimsDir + m_.ClaimName;
 
-        if (!copyWhole(original, backup, &why)) {
+        auto copyFailed = [&](const QString& to) {
             endAtOnce(QStringLiteral("The claim file ") + original +
-                      QStringLiteral(" could not be copied to ") + backup + QStringLiteral(": ") +
-                      why +
+                      QStringLiteral(" could not be copied to ") + to + QStringLiteral(": ") + why +
                       QStringLiteral(". It was not sent and is still in your claim folder. "
                                      "Free some disk space or call ZOD, then try once more."));
-            return;
-        }
+        };
+        if (!copyWhole(original, backup, &why)) return copyFailed(backup);
         crashPoint("after-backup");
         if (!copyWhole(original, working, &why)) {
             QFile::remove(backup);
-            endAtOnce(QStringLiteral("The claim file ") + original +
-                      QStringLiteral(" could not be copied to ") + working + QStringLiteral(": ") +
-                      why +
-                      QStringLiteral(". It was not sent and is still in your claim folder. "
-                                     "Free some disk space or call ZOD, then try once more."));
-            return;
+            return copyFailed(working);
         }
         crashPoint("after-working-copy");
         QFile practiceFile(original);
