@@ -18,7 +18,7 @@
 
 #include "app/zuduvor_window.h"
 #include "claims/form5.h"
-#include "support/scenario.h"
+#include "support/station.h"
 
 namespace zv::test {
 namespace {
@@ -63,12 +63,17 @@ struct MainWindow : ::testing::Test {
     RecordingLauncher launcher;
     ZuduvorWindow w{m, dialogs, launcher};
 
-    // Shows the window started against a server, with the work root of `s`.
-    void startAgainst(const Scenario& s) {
+    TestSftpServer server;
+    Station st;  // work root, setup file and folders
+
+    // Shows the window started against the test server.
+    void startAgainstServer() {
+        ZV_START_TEST_SERVER(server);
+        st.writeSetup(accountOf(server));
         StartOptions start;
-        start.workRoot = s.workRoot();
-        start.sftpHost = s.account.host;
-        start.sftpPort = s.account.port;
+        start.workRoot = st.workRoot();
+        start.sftpHost = server.host();
+        start.sftpPort = server.port();
         w.show();
         ASSERT_EQ(w.logic().Form_Load(start), StartState::Complete);
     }
@@ -124,13 +129,6 @@ TEST_F(MainWindow, ControlsCaptionsPlacesAndTabOrder) {
     EXPECT_TRUE(w.siteIdBox()->isReadOnly() && w.dateTimeBox()->isReadOnly());
 }
 
-TEST_F(MainWindow, HelpFillsTheStatusList) {
-    w.statusAdd("old line");
-    w.button(Control::HelpCommand)->click();
-    EXPECT_EQ(w.statusList()->count(), 32);
-    EXPECT_NE(w.statusList()->item(0)->text(), "old line");
-}
-
 // Hands a mouse click to the window system's queue, as a real user's click arrives:
 // it is delivered when the event loop next takes user input. Qt's public test API
 // delivers at once, which would not show whether input is held back.
@@ -161,10 +159,8 @@ struct Watch : QObject {
 TEST_F(MainWindow, ServerCallKeepsPaintingButHoldsUserInputBack) {
     const QueueMouseEvent queue = queueMouseEvent();
     if (!queue) GTEST_SKIP() << "this Qt does not let a test queue window-system input";
-    TestSftpServer server;
-    ZV_START_TEST_SERVER(server);
-    Scenario s(ServerAccount::of(server));  // work root, setup file and folders
-    startAgainst(s);
+    startAgainstServer();
+    if (IsSkipped() || HasFatalFailure()) return;
     server.delayOn("opendir", "reports", 1.5);
 
     Watch watch;
@@ -234,11 +230,9 @@ TEST_F(MainWindow, ServerCallEndsWhenTheApplicationIsQuitting) {
 }
 
 TEST_F(MainWindow, PickerBesideTheWindowHandsOverTheWholeName) {
-    TestSftpServer server;
-    ZV_START_TEST_SERVER(server);
-    Scenario s(ServerAccount::of(server));
-    s.putServerClaim("A B.83P", "12345");
-    startAgainst(s);
+    startAgainstServer();
+    if (IsSkipped() || HasFatalFailure()) return;
+    writeBytes(server.claimsDir() + "/A B.83P", "12345");
 
     w.button(Control::DeleteClaimFiles)->click();
     Form5& picker = w.picker();
@@ -250,21 +244,21 @@ TEST_F(MainWindow, PickerBesideTheWindowHandsOverTheWholeName) {
     EXPECT_EQ(picker.list()->item(0)->text(), "A B.83P   5");
 
     picker.clickLine(0);
-    EXPECT_EQ(s.serverFiles("claims"), QStringList{});
+    EXPECT_TRUE(namesIn(server.claimsDir()).isEmpty());
     EXPECT_FALSE(picker.isVisible());
     EXPECT_TRUE(picker.list()->isEnabled());
     EXPECT_EQ(w.statusList()->item(w.statusList()->count() - 2)->text(), "File A B.83P Deleted.");
 }
 
-using ExitTask = ScenarioTest;
+using ExitTask = StationTest;
 
 TEST_F(ExitTask, TaskStillFinishingAfterExitLeavesTheLogAsItWas) {
-    s->z->GetReports_Click();
-    const QByteArray before = Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG");
+    st.z().GetReports_Click();
+    const QByteArray before = readBytes(st.workRoot() + "ZUDUVOR.LOG");
     ASSERT_TRUE(before.startsWith("Start DADEDIRUred"));
-    s->z->Command1_Click();
-    s->z->GetReports_Click();
-    EXPECT_EQ(Scenario::bytesOf(s->workRoot() + "ZUDUVOR.LOG"), before);
+    st.z().Command1_Click();
+    st.z().GetReports_Click();
+    EXPECT_EQ(readBytes(st.workRoot() + "ZUDUVOR.LOG"), before);
 }
 
 }  // namespace

@@ -2,21 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "app/command_line.h"
 #include "app/zuduvor.h"
-#include "support/recorders.h"
+#include "support/station.h"
 
 using namespace zv;
+using test::setupLine;
 
 namespace {
-
-QByteArray setupLine(const char* key, const QString& value) {
-    return (QByteArray(key) + value.toLatin1()).leftJustified(50, ' ', true) + "\r\n";
-}
 
 struct StartFixture : ::testing::Test {
     QTemporaryDir tmp;
@@ -28,12 +24,7 @@ struct StartFixture : ::testing::Test {
 
     void SetUp() override { root = tmp.path() + QStringLiteral("/zod"); }
 
-    void writeSetup(const QByteArray& bytes) {
-        QDir().mkpath(root);
-        QFile f(root + QStringLiteral("/setup.prm"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    void writeSetup(const QByteArray& bytes) { test::writeBytes(root + "/setup.prm", bytes); }
     QByteArray completeSetup(bool withUserPath = true, bool withSiteId = true) {
         QByteArray b;
         if (withUserPath) b += setupLine("UserPath", tmp.path() + "/practice");
@@ -51,10 +42,7 @@ struct StartFixture : ::testing::Test {
         o.sftpPort = 2222;
         return z.Form_Load(o);
     }
-    QByteArray log() {
-        QFile f(root + QStringLiteral("/ZUDUVOR.LOG"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-    }
+    QByteArray log() { return test::readBytes(root + "/ZUDUVOR.LOG"); }
 };
 
 TEST_F(StartFixture, MissingOrEmptySetupAsksForSetupAndLeavesNoLog) {
@@ -63,22 +51,18 @@ TEST_F(StartFixture, MissingOrEmptySetupAsksForSetupAndLeavesNoLog) {
     EXPECT_EQ(view.status, QStringList{ReadyLine});
     for (const char* sub : {"claims", "claimsbu", "user", "reports"})
         EXPECT_TRUE(QDir(root + "/" + sub).exists()) << sub;
-    EXPECT_EQ(log(), "<none>");
+    EXPECT_EQ(log(), "<missing>");
     EXPECT_EQ(m.SftpPort, 0);
 
     writeSetup("");
     dialogs.clear();
     EXPECT_EQ(start(), StartState::NoSetupFile);
-    EXPECT_EQ(log(), "<none>");
+    EXPECT_EQ(log(), "<missing>");
 }
 
 TEST_F(StartFixture, CompleteSetupLogsOneLineAndPreparesTheServer) {
     writeSetup(completeSetup());
-    QDir().mkpath(root);
-    QFile old(root + "/ZUDUVOR.LOG");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an earlier run's line\r\n");
-    old.close();
+    test::writeBytes(root + "/ZUDUVOR.LOG", "an earlier run's line\r\n");
 
     EXPECT_EQ(start(), StartState::Complete);
     EXPECT_TRUE(dialogs.shown.empty());
@@ -115,7 +99,7 @@ TEST_F(StartFixture, UnknownKeyStopsAfterTheValuesBeforeIt) {
     EXPECT_EQ(dialogs.texts(), QStringList{"Unknown Setup Parameter. Please Redo the Setup."});
     EXPECT_EQ(m.Setup.UserFile, "*.txt");
     EXPECT_EQ(m.Setup.FileType, "");
-    EXPECT_EQ(log(), "<none>");
+    EXPECT_EQ(log(), "<missing>");
 }
 
 TEST(CommandLine, OptionsCommandsAndUsageErrors) {

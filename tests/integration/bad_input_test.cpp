@@ -7,14 +7,10 @@
 #include <QDir>
 #include <QRandomGenerator>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-QByteArray setupLine(const char* key, const QByteArray& value) {
-    return (QByteArray(key) + value).leftJustified(50, ' ') + "\r\n";
-}
 
 struct SetupCase {
     const char* name;
@@ -23,10 +19,10 @@ struct SetupCase {
 };
 
 QByteArray goodSetup(const Station& st) {
-    return setupLine("UserPath", st.practice().toUtf8()) + setupLine("UserFile", "*.*") +
+    return setupLine("UserPath", st.practice()) + setupLine("UserFile", "*.*") +
            setupLine("FileType", "83P") + setupLine("SoftType", "TEST") +
            setupLine("SiteID  ", "k9site") + setupLine("PassWord", "Secret-Pass1") +
-           setupLine("RptPath ", st.reportFolder().toUtf8());
+           setupLine("RptPath ", st.reportFolder());
 }
 
 const SetupCase kSetups[] = {
@@ -124,7 +120,10 @@ TEST_F(ServerTest, TheLastNumberStopsTheSendAndTouchesNoClaim) {
     EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("Call ZOD")));
     EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
+    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
     EXPECT_EQ(st.seq(), "9999");
+    EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
 }
 
 // ---- claim files ----
@@ -243,4 +242,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

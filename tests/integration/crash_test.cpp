@@ -7,12 +7,10 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-using test::TestSftpServer;
 
 class CrashFixture : public ServerTest {
 protected:
@@ -150,4 +148,4 @@ TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) 
 }
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

@@ -6,12 +6,10 @@
 
 #include <QElapsedTimer>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-using test::TestSftpServer;
 
 enum class Fault { Refused, DropBefore, DropAfter };
 
@@ -26,12 +24,8 @@ std::string caseName(const ::testing::TestParamInfo<FaultCase>& info) {
     return std::string(info.param.op) + "_" + kinds[static_cast<int>(info.param.fault)];
 }
 
-class FaultFixture : public ServerTest {
+class FaultFixture : public StationTest {
 protected:
-    void SetUp() override {
-        ServerTest::SetUp();
-        if (!IsSkipped() && !HasFatalFailure()) startStation();
-    }
     void arm(const FaultCase& c, const QString& glob) {
         if (c.fault == Fault::Refused)
             server.failOn(QLatin1String(c.op), glob);
@@ -52,12 +46,6 @@ protected:
         EXPECT_FALSE(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).trimmed().isEmpty())
             << st.allMessages().toStdString();
     }
-    // Picks the picker line of `name`.
-    void pick(const QString& name) {
-        for (const PickerLine& line : st.view.pickerLines)
-            if (line.name == name) return st.z().Form5_List1_Click(line);
-        ADD_FAILURE() << name.toStdString() << " is not in the picker";
-    }
 };
 
 // ---- a send of three claims, the fault hitting the second ----
@@ -71,6 +59,7 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
         st.putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
     const QString second = st.claimName(2);
     arm(GetParam(), QStringLiteral("claims/") + second);
+    st.m.PickerCallback = true;
 
     st.z().SendClaims_Click();
 
@@ -82,12 +71,22 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
     EXPECT_EQ(readBytes(st.workingDir() + second), claims[1]);
     EXPECT_EQ(readBytes(st.practice() + QStringLiteral("c3.clm")), claims[2])
         << "the third claim must wait untouched";
-    if (GetParam().fault == Fault::Refused && QByteArray(GetParam().op) != "close" &&
-        QByteArray(GetParam().op) != "stat") {
+    EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
+    const QByteArray op(GetParam().op);
+    if (GetParam().fault == Fault::Refused) {
         EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + second))
             << "a refused upload left a partial claim on the server";
+        const char* logged = op == "open"    ? " Upload File not Found"
+                             : op == "write" ? " Upload Failure"
+                                             : " Upload File Close Error";
+        EXPECT_TRUE(st.logActivities().contains(second + QLatin1String(logged)))
+            << st.logActivities().join('|').toStdString();
+        // A refused close still lets the run fetch the reports; the others end it.
+        EXPECT_EQ(st.view.status.contains(QStringLiteral("Looking for Reports")), op == "close");
+        if (op == "write") {
+            EXPECT_FALSE(st.m.PickerCallback);
+        }
     }
-    EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
 
     // The server is well again: the next run sends the third claim under a fresh number,
     // and the second goes by a resend under its own.
@@ -98,7 +97,7 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
     EXPECT_EQ(st.seq(), "0003");
     st.dialogs.answers = {true};
     st.z().ResendClaims_Click();
-    pick(second);
+    st.pick(second);
     EXPECT_EQ(readBytes(account.claimsDir() + second), claims[1]);
     EXPECT_EQ(
         st.messageHeads(),
@@ -114,18 +113,14 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
 constexpr const char* kNotFound = "Upload File not Found.";
 constexpr const char* kUpload = "File Upload Failure. Try once more.";
 constexpr const char* kClose = "Upload File Close Error. Call ZOD.";
+const FaultCase kUploadCases[] = {
+    {"open", Fault::Refused, kNotFound},   {"open", Fault::DropBefore, kNotFound},
+    {"open", Fault::DropAfter, kNotFound}, {"write", Fault::Refused, kUpload},
+    {"write", Fault::DropBefore, kUpload}, {"write", Fault::DropAfter, kUpload},
+    {"close", Fault::Refused, kClose},     {"close", Fault::DropBefore, kClose},
+    {"close", Fault::DropAfter, kClose}};
 
-INSTANTIATE_TEST_SUITE_P(Matrix, SendFault,
-                         ::testing::Values(FaultCase{"open", Fault::Refused, kNotFound},
-                                           FaultCase{"open", Fault::DropBefore, kNotFound},
-                                           FaultCase{"open", Fault::DropAfter, kNotFound},
-                                           FaultCase{"write", Fault::Refused, kUpload},
-                                           FaultCase{"write", Fault::DropBefore, kUpload},
-                                           FaultCase{"write", Fault::DropAfter, kUpload},
-                                           FaultCase{"close", Fault::Refused, kClose},
-                                           FaultCase{"close", Fault::DropBefore, kClose},
-                                           FaultCase{"close", Fault::DropAfter, kClose}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Matrix, SendFault, ::testing::ValuesIn(kUploadCases), caseName);
 
 TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
     const QByteArray claim = patterned(200'000, 14);
@@ -137,6 +132,7 @@ TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
     expectFirstMessage(kUpload);
     EXPECT_EQ(st.seq(), "") << "a number was recorded for a claim the server does not hold";
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty()) << "the partial claim was left there";
+    EXPECT_FALSE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
     EXPECT_EQ(readBytes(st.workingDir() + st.claimName(1)), claim);
     expectNoClaimLost(st, account, {claim});
 }
@@ -156,34 +152,28 @@ TEST_P(ResendFault, TheBackupStaysAndTheNextTryWorks) {
     st.dialogs.answers = {true};
 
     st.z().ResendClaims_Click();
-    pick(name);
+    st.pick(name);
 
     st.dialogs.shown.erase(st.dialogs.shown.begin());  // the warning
     expectFirstMessage(GetParam().head);
     EXPECT_EQ(readBytes(st.backupDir() + name), claim);
     EXPECT_EQ(st.seq(), "0001");
     EXPECT_TRUE(st.view.isEnabled(Control::ResendClaims));
+    // A failed upload keeps the picker for another try; a refused close ends the resend.
+    EXPECT_EQ(st.view.pickerVisible, QByteArray(GetParam().op) != "close");
 
     server.clearFaults();
     st.dialogs.clear();
     st.dialogs.answers = {true};
     st.z().ResendClaims_Click();
-    pick(name);
+    st.pick(name);
+    EXPECT_FALSE(st.view.pickerVisible);
+    EXPECT_FALSE(st.m.PickerMode.ResendMode);
     EXPECT_EQ(readBytes(account.claimsDir() + name), claim);
     EXPECT_EQ(st.dialogs.shown.size(), 1u) << st.allMessages().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ResendFault,
-                         ::testing::Values(FaultCase{"open", Fault::Refused, kNotFound},
-                                           FaultCase{"open", Fault::DropBefore, kNotFound},
-                                           FaultCase{"open", Fault::DropAfter, kNotFound},
-                                           FaultCase{"write", Fault::Refused, kUpload},
-                                           FaultCase{"write", Fault::DropBefore, kUpload},
-                                           FaultCase{"write", Fault::DropAfter, kUpload},
-                                           FaultCase{"close", Fault::Refused, kClose},
-                                           FaultCase{"close", Fault::DropBefore, kClose},
-                                           FaultCase{"close", Fault::DropAfter, kClose}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Matrix, ResendFault, ::testing::ValuesIn(kUploadCases), caseName);
 
 // ---- deleting a waiting claim ----
 
@@ -199,7 +189,7 @@ TEST_P(DeleteFault, TheUserIsToldAndOnlyTheChosenFileCanGo) {
     st.z().DeleteClaimFiles_Click();
     if (atRemove) {
         ASSERT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
-        pick(QStringLiteral("A.83P"));
+        st.pick(QStringLiteral("A.83P"));
     }
 
     expectFirstMessage(GetParam().head);
@@ -241,6 +231,10 @@ TEST_P(ReportFault, NoReportLeavesTheServerBeforeItIsWholeOnDisk) {
 
     expectFirstMessage(GetParam().head);
     expectNoReportLost(st, account, reports);
+    if (GetParam().fault == Fault::Refused && (op == "read" || op == "remove")) {
+        // A failed download ends the run at once; a failed removal does not.
+        EXPECT_EQ(QFileInfo::exists(st.reportFolder() + QStringLiteral("R3.TXT")), op == "remove");
+    }
     EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
 
     server.clearFaults();
@@ -325,4 +319,4 @@ INSTANTIATE_TEST_SUITE_P(Matrix, StallTest,
                          [](const auto& info) { return std::string(info.param.op); });
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

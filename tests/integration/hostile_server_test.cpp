@@ -2,27 +2,17 @@
 // folders and links among the files, a changed host key, weak algorithms only. Nothing
 // may be written outside the report folder, the password must not be sent to a server
 // that is not the known one, and every refusal says why.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <atomic>
-#include <thread>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-using test::TestSftpServer;
-using test::TestSshdServer;
 
 // Every path under a folder, for "nothing else was written" checks.
 QStringList tree(const QString& folder) {
@@ -39,13 +29,7 @@ QByteArray passwdDigest() {
                                     QCryptographicHash::Sha256);
 }
 
-class HostileServerTest : public ServerTest {
-protected:
-    void SetUp() override {
-        ServerTest::SetUp();
-        if (!IsSkipped() && !HasFatalFailure()) startStation();
-    }
-};
+using HostileServerTest = StationTest;
 
 TEST_F(HostileServerTest, ReportNamesThatLeadOutOfTheReportFolderAreSkippedWithAReason) {
     const QByteArray report = patterned(2000, 91);
@@ -152,6 +136,8 @@ TEST_F(HostileServerTest, AWaitingClaimWithAPathForANameIsNotDeleted) {
 
 TEST_F(HostileServerTest, AChangedHostKeyGetsNoPassword) {
     st.z().GetReports_Click();  // the first contact records the key
+    ASSERT_TRUE(server.restart());
+    st.z().GetReports_Click();  // a restart keeps the key
     ASSERT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
     // The program never hangs up by itself; the old server's connection must end for
     // the new one to take its port.
@@ -189,59 +175,40 @@ TEST(WeakServerTest, OnlyWeakAlgorithmsAreRefusedWithAMessageAndNoPassword) {
     EXPECT_FALSE(server.logText().contains(QLatin1String("auth user=")));
 }
 
-// A loopback listener that is no SSH server: it says `greeting` to each caller, then
+// A loopback listener that is no SSH server: it says the greeting to each caller, then
 // keeps quiet with the connection open.
-class FakeServer {
-public:
-    explicit FakeServer(QByteArray greeting) : greeting_(std::move(greeting)) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(fd_, 4) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            return;
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] { serve(); });
+struct FakeServer {
+    QProcess process;
+    int port = 0;
+    explicit FakeServer(const QByteArray& greeting) {
+        process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"(
+import socket, sys
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(4)
+print(s.getsockname()[1], flush=True)
+kept = []
+while True:
+    c, _ = s.accept()
+    kept.append(c)
+    c.sendall(sys.argv[1].encode("latin-1"))
+)"),
+                                                           QString::fromLatin1(greeting)});
+        if (process.waitForReadyRead(20000)) port = process.readLine().trimmed().toInt();
     }
     ~FakeServer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        for (int fd : clients_) ::close(fd);
-        if (fd_ >= 0) ::close(fd_);
+        process.kill();
+        process.waitForFinished(5000);
     }
-    int port() const { return port_; }
-
-private:
-    void serve() {
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            const int client = ::accept(fd_, nullptr, nullptr);
-            if (client < 0) continue;
-            clients_.push_back(client);
-            if (!greeting_.isEmpty() &&
-                ::write(client, greeting_.constData(), greeting_.size()) < 0)
-                continue;
-        }
-    }
-    QByteArray greeting_;
-    int fd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::vector<int> clients_;
-    std::thread thread_;
 };
 
 class NotAnSshServer : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(NotAnSshServer, TheConnectionAttemptEndsWithAMessageInBoundedTime) {
     FakeServer fake{QByteArray(GetParam())};
-    ASSERT_GT(fake.port(), 0);
+    ASSERT_GT(fake.port, 0);
     Station st;
-    const ServerAccount account{QStringLiteral("127.0.0.1"), fake.port(), QStringLiteral("k9site"),
+    const ServerAccount account{QStringLiteral("127.0.0.1"), fake.port, QStringLiteral("k9site"),
                                 QStringLiteral("Secret-Pass1"), st.base()};
     st.writeSetup(account);
     ASSERT_EQ(st.start(account), StartState::Complete);
@@ -318,4 +285,4 @@ INSTANTIATE_TEST_SUITE_P(Servers, LinksAndFolders,
                          serverKindName);
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

@@ -4,12 +4,10 @@
 // (the tests run as root, whom file modes do not stop).
 #include <gtest/gtest.h>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-using test::TestSftpServer;
 
 class LocalDiskTest : public ServerTest {
 protected:
@@ -165,4 +163,4 @@ TEST_F(LocalDiskTest, SequenceFileThatCannotBeWrittenStopsBeforeNumbering) {
 }
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

@@ -2,12 +2,10 @@
 // status list, not in the console mode's output, whatever fails on the way.
 #include <gtest/gtest.h>
 
-#include "station.h"
+#include "support/station.h"
 
-namespace zv::itest {
+namespace zv::test {
 namespace {
-
-using test::TestSftpServer;
 
 const QString kPassword = QStringLiteral("Zq-Secret-4711");
 const QString kWrongPassword = QStringLiteral("Wr0ng-Guess-93");
@@ -96,6 +94,7 @@ TEST_F(SecretsTest, TheConsoleModeNeverPrintsIt) {
     // And with a password the server refuses.
     st.writeSetup({account.host, account.port, account.user, kWrongPassword, account.home});
     const ConsoleRun refused = st.runConsole({QStringLiteral("get-reports")});
+    EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QLatin1String("SFTP Authentications Error. Call ZOD.")))
         << refused.err.toStdString();
     all += refused.out + refused.err;
@@ -106,4 +105,4 @@ TEST_F(SecretsTest, TheConsoleModeNeverPrintsIt) {
 }
 
 }  // namespace
-}  // namespace zv::itest
+}  // namespace zv::test

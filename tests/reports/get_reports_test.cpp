@@ -1,115 +1,99 @@
-// Fetching reports from the real test server and opening the report folder.
+// Fetching reports and opening the report folder: status lines, messages and log for the
+// cases the fault and interoperability suites leave out, and each way opening the
+// session can fail.
 #include <gtest/gtest.h>
 
 #include <QDir>
 
-#include "support/scenario.h"
+#include "support/station.h"
 
 namespace zv::test {
 namespace {
 
-using GetReports = ScenarioTest;
+using GetReports = StationTest;
 
 const QString kConnecting = QStringLiteral("Connecting to ZOD SFTPServer/K9SITE Server");
+const QString kUnable = QStringLiteral("Unable to Open the SFTP Server. Try once more.");
 
 TEST_F(GetReports, EmptyDirectoryGivesTheTwoLinesAndNoQuestion) {
-    s->z->GetReports_Click();
-    EXPECT_EQ(s->view.status,
+    st.z().GetReports_Click();
+    EXPECT_EQ(st.view.status,
               (QStringList{ReadyLine, kConnecting, "No Reports Found to Download", ReadyLine}));
-    EXPECT_TRUE(s->dialogs.shown.empty()) << s->dialogs.texts().join(" | ").toStdString();
-    EXPECT_TRUE(s->view.isEnabled(Control::GetReports));
-    EXPECT_EQ(s->logActivities(),
+    EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
+    EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
+    EXPECT_EQ(st.logActivities(),
               (QStringList{"Start DADEDIRUred", "GetReports", "GetReports-Call OpenSFTPServer",
                            "GetReports-Call OpenSFTPServer"}));
 }
 
-TEST_F(GetReports, EveryReportIsFetchedWholeAndRemovedFromTheServer) {
-    const QByteArray big(300000, 'r');  // more than one read request
-    s->putReport("A", QByteArray("report A\r\n\0", 11));
-    s->putReport("B.TXT", big);
-    s->z->GetReports_Click();
-
-    EXPECT_EQ(
-        s->view.status.mid(2),
-        (QStringList{"Downloading Report A", "Downloading Report B.TXT", " 2 Reports Downloaded"}));
-    EXPECT_EQ(s->dialogs.texts(), QStringList{"Click OK to View Reports"});
-    EXPECT_EQ(Scenario::bytesOf(s->reportDir() + "A"), QByteArray("report A\r\n\0", 11));
-    EXPECT_EQ(Scenario::bytesOf(s->reportDir() + "B.TXT"), big);
-    EXPECT_EQ(Scenario::localFiles(s->reportDir()), (QStringList{"A", "B.TXT"}));
-    EXPECT_EQ(s->serverFiles("reports"), QStringList{});
-    EXPECT_TRUE(s->launcher.opened.isEmpty());  // Cancel keeps the lines
-    EXPECT_TRUE(s->view.isEnabled(Control::GetReports));
-}
-
-TEST_F(GetReports, FailedRemovalIsReportedAndTheRunGoesOn) {
-    s->putReport("A", "a");
-    s->putReport("B", "b");
-    server.failOn("remove", "reports/A");
-    s->z->GetReports_Click();
-
-    ASSERT_EQ(s->dialogs.shown.size(), 2u);
-    EXPECT_TRUE(failureShown(s->dialogs, "Error Deleting Report File from Server. Call ZOD."));
-    EXPECT_EQ(s->view.status.mid(2),
-              (QStringList{"Downloading Report B", " 2 Reports Downloaded"}));
-    EXPECT_EQ(s->dialogs.texts().last(), "Click OK to View Reports");
-    EXPECT_EQ(s->serverFiles("reports"), QStringList{"A"});
-    EXPECT_EQ(Scenario::localFiles(s->reportDir()), (QStringList{"A", "B"}));
-}
-
-TEST_F(GetReports, FailedDownloadStopsAtOnceLeavingNoPartFile) {
-    s->putReport("A", QByteArray(200000, 'a'));
-    s->putReport("B", "b");
-    s->putReport("C", "c");
-    server.failOn("read", "reports/A");
-    s->z->GetReports_Click();
-
-    ASSERT_EQ(s->dialogs.shown.size(), 1u);
-    EXPECT_TRUE(failureShown(s->dialogs, "Report Download Failure-Try Once More."));
-    EXPECT_EQ(s->view.status, (QStringList{ReadyLine, kConnecting}));
-    EXPECT_EQ(s->serverFiles("reports"), (QStringList{"A", "B", "C"}));
-    EXPECT_EQ(Scenario::localFiles(s->reportDir()), QStringList{});
-    EXPECT_TRUE(s->view.isEnabled(Control::GetReports));
-}
-
 TEST_F(GetReports, OkOpensTheReportFolderAndLeavesOnlyTheReadyLine) {
-    s->putReport("A", "a");
-    s->dialogs.answers = {true};
-    s->z->GetReports_Click();
-    EXPECT_EQ(s->launcher.opened, QStringList{s->reportDir()});
-    EXPECT_EQ(s->view.status, QStringList{ReadyLine});
-    EXPECT_TRUE(s->view.isEnabled(Control::ViewReports));
+    writeBytes(account.reportsDir() + "A", "a");
+    st.dialogs.answers = {true};
+    st.z().GetReports_Click();
+    EXPECT_EQ(st.launcher.opened, QStringList{st.reportFolder()});
+    EXPECT_EQ(st.view.status, QStringList{ReadyLine});
+    EXPECT_TRUE(st.view.isEnabled(Control::ViewReports));
 }
 
 TEST_F(GetReports, UnopenableDirectoryThenClosingFailureStillEnablesTheButton) {
     server.failOn("opendir", "reports");
-    s->z->GetReports_Click();
-    ASSERT_EQ(s->dialogs.shown.size(), 2u) << s->dialogs.texts().join(" | ").toStdString();
+    st.z().GetReports_Click();
+    ASSERT_EQ(st.dialogs.shown.size(), 2u) << st.allMessages().toStdString();
     EXPECT_TRUE(
-        s->dialogs.texts()[0].startsWith("Error Opening SFTP Reports Directory. Call ZOD.\n"));
-    EXPECT_TRUE(s->dialogs.texts()[1].startsWith("Error Closing SFTPHandle. Call ZOD.\n"));
-    EXPECT_TRUE(s->view.isEnabled(Control::GetReports));
+        st.dialogs.texts()[0].startsWith("Error Opening SFTP Reports Directory. Call ZOD.\n"));
+    EXPECT_TRUE(st.dialogs.texts()[1].startsWith("Error Closing SFTPHandle. Call ZOD.\n"));
+    EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
 }
 
-TEST_F(GetReports, OpeningFailureShowsBothMessagesInTurn) {
-    server.stop();
-    s->z->GetReports_Click();
-    ASSERT_EQ(s->dialogs.shown.size(), 2u);
-    EXPECT_TRUE(failureShown(s->dialogs, "SFTP Open Failure. Wait 5 minutes and try once more."));
-    EXPECT_EQ(s->dialogs.texts()[1], "Unable to Open the SFTP Server. Try once more.");
-    EXPECT_EQ(s->view.status, QStringList{ReadyLine});
-    EXPECT_TRUE(s->view.isEnabled(Control::GetReports));
-    EXPECT_EQ(s->logActivities().mid(1),
+struct OpeningCase {
+    const char* name;
+    void (*breakIt)(TestSftpServer&, Station&, const ServerAccount&);
+    const char* head;
+    bool connectingShown;
+};
+
+class SessionOpening : public StationTest, public ::testing::WithParamInterface<OpeningCase> {};
+
+TEST_P(SessionOpening, EachFailingStepHasItsMessageAndStatusLine) {
+    GetParam().breakIt(server, st, account);
+    st.dialogs.clear();
+    st.z().GetReports_Click();
+
+    EXPECT_EQ(st.messageHeads(), (QStringList{GetParam().head, kUnable}));
+    EXPECT_TRUE(st.failureShown(GetParam().head));
+    const QStringList expected{ReadyLine, kConnecting};
+    EXPECT_EQ(st.view.status, expected.mid(0, GetParam().connectingShown ? 2 : 1));
+    EXPECT_FALSE(st.z().SessionOpen);
+    EXPECT_NE(st.m.LastResult, 1);
+    EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
+    EXPECT_EQ(st.logActivities().mid(1),
               (QStringList{"GetReports", "GetReports-Call OpenSFTPServer"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SessionOpening,
+    ::testing::Values(
+        OpeningCase{"UnreachablePort",
+                    [](TestSftpServer& s, Station&, const ServerAccount&) { s.stop(); },
+                    "SFTP Open Failure. Wait 5 minutes and try once more.", false},
+        OpeningCase{"WrongPassword",
+                    [](TestSftpServer&, Station& st, const ServerAccount& a) {
+                        st.writeSetup({a.host, a.port, a.user, "Wrong-Pass9", a.home});
+                        st.view.status.clear();
+                        ASSERT_EQ(st.start(a), StartState::Complete);
+                    },
+                    "SFTP Authentications Error. Call ZOD.", true},
+        OpeningCase{"SftpRefused",
+                    [](TestSftpServer& s, Station&, const ServerAccount&) { s.refuseSftp(true); },
+                    "SFTP Initialization Failure.Call ZOD.", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ViewReports, EmptyFolderIsReportedAndNothingOpens) {
     QTemporaryDir tmp;
     Module1 m;
     m.Setup.RptPath = tmp.path() + "/";
     QDir(tmp.path()).mkdir("sub");  // folders and hidden files are not reports
-    QFile hidden(tmp.path() + "/.hidden");
-    ASSERT_TRUE(hidden.open(QIODevice::WriteOnly));
-    hidden.close();
+    writeBytes(tmp.path() + "/.hidden", "");
     RecordingView view;
     RecordingDialogs dialogs;
     RecordingLauncher launcher;
@@ -122,9 +106,7 @@ TEST(ViewReports, EmptyFolderIsReportedAndNothingOpens) {
     EXPECT_TRUE(view.isEnabled(Control::ViewReports));
 
     // An opener that cannot start is reported and the list still ends ready.
-    QFile report(tmp.path() + "/R1");
-    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
-    report.close();
+    writeBytes(tmp.path() + "/R1", "");
     launcher.succeed = false;
     dialogs.clear();
     z.ViewReports_Click();

@@ -12,31 +12,12 @@
 
 #include "help/help_texts.h"
 #include "setup/form2.h"
-#include "support/recorders.h"
-
-// Readable failure output for texts.
-static void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+#include "support/station.h"
 
 namespace zv {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// One line of setup.prm as the file must hold it.
-QByteArray setupLine(const char* key, const QString& value) {
-    return (QByteArray(key) + value.toLatin1()).leftJustified(50, ' ', true) + "\r\n";
-}
+using test::setupLine;
 
 // As a click on a drive list entry does.
 void chooseDrive(QComboBox* drives, int index) {
@@ -227,14 +208,14 @@ TEST_F(SetupWindows, SaveWritesTheWholeFileAndCreatesTheSequenceFile) {
                                 setupLine("PassWord", QStringLiteral("pw")) +
                                 setupLine("RptPath ", QStringLiteral("/Reports/Here/"));
     EXPECT_EQ(expected.size(), 364);
-    EXPECT_EQ(readAll(m.Paths.SetupFile), expected);
-    EXPECT_EQ(readAll(m.Paths.SequenceFile), QByteArray("0000"));
+    EXPECT_EQ(test::readBytes(m.Paths.SetupFile), expected);
+    EXPECT_EQ(test::readBytes(m.Paths.SequenceFile), QByteArray("0000"));
     EXPECT_TRUE(f->isVisible());
 
     // An existing sequence file is left alone.
-    writeAll(m.Paths.SequenceFile, "0042");
+    test::writeBytes(m.Paths.SequenceFile, "0042");
     f->SaveCommand_Click();
-    EXPECT_EQ(readAll(m.Paths.SequenceFile), QByteArray("0042"));
+    EXPECT_EQ(test::readBytes(m.Paths.SequenceFile), QByteArray("0042"));
     EXPECT_EQ(dialogs.shown.size(), 2u);
 
     // Reopened, the window shows the software as saved, with nothing selected.
@@ -263,7 +244,7 @@ TEST_F(SetupWindows, UnwritableFilesAreReportedInsteadOfTheConfirmation) {
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
     EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("seqfile.fil")));
-    EXPECT_EQ(readAll(m.Paths.SetupFile).size(), 364);
+    EXPECT_EQ(test::readBytes(m.Paths.SetupFile).size(), 364);
 
     dialogs.clear();
     Form4* r = openReportSetup();
@@ -355,7 +336,7 @@ TEST_F(SetupWindows, ReportSetupTracksAndSavesTheFolderWithItsCase) {
 
     ASSERT_EQ(dialogs.texts(), QStringList{QStringLiteral("Setup has been saved")});
     EXPECT_EQ(m.Setup.RptPath, QStringLiteral("/Practice/Reports/"));
-    const QByteArray file = readAll(m.Paths.SetupFile);
+    const QByteArray file = test::readBytes(m.Paths.SetupFile);
     EXPECT_EQ(file.size(), 364);
     EXPECT_EQ(file.mid(6 * 52), setupLine("RptPath ", QStringLiteral("/Practice/Reports/")));
     EXPECT_EQ(file.mid(52, 52), setupLine("UserFile", QStringLiteral("b.*")));

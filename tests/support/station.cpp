@@ -1,15 +1,17 @@
-#include "station.h"
+#include "support/station.h"
 
 #include <sys/mount.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include "claims/numbering.h"
 
-namespace zv::itest {
+namespace zv::test {
 
 QByteArray readBytes(const QString& path) {
     QFile f(path);
@@ -17,6 +19,7 @@ QByteArray readBytes(const QString& path) {
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     ASSERT_EQ(f.write(bytes), bytes.size()) << path.toStdString();
@@ -59,18 +62,11 @@ void Station::writeSetup(const ServerAccount& server, const QString& fileType,
                          const QString& userFile) {
     server_ = server;
     fileType_ = fileType;
-    const std::pair<const char*, QString> lines[] = {
-        {"UserPath", practice()},     {"UserFile", userFile},
-        {"FileType", fileType},       {"SoftType", QStringLiteral("TEST")},
-        {"SiteID  ", server.user},    {"PassWord", server.password},
-        {"RptPath ", reportFolder()},
-    };
-    QByteArray bytes;
-    for (const auto& [key, value] : lines) {
-        const QByteArray line = QByteArray(key) + value.toUtf8();
-        EXPECT_LE(line.size(), 50) << "setup value too long: " << line.constData();
-        bytes += line.leftJustified(50, ' ') + "\r\n";
-    }
+    const QByteArray bytes =
+        setupLine("UserPath", practice()) + setupLine("UserFile", userFile) +
+        setupLine("FileType", fileType) + setupLine("SoftType", QStringLiteral("TEST")) +
+        setupLine("SiteID  ", server.user) + setupLine("PassWord", server.password) +
+        setupLine("RptPath ", reportFolder());
     writeBytes(workRoot() + QStringLiteral("setup.prm"), bytes);
 }
 
@@ -90,6 +86,41 @@ QString Station::claimName(int number) const {
 
 void Station::putClaim(const QString& name, const QByteArray& bytes) {
     writeBytes(practice() + name, bytes);
+}
+
+void Station::putBackup(const QString& name, const QByteArray& bytes) {
+    QFile f(backupDir() + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.flush();  // a write at close would stamp the file anew
+    ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2026, 1, 5), QTime(9, 3, 7)),
+                              QFileDevice::FileModificationTime));
+}
+
+void Station::pick(const QString& name) {
+    for (const PickerLine& line : view.pickerLines)
+        if (line.name == name) return z().Form5_List1_Click(line);
+    ADD_FAILURE() << name.toStdString() << " is not in the picker";
+}
+
+::testing::AssertionResult Station::failureShown(const QString& head) const {
+    for (const QString& text : dialogs.texts())
+        if (text.startsWith(head + QLatin1Char('\n')) && text.size() > head.size() + 1)
+            return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "no \"" << head.toStdString() << "\" + detail among: " << allMessages().toStdString();
+}
+
+QStringList Station::logActivities() const {
+    static const QRegularExpression stamp(
+        QStringLiteral(" on \\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d$"));
+    QStringList out;
+    const QString text = QString::fromLatin1(readBytes(workRoot() + QStringLiteral("ZUDUVOR.LOG")));
+    for (QString line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        const auto match = stamp.match(line);
+        out << (match.hasMatch() ? line.left(match.capturedStart()) : line + "<no stamp>");
+    }
+    return out;
 }
 
 QStringList Station::messageHeads() const {
@@ -214,6 +245,11 @@ void ServerTest::startStation(const QString& fileType, const QString& mask) {
     ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
 }
 
+void StationTest::SetUp() {
+    ServerTest::SetUp();
+    if (!IsSkipped() && !HasFatalFailure()) startStation();
+}
+
 ScopedMount::~ScopedMount() {
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         ::umount2(QFile::encodeName(*it).constData(), MNT_DETACH);
@@ -239,4 +275,4 @@ QString ScopedMount::readOnly(const QString& folder) {
     return {};
 }
 
-}  // namespace zv::itest
+}  // namespace zv::test

@@ -12,19 +12,33 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 
-namespace zv::itest {
+// Readable failure output for Qt's texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{' << list.join(QStringLiteral("\", \"")).toStdString() << '}';
+}
+
+namespace zv::test {
 
 QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
-void writeBytes(const QString& path, const QByteArray& bytes);
+void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
 QByteArray patterned(qsizetype size, quint32 seed);  // claim-like bytes, distinct per seed
 // Name -> contents of the ordinary files of a folder (dot-files included).
 QMap<QString, QByteArray> filesIn(const QString& folder);
+inline QStringList namesIn(const QString& folder) { return filesIn(folder).keys(); }
+// One setup.prm line: the 8-character key and the value, padded to 50, then CR LF.
+inline QByteArray setupLine(const char* key, const QString& value) {
+    return (QByteArray(key) + value.toUtf8()).leftJustified(50, ' ', true) + "\r\n";
+}
 
 // Where a task talks to: either kind of test server.
 struct ServerAccount {
@@ -51,11 +65,11 @@ struct ConsoleRun {
 
 // The recorded window, with a hook for what happens while the window takes input
 // (once per uploaded file).
-struct HookedView : test::RecordingView {
+struct HookedView : RecordingView {
     std::function<void()> onPendingInput;
     void processPendingInput() override {
         RecordingView::processPendingInput();
-        if (onPendingInput) onPendingInput();
+        if (auto f = onPendingInput) f();
     }
 };
 
@@ -64,7 +78,6 @@ public:
     Station();
     ~Station();
 
-    bool valid() const { return dir_.isValid(); }
     QString base() const { return dir_.path() + QLatin1Char('/'); }
     QString workRoot() const { return base() + QStringLiteral("zod/"); }
     QString practice() const { return base() + QStringLiteral("practice/"); }
@@ -72,6 +85,7 @@ public:
     QString backupDir() const { return workRoot() + QStringLiteral("claimsbu/"); }
     QString workingDir() const { return workRoot() + QStringLiteral("claims/"); }
     QString seqFile() const { return workRoot() + QStringLiteral("seqfile.fil"); }
+    QString claimText() const { return workRoot() + QStringLiteral("claim.txt"); }
 
     // Writes setup.prm byte for byte as the file's format has it (the values as given,
     // so a mixed-case password stays as it is).
@@ -83,7 +97,11 @@ public:
 
     QString claimName(int number) const;  // site ID + number + file type, upper-cased
     void putClaim(const QString& name, const QByteArray& bytes);
+    // A backup dated 01/05/2026 9:03:07 AM.
+    void putBackup(const QString& name, const QByteArray& bytes);
     QByteArray seq() const { return readBytes(seqFile()); }
+    // Clicks the picker line of `name`.
+    void pick(const QString& name);
 
     // The console mode of the built program on this work root.
     ConsoleRun runConsole(const QStringList& command, const QStringList& extraEnv = {},
@@ -95,11 +113,15 @@ public:
     // What the user saw: each message box's first line.
     QStringList messageHeads() const;
     QString allMessages() const { return dialogs.texts().join(QStringLiteral("\n---\n")); }
+    // True when a box showed `head`, a line feed, then the component's (non-empty) words.
+    ::testing::AssertionResult failureShown(const QString& head) const;
+    // The activity log's lines with " on <date> at <time>" cut off.
+    QStringList logActivities() const;
 
     Module1 m;
     HookedView view;
-    test::RecordingDialogs dialogs;
-    test::RecordingLauncher launcher;
+    RecordingDialogs dialogs;
+    RecordingLauncher launcher;
 
 private:
     QTemporaryDir dir_;
@@ -133,9 +155,15 @@ protected:
     void startStation(const QString& fileType = QStringLiteral("83P"),
                       const QString& mask = QStringLiteral("*.CLM"));
 
-    test::TestSftpServer server;
+    TestSftpServer server;
     ServerAccount account;
     Station st;
+};
+
+// The same, started up with the default setup.
+class StationTest : public ServerTest {
+protected:
+    void SetUp() override;
 };
 
 // A folder made full or read-only for one test; undone when it goes.
@@ -150,7 +178,7 @@ private:
     QStringList mounted_;
 };
 
-}  // namespace zv::itest
+}  // namespace zv::test
 
 // Skips the test when the mount is not permitted here.
 #define ZV_MOUNT_OR_SKIP(expr)                                          \
