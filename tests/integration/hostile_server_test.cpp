@@ -113,7 +113,7 @@ TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
     st.z().DeleteClaimFiles_Click();
     EXPECT_EQ(st.view.pickerLines.size(), 10000u);
     st.z().GetReports_Click();
-    EXPECT_LT(clock.elapsed(), 60000);
+    EXPECT_LT(clock.elapsed(), 120000);
 
     EXPECT_EQ(st.view.status.filter(QStringLiteral("Skipped Report")).size(), 10000);
     EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 10000 Reports Downloaded")));
@@ -217,7 +217,7 @@ TEST_P(NotAnSshServer, TheConnectionAttemptEndsWithAMessageInBoundedTime) {
     clock.start();
     st.z().GetReports_Click();
 
-    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_LT(clock.elapsed(), 60000);
     EXPECT_EQ(st.messageHeads(),
               (QStringList{QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."),
                            QStringLiteral("Unable to Open the SFTP Server. Try once more.")}));
