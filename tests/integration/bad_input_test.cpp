@@ -56,8 +56,8 @@ TEST_P(DamagedSetup, StartUpSaysWhatIsWrongAndNoTaskTouchesAnotherFolder) {
     // read must not turn into the current folder.
     const QString cwd = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(st.base()));
-    writeBytes(st.base() + QStringLiteral("bystander.txt"), "not a claim");
-    writeBytes(st.workRoot() + QStringLiteral("setup.prm"), GetParam().bytes(st));
+    writeBytes(st.base() + "bystander.txt", "not a claim");
+    writeBytes(st.workRoot() + "setup.prm", GetParam().bytes(st));
 
     const StartState state = st.start(account);
     st.z().SendClaims_Click();
@@ -70,7 +70,7 @@ TEST_P(DamagedSetup, StartUpSaysWhatIsWrongAndNoTaskTouchesAnotherFolder) {
     }
     for (const QString& text : st.dialogs.texts())
         EXPECT_LT(text.size(), 600) << "unreadable message";
-    EXPECT_EQ(readBytes(st.base() + QStringLiteral("bystander.txt")), "not a claim");
+    EXPECT_EQ(readBytes(st.base() + "bystander.txt"), "not a claim");
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
 }
 
@@ -91,7 +91,7 @@ TEST_P(OddSequenceFile, IsReadByItsLeadingNumberAndOnlyItsFirstFourBytesChange) 
     startStation();
     writeBytes(st.seqFile(), GetParam().before);
     const QByteArray claim = patterned(900, 101);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
 
     st.z().SendClaims_Click();
 
@@ -111,14 +111,14 @@ TEST_F(ServerTest, TheLastNumberStopsTheSendAndTouchesNoClaim) {
     startStation();
     writeBytes(st.seqFile(), "9999");
     const QByteArray claim = patterned(900, 102);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
 
     st.z().SendClaims_Click();
 
     ASSERT_FALSE(st.dialogs.shown.empty());
     EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("9999")));
     EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("Call ZOD")));
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
     EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
@@ -130,7 +130,7 @@ TEST_F(ServerTest, TheLastNumberStopsTheSendAndTouchesNoClaim) {
 
 TEST_F(ServerTest, AHugeClaimIsSentWhole) {
     startStation();
-    const QString path = st.practice() + QStringLiteral("big.clm");
+    const QString path = st.practice() + "big.clm";
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -152,17 +152,17 @@ TEST_F(ServerTest, AHugeClaimIsSentWhole) {
 TEST_F(ServerTest, AClaimThatVanishesBeforeItsTurnIsSkippedAndTakesNoNumber) {
     startStation();
     const QList<QByteArray> claims{patterned(2000, 104), patterned(2000, 105)};
-    st.putClaim(QStringLiteral("a.clm"), claims[0]);
-    st.putClaim(QStringLiteral("b.clm"), claims[1]);
+    st.putClaim("a.clm", claims[0]);
+    st.putClaim("b.clm", claims[1]);
     // While the first is being sent, the billing software takes the second back.
-    st.view.onPendingInput = [&] { QFile::remove(st.practice() + QStringLiteral("b.clm")); };
+    st.view.onPendingInput = [&] { QFile::remove(st.practice() + "b.clm"); };
 
     st.z().SendClaims_Click();
 
     EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
     EXPECT_EQ(filesIn(account.claimsDir()).keys(), QStringList{st.claimName(1)});
     EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)});
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
+    EXPECT_TRUE(st.view.status.contains(" 1 Claim Files Sent"));
     EXPECT_EQ(st.seq(), "0001");
 }
 
@@ -209,12 +209,12 @@ struct MaskCase {
 class OddMask : public ServerTest, public ::testing::WithParamInterface<MaskCase> {};
 
 TEST_P(OddMask, MatchesOnlyFilesOfThePracticeFolder) {
-    startStation(QStringLiteral("83P"), QString::fromUtf8(GetParam().mask));
+    startStation("83P", QString::fromUtf8(GetParam().mask));
     for (const char* name : {"a.clm", "[x].clm", "b c.txt"})
         st.putClaim(QLatin1String(name), patterned(100, qHash(QByteArray(name))));
-    writeBytes(st.base() + QStringLiteral("outside.clm"), "outside");
-    QDir().mkpath(st.practice() + QStringLiteral("sub"));
-    writeBytes(st.practice() + QStringLiteral("sub/inner.clm"), "inner");
+    writeBytes(st.base() + "outside.clm", "outside");
+    QDir().mkpath(st.practice() + "sub");
+    writeBytes(st.practice() + "sub/inner.clm", "inner");
 
     st.z().SendClaims_Click();
 
@@ -224,21 +224,17 @@ TEST_P(OddMask, MatchesOnlyFilesOfThePracticeFolder) {
         if (!left.contains(QLatin1String(name))) taken << QLatin1String(name);
     EXPECT_EQ(taken, GetParam().taken) << st.allMessages().toStdString();
     EXPECT_EQ(filesIn(account.claimsDir()).size(), GetParam().taken.size());
-    EXPECT_EQ(readBytes(st.base() + QStringLiteral("outside.clm")), "outside");
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("sub/inner.clm")), "inner");
+    EXPECT_EQ(readBytes(st.base() + "outside.clm"), "outside");
+    EXPECT_EQ(readBytes(st.practice() + "sub/inner.clm"), "inner");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Masks, OddMask,
-    ::testing::Values(MaskCase{"ParentFolder", "../*.clm", {}},
-                      MaskCase{"SubFolder", "sub/*.clm", {}},
-                      MaskCase{"AbsolutePath", "/etc/*", {}},
-                      MaskCase{"Brackets", "[x].clm", {QStringLiteral("[x].clm")}},
-                      MaskCase{"Blank", "b c.*", {QStringLiteral("b c.txt")}},
-                      MaskCase{"OnlyQuestionMarks", "?????", {QStringLiteral("a.clm")}},
-                      MaskCase{"ManyStars",
-                               "*a*******************************.*****m",
-                               {QStringLiteral("a.clm")}}),
+    ::testing::Values(
+        MaskCase{"ParentFolder", "../*.clm", {}}, MaskCase{"SubFolder", "sub/*.clm", {}},
+        MaskCase{"AbsolutePath", "/etc/*", {}}, MaskCase{"Brackets", "[x].clm", {"[x].clm"}},
+        MaskCase{"Blank", "b c.*", {"b c.txt"}}, MaskCase{"OnlyQuestionMarks", "?????", {"a.clm"}},
+        MaskCase{"ManyStars", "*a*******************************.*****m", {"a.clm"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -38,19 +38,18 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
-    st.writeSetup(account, join ? QStringLiteral("DEN") : QStringLiteral("83P"),
-                  join ? QStringLiteral("*.TXT") : QStringLiteral("*.CLM"));
+    st.writeSetup(account, join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
     const QList<QByteArray> claims{patterned(150'000, 51), patterned(20'000, 52)};
-    st.putClaim(join ? QStringLiteral("a.txt") : QStringLiteral("a.clm"), claims[0]);
-    st.putClaim(join ? QStringLiteral("b.txt") : QStringLiteral("b.clm"), claims[1]);
+    st.putClaim(join ? "a.txt" : "a.clm", claims[0]);
+    st.putClaim(join ? "b.txt" : "b.clm", claims[1]);
 
-    const ConsoleRun killed = st.runConsole({QStringLiteral("send")},
-                                            {QStringLiteral("ZUDUVOR_KILL_AT=") + GetParam().step});
+    const ConsoleRun killed =
+        st.runConsole({"send"}, {QStringLiteral("ZUDUVOR_KILL_AT=") + GetParam().step});
     ASSERT_TRUE(killed.crashed) << "the program did not reach " << GetParam().step << ": "
                                 << killed.err.toStdString();
     expectNoClaimLost(st, account, claims);
 
-    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    expectCleanRun(st.runConsole({"send"}));
     expectNoClaimLost(st, account, claims);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice
     // folder, and each claim is on the server or in claims/.
@@ -78,18 +77,18 @@ class KillDuringServerOp : public CrashFixture,
 TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
     st.writeSetup(account);
     const QList<QByteArray> claims{patterned(400'000, 61), patterned(900, 62)};
-    st.putClaim(QStringLiteral("a.clm"), claims[0]);
-    st.putClaim(QStringLiteral("b.clm"), claims[1]);
-    server.delayOn(QLatin1String(GetParam()), QStringLiteral("claims/*"), 30);
+    st.putClaim("a.clm", claims[0]);
+    st.putClaim("b.clm", claims[1]);
+    server.delayOn(QLatin1String(GetParam()), "claims/*", 30);
 
-    auto first = st.startConsole({QStringLiteral("send")});
-    ASSERT_TRUE(waitForServerLog(QLatin1String(GetParam()) + QStringLiteral(" claims/")))
+    auto first = st.startConsole({"send"});
+    ASSERT_TRUE(waitForServerLog(QLatin1String(GetParam()) + " claims/"))
         << "the send never reached the server's " << GetParam();
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
     server.clearFaults();
 
-    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    expectCleanRun(st.runConsole({"send"}));
     expectNoClaimLost(st, account, claims);
 }
 
@@ -99,20 +98,20 @@ INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::Values("open", "wri
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     st.writeSetup(account);
     const QList<QByteArray> claims{patterned(50'000, 71), patterned(60'000, 72)};
-    st.putClaim(QStringLiteral("a.clm"), claims[0]);
-    server.delayOn(QStringLiteral("write"), QStringLiteral("claims/*"), 4);
+    st.putClaim("a.clm", claims[0]);
+    server.delayOn("write", "claims/*", 4);
 
-    auto first = st.startConsole({QStringLiteral("send")});
-    ASSERT_TRUE(waitForServerLog(QStringLiteral("write claims/")));
-    st.putClaim(QStringLiteral("b.clm"), claims[1]);
-    const ConsoleRun second = st.runConsole({QStringLiteral("send")});
+    auto first = st.startConsole({"send"});
+    ASSERT_TRUE(waitForServerLog("write claims/"));
+    st.putClaim("b.clm", claims[1]);
+    const ConsoleRun second = st.runConsole({"send"});
 
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains(QLatin1String("another ZUDUVOR program")))
         << second.err.toStdString();
     EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)})
         << "the second program numbered a claim";
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("b.clm")), claims[1]);
+    EXPECT_EQ(readBytes(st.practice() + "b.clm"), claims[1]);
 
     ASSERT_TRUE(first->waitForFinished(30000));
     EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
@@ -120,7 +119,7 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    expectCleanRun(st.runConsole({QStringLiteral("send")}));
+    expectCleanRun(st.runConsole({"send"}));
     EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(2)), claims[1]);
     EXPECT_EQ(st.seq(), "0002");
     expectNoClaimLost(st, account, claims);
@@ -128,21 +127,21 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
 TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) {
     st.writeSetup(account);
-    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(300'000, 81)},
-                                            {QStringLiteral("R2.TXT"), patterned(300'000, 82)}};
+    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(300'000, 81)},
+                                            {"R2.TXT", patterned(300'000, 82)}};
     for (auto it = reports.cbegin(); it != reports.cend(); ++it)
         writeBytes(account.reportsDir() + it.key(), it.value());
     // Held after part of R2 has come: its first read answers, a later one stalls.
-    server.delayOn(QStringLiteral("read"), QStringLiteral("reports/R2.TXT"), 30);
+    server.delayOn("read", "reports/R2.TXT", 30);
 
-    auto first = st.startConsole({QStringLiteral("get-reports")});
-    ASSERT_TRUE(waitForServerLog(QStringLiteral("read reports/R2.TXT delayed")));
+    auto first = st.startConsole({"get-reports"});
+    ASSERT_TRUE(waitForServerLog("read reports/R2.TXT delayed"));
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
     server.clearFaults();
-    EXPECT_EQ(readBytes(account.reportsDir() + QStringLiteral("R2.TXT")), reports.last());
+    EXPECT_EQ(readBytes(account.reportsDir() + "R2.TXT"), reports.last());
 
-    expectCleanRun(st.runConsole({QStringLiteral("get-reports")}));
+    expectCleanRun(st.runConsole({"get-reports"}));
     EXPECT_EQ(filesIn(st.reportFolder()), reports) << "a part file was left behind";
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
 }

@@ -69,7 +69,7 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
     EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(1)), claims[0]);
     EXPECT_EQ(readBytes(st.backupDir() + second), claims[1]);
     EXPECT_EQ(readBytes(st.workingDir() + second), claims[1]);
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("c3.clm")), claims[2])
+    EXPECT_EQ(readBytes(st.practice() + "c3.clm"), claims[2])
         << "the third claim must wait untouched";
     EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
     const QByteArray op(GetParam().op);
@@ -82,7 +82,7 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
         EXPECT_TRUE(st.logActivities().contains(second + QLatin1String(logged)))
             << st.logActivities().join('|').toStdString();
         // A refused close still lets the run fetch the reports; the others end it.
-        EXPECT_EQ(st.view.status.contains(QStringLiteral("Looking for Reports")), op == "close");
+        EXPECT_EQ(st.view.status.contains("Looking for Reports"), op == "close");
         if (op == "write") {
             EXPECT_FALSE(st.m.PickerCallback);
         }
@@ -99,9 +99,8 @@ TEST_P(SendFault, NoClaimIsLostAndALaterRunAndAResendFinishTheJob) {
     st.z().ResendClaims_Click();
     st.pick(second);
     EXPECT_EQ(readBytes(account.claimsDir() + second), claims[1]);
-    EXPECT_EQ(
-        st.messageHeads(),
-        QStringList{QStringLiteral("WARNING! Please check with ZOD before resending a file.")});
+    EXPECT_EQ(st.messageHeads(),
+              QStringList{"WARNING! Please check with ZOD before resending a file."});
     expectNoClaimLost(st, account, claims);
     for (const QByteArray& claim : claims) {
         qsizetype copies = 0;
@@ -124,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Matrix, SendFault, ::testing::ValuesIn(kUploadCases), c
 
 TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
     const QByteArray claim = patterned(200'000, 14);
-    st.putClaim(QStringLiteral("x.clm"), claim);
+    st.putClaim("x.clm", claim);
     server.shortWriteOn();
 
     st.z().SendClaims_Click();
@@ -132,7 +131,7 @@ TEST_F(FaultFixture, AServerThatKeepsOnlyPartOfAClaimIsASendFailure) {
     expectFirstMessage(kUpload);
     EXPECT_EQ(st.seq(), "") << "a number was recorded for a claim the server does not hold";
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty()) << "the partial claim was left there";
-    EXPECT_FALSE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
+    EXPECT_FALSE(st.view.status.contains(" 1 Claim Files Sent"));
     EXPECT_EQ(readBytes(st.workingDir() + st.claimName(1)), claim);
     expectNoClaimLost(st, account, {claim});
 }
@@ -143,7 +142,7 @@ class ResendFault : public FaultFixture, public ::testing::WithParamInterface<Fa
 
 TEST_P(ResendFault, TheBackupStaysAndTheNextTryWorks) {
     const QByteArray claim = patterned(120'000, 21);
-    st.putClaim(QStringLiteral("x.clm"), claim);
+    st.putClaim("x.clm", claim);
     st.z().SendClaims_Click();
     const QString name = st.claimName(1);
     QFile::remove(account.claimsDir() + name);
@@ -181,23 +180,23 @@ class DeleteFault : public FaultFixture, public ::testing::WithParamInterface<Fa
 
 TEST_P(DeleteFault, TheUserIsToldAndOnlyTheChosenFileCanGo) {
     const QByteArray a(1234, 'a'), b(55, 'b');
-    writeBytes(account.claimsDir() + QStringLiteral("A.83P"), a);
-    writeBytes(account.claimsDir() + QStringLiteral("B.83P"), b);
+    writeBytes(account.claimsDir() + "A.83P", a);
+    writeBytes(account.claimsDir() + "B.83P", b);
     const bool atRemove = QByteArray(GetParam().op) == "remove";
-    arm(GetParam(), atRemove ? QStringLiteral("claims/A.83P") : QStringLiteral("claims"));
+    arm(GetParam(), atRemove ? "claims/A.83P" : "claims");
 
     st.z().DeleteClaimFiles_Click();
     if (atRemove) {
         ASSERT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
-        st.pick(QStringLiteral("A.83P"));
+        st.pick("A.83P");
     }
 
     expectFirstMessage(GetParam().head);
-    EXPECT_EQ(readBytes(account.claimsDir() + QStringLiteral("B.83P")), b);
+    EXPECT_EQ(readBytes(account.claimsDir() + "B.83P"), b);
     if (GetParam().fault != Fault::DropAfter) {
-        EXPECT_EQ(readBytes(account.claimsDir() + QStringLiteral("A.83P")), a);
+        EXPECT_EQ(readBytes(account.claimsDir() + "A.83P"), a);
     }
-    EXPECT_FALSE(st.view.status.contains(QStringLiteral("File A.83P Deleted.")));
+    EXPECT_FALSE(st.view.status.contains("File A.83P Deleted."));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,14 +217,13 @@ INSTANTIATE_TEST_SUITE_P(
 class ReportFault : public FaultFixture, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(ReportFault, NoReportLeavesTheServerBeforeItIsWholeOnDisk) {
-    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(80'000, 31)},
-                                            {QStringLiteral("R2.TXT"), patterned(700'000, 32)},
-                                            {QStringLiteral("R3.TXT"), patterned(10, 33)}};
+    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(80'000, 31)},
+                                            {"R2.TXT", patterned(700'000, 32)},
+                                            {"R3.TXT", patterned(10, 33)}};
     for (auto it = reports.cbegin(); it != reports.cend(); ++it)
         writeBytes(account.reportsDir() + it.key(), it.value());
     const QByteArray op(GetParam().op);
-    arm(GetParam(), op == "opendir" || op == "readdir" ? QStringLiteral("reports")
-                                                       : QStringLiteral("reports/R2.TXT"));
+    arm(GetParam(), op == "opendir" || op == "readdir" ? "reports" : "reports/R2.TXT");
 
     st.z().GetReports_Click();
 
@@ -233,7 +231,7 @@ TEST_P(ReportFault, NoReportLeavesTheServerBeforeItIsWholeOnDisk) {
     expectNoReportLost(st, account, reports);
     if (GetParam().fault == Fault::Refused && (op == "read" || op == "remove")) {
         // A failed download ends the run at once; a failed removal does not.
-        EXPECT_EQ(QFileInfo::exists(st.reportFolder() + QStringLiteral("R3.TXT")), op == "remove");
+        EXPECT_EQ(QFileInfo::exists(st.reportFolder() + "R3.TXT"), op == "remove");
     }
     EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
 
@@ -283,10 +281,10 @@ struct StallCase {
 class StallTest : public FaultFixture, public ::testing::WithParamInterface<StallCase> {};
 
 TEST_P(StallTest, TheWaitEndsWithAMessageNotAHang) {
-    st.putClaim(QStringLiteral("x.clm"), patterned(100'000, 41));
-    writeBytes(account.reportsDir() + QStringLiteral("R.TXT"), patterned(100'000, 42));
-    writeBytes(account.claimsDir() + QStringLiteral("W.83P"), "waiting");
-    writeBytes(st.backupDir() + QStringLiteral("W.83P"), "waiting");
+    st.putClaim("x.clm", patterned(100'000, 41));
+    writeBytes(account.reportsDir() + "R.TXT", patterned(100'000, 42));
+    writeBytes(account.claimsDir() + "W.83P", "waiting");
+    writeBytes(st.backupDir() + "W.83P", "waiting");
     st.z().Client().IdleTimeoutMs(1500);
     server.delayOn(QLatin1String(GetParam().op), QLatin1String(GetParam().glob), 30);
     const QByteArray op(GetParam().op);
@@ -305,7 +303,7 @@ TEST_P(StallTest, TheWaitEndsWithAMessageNotAHang) {
     EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("did not answer")))
         << st.allMessages().toStdString();
     expectNoClaimLost(st, account, {patterned(100'000, 41)});
-    expectNoReportLost(st, account, {{QStringLiteral("R.TXT"), patterned(100'000, 42)}});
+    expectNoReportLost(st, account, {{"R.TXT", patterned(100'000, 42)}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, StallTest,

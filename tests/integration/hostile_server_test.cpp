@@ -25,35 +25,32 @@ QStringList tree(const QString& folder) {
 }
 
 QByteArray passwdDigest() {
-    return QCryptographicHash::hash(readBytes(QStringLiteral("/etc/passwd")),
-                                    QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(readBytes("/etc/passwd"), QCryptographicHash::Sha256);
 }
 
 using HostileServerTest = StationTest;
 
 TEST_F(HostileServerTest, ReportNamesThatLeadOutOfTheReportFolderAreSkippedWithAReason) {
     const QByteArray report = patterned(2000, 91);
-    writeBytes(account.reportsDir() + QStringLiteral("R1.TXT"), report);
-    const QStringList hostile{QStringLiteral("../x"),     QStringLiteral("/etc/passwd"),
-                              QStringLiteral("a/b"),      QStringLiteral("a\\b"),
-                              QStringLiteral("ctl\x01x"), QStringLiteral("line\nbreak"),
-                              QStringLiteral(".."),       QStringLiteral(".")};
-    server.extraEntries(QStringLiteral("reports"), hostile);
+    writeBytes(account.reportsDir() + "R1.TXT", report);
+    const QStringList hostile{"../x",     "/etc/passwd", "a/b", "a\\b",
+                              "ctl\x01x", "line\nbreak", "..",  "."};
+    server.extraEntries("reports", hostile);
     const QStringList before = tree(st.base());
     const QByteArray passwd = passwdDigest();
 
     st.z().GetReports_Click();
 
-    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+    EXPECT_EQ(readBytes(st.reportFolder() + "R1.TXT"), report);
     // Besides the report, only the program's own files in its work root are new.
     QStringList added;
     for (const QString& path : tree(st.base()))
         if (!before.contains(path)) added << path;
     EXPECT_EQ(added.join(' ').toStdString(), "rpt/R1.TXT zod/known_hosts");
     EXPECT_EQ(passwdDigest(), passwd);
-    EXPECT_FALSE(QFileInfo::exists(QFileInfo(st.base()).dir().filePath(QStringLiteral("x"))));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(st.base()).dir().filePath("x")));
     // "." and ".." are not files at all; each other name is refused in words.
-    const QStringList skipped = st.view.status.filter(QStringLiteral("Skipped Report"));
+    const QStringList skipped = st.view.status.filter("Skipped Report");
     EXPECT_EQ(skipped.size(), 6) << st.view.status.join('\n').toStdString();
     for (const QString& line : skipped) {
         EXPECT_TRUE(line.contains(QLatin1String("not a plain file name"))) << line.toStdString();
@@ -61,23 +58,23 @@ TEST_F(HostileServerTest, ReportNamesThatLeadOutOfTheReportFolderAreSkippedWithA
             << "a control character reached the status list";
     }
     EXPECT_FALSE(server.logText().contains(QLatin1String("remove reports/..")));
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Downloading Report R1.TXT")));
+    EXPECT_TRUE(st.view.status.contains("Downloading Report R1.TXT"));
 }
 
 TEST_F(HostileServerTest, NamesTooLongForTheDiskAreSkippedInWordsAndDoNotStopTheRun) {
     // 250 bytes is a legal name here; 300 is not, whatever the server says.
-    const QString longName = QString(246, QLatin1Char('r')) + QStringLiteral(".TXT");
+    const QString longName = QString(246, QLatin1Char('r')) + ".TXT";
     const QByteArray report = patterned(3000, 92);
     writeBytes(account.reportsDir() + longName, report);
-    server.extraEntries(QStringLiteral("reports"), {QString(300, QLatin1Char('z'))});
+    server.extraEntries("reports", {QString(300, QLatin1Char('z'))});
 
     st.z().GetReports_Click();
 
     EXPECT_EQ(readBytes(st.reportFolder() + longName), report);
     EXPECT_FALSE(QFileInfo::exists(account.reportsDir() + longName));
-    EXPECT_EQ(st.messageHeads(), QStringList{QStringLiteral("Click OK to View Reports")})
+    EXPECT_EQ(st.messageHeads(), QStringList{"Click OK to View Reports"})
         << st.allMessages().toStdString();
-    const QStringList skipped = st.view.status.filter(QStringLiteral("Skipped Report"));
+    const QStringList skipped = st.view.status.filter("Skipped Report");
     ASSERT_EQ(skipped.size(), 1);
     EXPECT_TRUE(skipped.first().contains(QLatin1String("too long")))
         << skipped.first().toStdString();
@@ -87,16 +84,15 @@ TEST_F(HostileServerTest, NamesTooLongForTheDiskAreSkippedInWordsAndDoNotStopThe
 
 TEST_F(HostileServerTest, ALinkInTheReportFolderIsReplacedNotWrittenThrough) {
     const QByteArray report = patterned(3000, 94);
-    writeBytes(account.reportsDir() + QStringLiteral("R1.TXT"), report);
-    writeBytes(st.base() + QStringLiteral("outside.txt"), "outside");
-    ASSERT_TRUE(QFile::link(st.base() + QStringLiteral("outside.txt"),
-                            st.reportFolder() + QStringLiteral("R1.TXT")));
+    writeBytes(account.reportsDir() + "R1.TXT", report);
+    writeBytes(st.base() + "outside.txt", "outside");
+    ASSERT_TRUE(QFile::link(st.base() + "outside.txt", st.reportFolder() + "R1.TXT"));
 
     st.z().GetReports_Click();
 
-    EXPECT_EQ(readBytes(st.base() + QStringLiteral("outside.txt")), "outside");
-    EXPECT_FALSE(QFileInfo(st.reportFolder() + QStringLiteral("R1.TXT")).isSymLink());
-    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+    EXPECT_EQ(readBytes(st.base() + "outside.txt"), "outside");
+    EXPECT_FALSE(QFileInfo(st.reportFolder() + "R1.TXT").isSymLink());
+    EXPECT_EQ(readBytes(st.reportFolder() + "R1.TXT"), report);
 }
 
 TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
@@ -105,8 +101,8 @@ TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
         waiting << QStringLiteral("K9SITE%1.83P").arg(i, 5, 10, QLatin1Char('0'));
         hostile << QStringLiteral("../r%1").arg(i);
     }
-    server.extraEntries(QStringLiteral("claims"), waiting);
-    server.extraEntries(QStringLiteral("reports"), hostile);
+    server.extraEntries("claims", waiting);
+    server.extraEntries("reports", hostile);
 
     QElapsedTimer clock;
     clock.start();
@@ -115,20 +111,20 @@ TEST_F(HostileServerTest, TenThousandEntriesAreHandledInReasonableTime) {
     st.z().GetReports_Click();
     EXPECT_LT(clock.elapsed(), 120000);
 
-    EXPECT_EQ(st.view.status.filter(QStringLiteral("Skipped Report")).size(), 10000);
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 10000 Reports Downloaded")));
+    EXPECT_EQ(st.view.status.filter("Skipped Report").size(), 10000);
+    EXPECT_TRUE(st.view.status.contains(" 10000 Reports Downloaded"));
     EXPECT_TRUE(tree(st.reportFolder()).isEmpty());
 }
 
 TEST_F(HostileServerTest, AWaitingClaimWithAPathForANameIsNotDeleted) {
-    writeBytes(account.home + QStringLiteral("/victim"), "keep me");
-    server.extraEntries(QStringLiteral("claims"), {QStringLiteral("../victim")});
+    writeBytes(account.home + "/victim", "keep me");
+    server.extraEntries("claims", {"../victim"});
 
     st.z().DeleteClaimFiles_Click();
     ASSERT_EQ(st.view.pickerLines.size(), 1u);
     st.z().Form5_List1_Click(st.view.pickerLines.front());
 
-    EXPECT_EQ(readBytes(account.home + QStringLiteral("/victim")), "keep me");
+    EXPECT_EQ(readBytes(account.home + "/victim"), "keep me");
     ASSERT_EQ(st.dialogs.texts().size(), 1);
     EXPECT_TRUE(st.dialogs.texts().first().startsWith(QLatin1String("Unable to Delete File.\n")));
     EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("not a plain file name")));
@@ -149,7 +145,7 @@ TEST_F(HostileServerTest, AChangedHostKeyGetsNoPassword) {
         st.dialogs.clear();
         st.z().GetReports_Click();
         ASSERT_EQ(st.messageHeads().value(0),
-                  QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."));
+                  "SFTP Open Failure. Wait 5 minutes and try once more.");
         EXPECT_TRUE(st.dialogs.texts().first().contains(QLatin1String("password was not sent")))
             << st.allMessages().toStdString();
     }
@@ -169,8 +165,7 @@ TEST(WeakServerTest, OnlyWeakAlgorithmsAreRefusedWithAMessageAndNoPassword) {
 
     st.z().GetReports_Click();
 
-    ASSERT_EQ(st.messageHeads().value(0),
-              QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."));
+    ASSERT_EQ(st.messageHeads().value(0), "SFTP Open Failure. Wait 5 minutes and try once more.");
     EXPECT_GT(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).size(), 10);
     EXPECT_FALSE(server.logText().contains(QLatin1String("auth user=")));
 }
@@ -181,7 +176,7 @@ struct FakeServer {
     QProcess process;
     int port = 0;
     explicit FakeServer(const QByteArray& greeting) {
-        process.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"(
+        process.start("/usr/bin/python3", {"-c", QStringLiteral(R"(
 import socket, sys
 s = socket.socket()
 s.bind(("127.0.0.1", 0))
@@ -193,7 +188,7 @@ while True:
     kept.append(c)
     c.sendall(sys.argv[1].encode("latin-1"))
 )"),
-                                                           QString::fromLatin1(greeting)});
+                                           QString::fromLatin1(greeting)});
         if (process.waitForReadyRead(20000)) port = process.readLine().trimmed().toInt();
     }
     ~FakeServer() {
@@ -208,8 +203,7 @@ TEST_P(NotAnSshServer, TheConnectionAttemptEndsWithAMessageInBoundedTime) {
     FakeServer fake{QByteArray(GetParam())};
     ASSERT_GT(fake.port, 0);
     Station st;
-    const ServerAccount account{QStringLiteral("127.0.0.1"), fake.port, QStringLiteral("k9site"),
-                                QStringLiteral("Secret-Pass1"), st.base()};
+    const ServerAccount account{"127.0.0.1", fake.port, "k9site", "Secret-Pass1", st.base()};
     st.writeSetup(account);
     ASSERT_EQ(st.start(account), StartState::Complete);
 
@@ -219,8 +213,8 @@ TEST_P(NotAnSshServer, TheConnectionAttemptEndsWithAMessageInBoundedTime) {
 
     EXPECT_LT(clock.elapsed(), 60000);
     EXPECT_EQ(st.messageHeads(),
-              (QStringList{QStringLiteral("SFTP Open Failure. Wait 5 minutes and try once more."),
-                           QStringLiteral("Unable to Open the SFTP Server. Try once more.")}));
+              (QStringList{"SFTP Open Failure. Wait 5 minutes and try once more.",
+                           "Unable to Open the SFTP Server. Try once more."}));
     EXPECT_GT(st.dialogs.texts().first().section(QLatin1Char('\n'), 1).size(), 10)
         << st.allMessages().toStdString();
 }
@@ -257,25 +251,25 @@ TEST_P(LinksAndFolders, OnlyPlainFilesComeHome) {
     ASSERT_EQ(st.start(account), StartState::Complete);
     const QString rd = account.reportsDir();
     const QByteArray report = patterned(4000, 93);
-    writeBytes(rd + QStringLiteral("R1.TXT"), report);
-    QDir().mkpath(rd + QStringLiteral("sub"));
-    writeBytes(rd + QStringLiteral("sub/inner.txt"), "inner");
-    QFile::link(QStringLiteral("/etc/passwd"), rd + QStringLiteral("passwd"));
-    QFile::link(rd + QStringLiteral("R1.TXT"), rd + QStringLiteral("alias.txt"));
-    QFile::link(QStringLiteral("/nonexistent"), rd + QStringLiteral("broken"));
+    writeBytes(rd + "R1.TXT", report);
+    QDir().mkpath(rd + "sub");
+    writeBytes(rd + "sub/inner.txt", "inner");
+    QFile::link("/etc/passwd", rd + "passwd");
+    QFile::link(rd + "R1.TXT", rd + "alias.txt");
+    QFile::link("/nonexistent", rd + "broken");
     const QByteArray passwd = passwdDigest();
 
     st.z().GetReports_Click();
 
-    EXPECT_EQ(tree(st.reportFolder()), QStringList{QStringLiteral("R1.TXT")});
-    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), report);
+    EXPECT_EQ(tree(st.reportFolder()), QStringList{"R1.TXT"});
+    EXPECT_EQ(readBytes(st.reportFolder() + "R1.TXT"), report);
     EXPECT_EQ(passwdDigest(), passwd);
-    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("sub/inner.txt")).exists());
-    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("passwd")).isSymLink());
-    EXPECT_TRUE(QFileInfo(rd + QStringLiteral("broken")).isSymLink());
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Reports Downloaded")))
+    EXPECT_TRUE(QFileInfo(rd + "sub/inner.txt").exists());
+    EXPECT_TRUE(QFileInfo(rd + "passwd").isSymLink());
+    EXPECT_TRUE(QFileInfo(rd + "broken").isSymLink());
+    EXPECT_TRUE(st.view.status.contains(" 1 Reports Downloaded"))
         << st.view.status.join('\n').toStdString();
-    QDir(rd + QStringLiteral("sub")).removeRecursively();
+    QDir(rd + "sub").removeRecursively();
     for (const char* link : {"passwd", "alias.txt", "broken"})
         QFile::remove(rd + QLatin1String(link));
 }

@@ -19,7 +19,7 @@ protected:
             ZV_START_TEST_SERVER(sftp);
             account = accountOf(sftp);
         }
-        startWith(QStringLiteral("83P"), QStringLiteral("*.CLM"));
+        startWith("83P", "*.CLM");
     }
     void startWith(const QString& fileType, const QString& mask) {
         st.writeSetup(account, fileType, mask);
@@ -36,10 +36,10 @@ TEST_P(InteropTest, SendNumbersEachClaimAndTheServerHoldsItByteForByte) {
     // Over 1 MB, so that OpenSSH gets several of its larger write requests.
     const QByteArray big = patterned(1'500'000, 1);
     const QByteArray small = patterned(700, 2);
-    st.putClaim(QStringLiteral("a.clm"), big);
-    st.putClaim(QStringLiteral("B.CLM"), small);
-    st.putClaim(QStringLiteral("c.CLM"), QByteArray());
-    st.putClaim(QStringLiteral("notes.txt"), "not a claim");
+    st.putClaim("a.clm", big);
+    st.putClaim("B.CLM", small);
+    st.putClaim("c.CLM", QByteArray());
+    st.putClaim("notes.txt", "not a claim");
     // Bytes after record 1 belong to nobody here and must survive.
     writeBytes(st.seqFile(), "0041tail");
 
@@ -55,7 +55,7 @@ TEST_P(InteropTest, SendNumbersEachClaimAndTheServerHoldsItByteForByte) {
     EXPECT_EQ(st.seq(), "0044tail");
     EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
     EXPECT_EQ(filesIn(st.backupDir()), server);
-    EXPECT_EQ(namesIn(st.practice()), QStringList{QStringLiteral("notes.txt")});
+    EXPECT_EQ(namesIn(st.practice()), QStringList{"notes.txt"});
     const QString connecting =
         QStringLiteral("Connecting to ZOD SFTPServer/%1 Server").arg(account.user.toUpper());
     EXPECT_EQ(st.view.status,
@@ -73,11 +73,11 @@ TEST_P(InteropTest, SendNumbersEachClaimAndTheServerHoldsItByteForByte) {
 
 TEST_P(InteropTest, JoinStepSendsTheFilesOfADentalPackageAsOneClaim) {
     // "*.*" also matches the join's own scratch file; it must never become a source.
-    startWith(QStringLiteral("den"), QStringLiteral("*.*"));
+    startWith("den", "*.*");
     const QByteArray first = patterned(300'000, 3), second = patterned(5000, 4);
-    st.putClaim(QStringLiteral("A.TXT"), first);
-    st.putClaim(QStringLiteral("b.txt"), second);
-    st.putClaim(QStringLiteral("temp.xxx"), "left from a run that was cut off");
+    st.putClaim("A.TXT", first);
+    st.putClaim("b.txt", second);
+    st.putClaim("temp.xxx", "left from a run that was cut off");
 
     st.z().SendClaims_Click();
 
@@ -86,13 +86,13 @@ TEST_P(InteropTest, JoinStepSendsTheFilesOfADentalPackageAsOneClaim) {
     ASSERT_EQ(server.keys(), QStringList{st.claimName(1)});
     EXPECT_TRUE(server.first() == first + second);
     EXPECT_TRUE(filesIn(st.practice()).isEmpty()) << "sources or temp.xxx left behind";
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 1 Claim Files Sent")));
+    EXPECT_TRUE(st.view.status.contains(" 1 Claim Files Sent"));
     EXPECT_EQ(st.seq(), "0001");
 }
 
 TEST_P(InteropTest, ResendPutsTheBackupBackOnTheServerUnderItsOwnNumber) {
     const QByteArray claim = patterned(40'000, 5);
-    st.putClaim(QStringLiteral("x.clm"), claim);
+    st.putClaim("x.clm", claim);
     st.z().SendClaims_Click();
     const QString name = st.claimName(1);
     ASSERT_EQ(readBytes(account.claimsDir() + name), claim);
@@ -107,36 +107,34 @@ TEST_P(InteropTest, ResendPutsTheBackupBackOnTheServerUnderItsOwnNumber) {
     EXPECT_TRUE(st.view.status.contains(QStringLiteral("Resending File ") + name));
     EXPECT_EQ(st.seq(), "0001");
     EXPECT_FALSE(st.view.pickerVisible);
-    EXPECT_EQ(
-        st.messageHeads(),
-        QStringList{QStringLiteral("WARNING! Please check with ZOD before resending a file.")});
+    EXPECT_EQ(st.messageHeads(),
+              QStringList{"WARNING! Please check with ZOD before resending a file."});
 }
 
 TEST_P(InteropTest, WaitingFilesAreListedWithTheirSizesAndOneIsDeleted) {
-    writeBytes(account.claimsDir() + QStringLiteral("A.83P"), QByteArray(1234, 'a'));
-    writeBytes(account.claimsDir() + QStringLiteral("B.83P"), QByteArray());
-    writeBytes(account.claimsDir() + QStringLiteral("C D.83P"), QByteArray(7, 'c'));
-    QDir().mkdir(account.claimsDir() + QStringLiteral("folder"));
+    writeBytes(account.claimsDir() + "A.83P", QByteArray(1234, 'a'));
+    writeBytes(account.claimsDir() + "B.83P", QByteArray());
+    writeBytes(account.claimsDir() + "C D.83P", QByteArray(7, 'c'));
+    QDir().mkdir(account.claimsDir() + "folder");
 
     st.z().DeleteClaimFiles_Click();
 
     ASSERT_TRUE(st.view.pickerVisible);
     EXPECT_EQ(st.view.pickerTexts().size(), 3) << st.view.pickerTexts().join('|').toStdString();
-    EXPECT_TRUE(st.view.pickerTexts().contains(QStringLiteral("A.83P   1234")));
-    EXPECT_TRUE(st.view.pickerTexts().contains(QStringLiteral("B.83P   0")));
+    EXPECT_TRUE(st.view.pickerTexts().contains("A.83P   1234"));
+    EXPECT_TRUE(st.view.pickerTexts().contains("B.83P   0"));
     for (const PickerLine& line : st.view.pickerLines)
         if (line.name == QLatin1String("C D.83P")) st.z().Form5_List1_Click(line);
 
-    EXPECT_EQ(filesIn(account.claimsDir()).keys(),
-              (QStringList{QStringLiteral("A.83P"), QStringLiteral("B.83P")}));
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral("File C D.83P Deleted.")));
+    EXPECT_EQ(filesIn(account.claimsDir()).keys(), (QStringList{"A.83P", "B.83P"}));
+    EXPECT_TRUE(st.view.status.contains("File C D.83P Deleted."));
     EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
-    QDir(account.claimsDir() + QStringLiteral("folder")).removeRecursively();
+    QDir(account.claimsDir() + "folder").removeRecursively();
 }
 
 TEST_P(InteropTest, ReportsComeHomeWholeAndLeaveTheServer) {
-    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(3'000'000, 6)},
-                                            {QStringLiteral("r2.277"), patterned(900, 7)}};
+    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(3'000'000, 6)},
+                                            {"r2.277", patterned(900, 7)}};
     for (auto it = reports.cbegin(); it != reports.cend(); ++it)
         writeBytes(account.reportsDir() + it.key(), it.value());
 
@@ -144,9 +142,9 @@ TEST_P(InteropTest, ReportsComeHomeWholeAndLeaveTheServer) {
 
     EXPECT_EQ(filesIn(st.reportFolder()), reports);
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral("Downloading Report R1.TXT")));
-    EXPECT_TRUE(st.view.status.contains(QStringLiteral(" 2 Reports Downloaded")));
-    EXPECT_EQ(st.messageHeads(), QStringList{QStringLiteral("Click OK to View Reports")});
+    EXPECT_TRUE(st.view.status.contains("Downloading Report R1.TXT"));
+    EXPECT_TRUE(st.view.status.contains(" 2 Reports Downloaded"));
+    EXPECT_EQ(st.messageHeads(), QStringList{"Click OK to View Reports"});
     EXPECT_TRUE(st.launcher.opened.isEmpty());  // Cancel keeps the lines
 }
 

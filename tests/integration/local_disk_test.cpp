@@ -26,30 +26,28 @@ protected:
 };
 
 TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
-    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), QStringLiteral("256k")));
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k"));
     startStation();
     // Room for the backup but not for the working copy as well.
     const QByteArray claim = patterned(180'000, 81);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
 
     st.z().SendClaims_Click();
 
-    expectOneMessage(
-        QStringLiteral("The claim file "),
-        {QStringLiteral("could not be copied"), QStringLiteral("still in your claim folder")});
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    expectOneMessage("The claim file ", {"could not be copied", "still in your claim folder"});
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty()) << "a half-made backup blocks its number";
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
     EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
 }
 
 TEST_F(LocalDiskTest, WorkRootWithNoRoomAtAllIsNotTakenForAnotherProgram) {
-    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), QStringLiteral("256k")));
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k"));
     startStation();
     const QByteArray claim = patterned(5000, 80);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
     {
-        QFile filler(st.workRoot() + QStringLiteral("filler"));
+        QFile filler(st.workRoot() + "filler");
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
         }
@@ -60,69 +58,65 @@ TEST_F(LocalDiskTest, WorkRootWithNoRoomAtAllIsNotTakenForAnotherProgram) {
     ASSERT_FALSE(st.dialogs.shown.empty());
     EXPECT_FALSE(st.dialogs.texts().first().contains(QLatin1String("another ZUDUVOR program")))
         << st.allMessages().toStdString();
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
 }
 
 TEST_F(LocalDiskTest, FullPracticeFolderWhileJoiningDeletesNothing) {
-    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), QStringLiteral("256k")));
-    startStation(QStringLiteral("DEN"), QStringLiteral("*.TXT"));
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), "256k"));
+    startStation("DEN", "*.TXT");
     const QList<QByteArray> claims{patterned(100'000, 82), patterned(100'000, 83)};
-    st.putClaim(QStringLiteral("a.txt"), claims[0]);
-    st.putClaim(QStringLiteral("b.txt"), claims[1]);
+    st.putClaim("a.txt", claims[0]);
+    st.putClaim("b.txt", claims[1]);
 
     st.z().SendClaims_Click();
 
-    expectOneMessage(
-        QStringLiteral("The claim files in "),
-        {QStringLiteral("could not be joined"), QStringLiteral("no file was deleted")});
+    expectOneMessage("The claim files in ", {"could not be joined", "no file was deleted"});
     EXPECT_EQ(filesIn(st.practice()),
-              (QMap<QString, QByteArray>{{QStringLiteral("a.txt"), claims[0]},
-                                         {QStringLiteral("b.txt"), claims[1]}}))
+              (QMap<QString, QByteArray>{{"a.txt", claims[0]}, {"b.txt", claims[1]}}))
         << "a source changed or temp.xxx was left behind";
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
     expectNoClaimLost(st, account, claims);
 }
 
 TEST_F(LocalDiskTest, FullReportFolderKeepsTheReportOnTheServerAndNoPartOnDisk) {
-    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.reportFolder(), QStringLiteral("256k")));
+    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.reportFolder(), "256k"));
     startStation();
-    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(100'000, 84)},
-                                            {QStringLiteral("R2.TXT"), patterned(300'000, 85)}};
+    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(100'000, 84)},
+                                            {"R2.TXT", patterned(300'000, 85)}};
     putReports(reports);
 
     st.z().GetReports_Click();
 
-    expectOneMessage(QStringLiteral("Report Download Failure-Try Once More.\n"), {});
-    EXPECT_EQ(readBytes(st.reportFolder() + QStringLiteral("R1.TXT")), reports.first());
-    EXPECT_EQ(readBytes(account.reportsDir() + QStringLiteral("R2.TXT")), reports.last());
+    expectOneMessage("Report Download Failure-Try Once More.\n", {});
+    EXPECT_EQ(readBytes(st.reportFolder() + "R1.TXT"), reports.first());
+    EXPECT_EQ(readBytes(account.reportsDir() + "R2.TXT"), reports.last());
     expectNoReportLost(st, account, reports);
 }
 
 TEST_F(LocalDiskTest, ReadOnlyReportFolderSaysWhyAndKeepsTheReport) {
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.reportFolder()));
     startStation();
-    const QMap<QString, QByteArray> reports{{QStringLiteral("R1.TXT"), patterned(5000, 86)}};
+    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(5000, 86)}};
     putReports(reports);
 
     st.z().GetReports_Click();
 
-    expectOneMessage(QStringLiteral("Report Download Failure-Try Once More.\n"),
-                     {st.reportFolder().chopped(1)});
+    expectOneMessage("Report Download Failure-Try Once More.\n", {st.reportFolder().chopped(1)});
     expectNoReportLost(st, account, reports);
-    EXPECT_TRUE(QFileInfo::exists(account.reportsDir() + QStringLiteral("R1.TXT")));
+    EXPECT_TRUE(QFileInfo::exists(account.reportsDir() + "R1.TXT"));
 }
 
 TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
     startStation();
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.backupDir()));
     const QByteArray claim = patterned(5000, 87);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
 
     st.z().SendClaims_Click();
 
-    expectOneMessage(QStringLiteral("The claim file "), {QStringLiteral("could not be copied")});
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    expectOneMessage("The claim file ", {"could not be copied"});
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
 }
@@ -130,15 +124,14 @@ TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
 TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumbered) {
     startStation();
     const QByteArray claim = patterned(5000, 89);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
     ZV_MOUNT_OR_SKIP(mounts.readOnly(st.practice()));
 
     st.z().SendClaims_Click();
 
     // Sent while it stays there, it would be sent again by the next run.
-    expectOneMessage(QStringLiteral("The claim file "),
-                     {QStringLiteral("could not be removed from your claim folder")});
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    expectOneMessage("The claim file ", {"could not be removed from your claim folder"});
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
     EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
@@ -147,17 +140,15 @@ TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumber
 TEST_F(LocalDiskTest, SequenceFileThatCannotBeWrittenStopsBeforeNumbering) {
     startStation();
     writeBytes(st.seqFile(), "0007");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), st.seqFile()}), 0)
-        << "chattr is not usable here";
+    ASSERT_EQ(QProcess::execute("chattr", {"+i", st.seqFile()}), 0) << "chattr is not usable here";
     const QByteArray claim = patterned(5000, 88);
-    st.putClaim(QStringLiteral("a.clm"), claim);
+    st.putClaim("a.clm", claim);
 
     st.z().SendClaims_Click();
-    QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), st.seqFile()});
+    QProcess::execute("chattr", {"-i", st.seqFile()});
 
-    expectOneMessage(QStringLiteral("The submission number could not be read"),
-                     {QStringLiteral("seqfile.fil")});
-    EXPECT_EQ(readBytes(st.practice() + QStringLiteral("a.clm")), claim);
+    expectOneMessage("The submission number could not be read", {"seqfile.fil"});
+    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
     EXPECT_EQ(st.seq(), "0007");
 }

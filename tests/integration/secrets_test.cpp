@@ -7,8 +7,8 @@
 namespace zv::test {
 namespace {
 
-const QString kPassword = QStringLiteral("Zq-Secret-4711");
-const QString kWrongPassword = QStringLiteral("Wr0ng-Guess-93");
+const QString kPassword = "Zq-Secret-4711";
+const QString kWrongPassword = "Wr0ng-Guess-93";
 
 class SecretsTest : public ::testing::Test {
 protected:
@@ -36,21 +36,21 @@ TEST_F(SecretsTest, NoFailureShowsOrLogsThePassword) {
     st.writeSetup(account);
     ASSERT_EQ(st.start(account), StartState::Complete);
     st.z().Client().IdleTimeoutMs(1500);
-    writeBytes(account.reportsDir() + QStringLiteral("R.TXT"), "report");
+    writeBytes(account.reportsDir() + "R.TXT", "report");
     const auto sendOne = [&](int seed) {
         st.putClaim(QStringLiteral("c%1.clm").arg(seed), patterned(50'000, seed));
         st.z().SendClaims_Click();
     };
 
     sendOne(1);  // all well
-    server->failOn(QStringLiteral("open"), QStringLiteral("claims/*"));
+    server->failOn("open", "claims/*");
     sendOne(2);
     server->clearFaults();
-    server->dropOn(QStringLiteral("write"), QStringLiteral("claims/*"));
+    server->dropOn("write", "claims/*");
     sendOne(3);
     server->clearFaults();
-    server->delayOn(QStringLiteral("read"), QStringLiteral("reports/*"), 5);
-    writeBytes(account.reportsDir() + QStringLiteral("R2.TXT"), "report");
+    server->delayOn("read", "reports/*", 5);
+    writeBytes(account.reportsDir() + "R2.TXT", "report");
     st.z().GetReports_Click();
     server->clearFaults();
     server->refuseSftp(true);
@@ -61,30 +61,29 @@ TEST_F(SecretsTest, NoFailureShowsOrLogsThePassword) {
     st.z().DeleteClaimFiles_Click();
 
     EXPECT_GE(st.dialogs.shown.size(), 6u) << "the failures did not all happen";
-    expectNoPassword(QStringLiteral("a message"), st.allMessages());
-    expectNoPassword(QStringLiteral("the status list"), st.view.status.join('\n'));
-    expectNoPassword(QStringLiteral("ZUDUVOR.LOG"),
-                     QString::fromLatin1(readBytes(st.workRoot() + QStringLiteral("ZUDUVOR.LOG"))));
+    expectNoPassword("a message", st.allMessages());
+    expectNoPassword("the status list", st.view.status.join('\n'));
+    expectNoPassword("ZUDUVOR.LOG", QString::fromLatin1(readBytes(st.workRoot() + "ZUDUVOR.LOG")));
     EXPECT_TRUE(server->logText().contains(QStringLiteral("password=") + kWrongPassword))
         << "the wrong password was never tried, so this proved nothing";
 }
 
 TEST_F(SecretsTest, TheConsoleModeNeverPrintsIt) {
     st.writeSetup(account);
-    st.putClaim(QStringLiteral("a.clm"), patterned(20'000, 7));
-    writeBytes(account.reportsDir() + QStringLiteral("R.TXT"), "report");
-    server->failOn(QStringLiteral("write"), QStringLiteral("claims/*"));
-    server->failOn(QStringLiteral("read"), QStringLiteral("reports/*"));
-    server->failOn(QStringLiteral("remove"));
+    st.putClaim("a.clm", patterned(20'000, 7));
+    writeBytes(account.reportsDir() + "R.TXT", "report");
+    server->failOn("write", "claims/*");
+    server->failOn("read", "reports/*");
+    server->failOn("remove");
 
     QString all;
     const QList<QStringList> commands{
-        {QStringLiteral("send")},
-        {QStringLiteral("get-reports")},
-        {QStringLiteral("list-waiting")},
-        {QStringLiteral("delete"), QStringLiteral("NOPE.83P")},
-        {QStringLiteral("resend"), st.claimName(1), QStringLiteral("--yes")},
-        {QStringLiteral("--help")},
+        {"send"},
+        {"get-reports"},
+        {"list-waiting"},
+        {"delete", "NOPE.83P"},
+        {"resend", st.claimName(1), "--yes"},
+        {"--help"},
     };
     for (const QStringList& command : commands) {
         const ConsoleRun run = st.runConsole(command);
@@ -93,15 +92,14 @@ TEST_F(SecretsTest, TheConsoleModeNeverPrintsIt) {
     }
     // And with a password the server refuses.
     st.writeSetup({account.host, account.port, account.user, kWrongPassword, account.home});
-    const ConsoleRun refused = st.runConsole({QStringLiteral("get-reports")});
+    const ConsoleRun refused = st.runConsole({"get-reports"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(QLatin1String("SFTP Authentications Error. Call ZOD.")))
         << refused.err.toStdString();
     all += refused.out + refused.err;
 
-    expectNoPassword(QStringLiteral("the console's output"), all);
-    expectNoPassword(QStringLiteral("ZUDUVOR.LOG"),
-                     QString::fromLatin1(readBytes(st.workRoot() + QStringLiteral("ZUDUVOR.LOG"))));
+    expectNoPassword("the console's output", all);
+    expectNoPassword("ZUDUVOR.LOG", QString::fromLatin1(readBytes(st.workRoot() + "ZUDUVOR.LOG")));
 }
 
 }  // namespace
