@@ -170,7 +170,7 @@ TEST_F(MainWindow, ServerCallKeepsPaintingButHoldsUserInputBack) {
     viewReports->installEventFilter(&watch);
 
     // Acts once, during the delayed directory opening: the session is open by then.
-    const QString connecting = QStringLiteral("Connecting to ZOD SFTPServer/K9SITE Server");
+    const QString connecting = "Connecting to ZOD SFTPServer/K9SITE Server";
     bool acted = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &w, [&] {

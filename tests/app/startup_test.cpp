@@ -22,7 +22,7 @@ struct StartFixture : ::testing::Test {
     test::RecordingDialogs dialogs;
     test::RecordingLauncher launcher;
 
-    void SetUp() override { root = tmp.path() + QStringLiteral("/zod"); }
+    void SetUp() override { root = tmp.path() + "/zod"; }
 
     void writeSetup(const QByteArray& bytes) { test::writeBytes(root + "/setup.prm", bytes); }
     QByteArray completeSetup(bool withUserPath = true, bool withSiteId = true) {
@@ -38,7 +38,7 @@ struct StartFixture : ::testing::Test {
         Zuduvor z(m, view, view, dialogs, launcher);
         StartOptions o;
         o.workRoot = root;
-        o.sftpHost = QStringLiteral("127.0.0.1");
+        o.sftpHost = "127.0.0.1";
         o.sftpPort = 2222;
         return z.Form_Load(o);
     }

@@ -15,17 +15,6 @@ using GetReports = StationTest;
 const QString kConnecting = QStringLiteral("Connecting to ZOD SFTPServer/K9SITE Server");
 const QString kUnable = QStringLiteral("Unable to Open the SFTP Server. Try once more.");
 
-TEST_F(GetReports, EmptyDirectoryGivesTheTwoLinesAndNoQuestion) {
-    st.z().GetReports_Click();
-    EXPECT_EQ(st.view.status,
-              (QStringList{ReadyLine, kConnecting, "No Reports Found to Download", ReadyLine}));
-    EXPECT_TRUE(st.dialogs.shown.empty()) << st.allMessages().toStdString();
-    EXPECT_TRUE(st.view.isEnabled(Control::GetReports));
-    EXPECT_EQ(st.logActivities(),
-              (QStringList{"Start DADEDIRUred", "GetReports", "GetReports-Call OpenSFTPServer",
-                           "GetReports-Call OpenSFTPServer"}));
-}
-
 TEST_F(GetReports, OkOpensTheReportFolderAndLeavesOnlyTheReadyLine) {
     writeBytes(account.reportsDir() + "A", "a");
     st.dialogs.answers = {true};

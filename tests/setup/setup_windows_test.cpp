@@ -40,8 +40,8 @@ struct SetupWindows : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         m.Paths.WorkRoot = dir.path() + u'/';
-        m.Paths.SetupFile = m.Paths.WorkRoot + QStringLiteral("setup.prm");
-        m.Paths.SequenceFile = m.Paths.WorkRoot + QStringLiteral("seqfile.fil");
+        m.Paths.SetupFile = m.Paths.WorkRoot + "setup.prm";
+        m.Paths.SequenceFile = m.Paths.WorkRoot + "seqfile.fil";
         form2 = new Form2(SetupContext{m, dialogs, [this](const QString& s) { mainSiteID = s; }});
     }
     void TearDown() override {
@@ -105,25 +105,19 @@ TEST_F(SetupWindows, ChooserExitOnlyHides) {
 }
 
 TEST_F(SetupWindows, OpeningFillsTheBoxesButNotThePassword) {
-    m.Setup = {QStringLiteral("/data/claims/"),
-               QStringLiteral("eclaims.*"),
-               QStringLiteral("DEN"),
-               QStringLiteral("DBMS"),
-               QStringLiteral("abc123"),
-               QStringLiteral("pw"),
-               QStringLiteral("/r/")};
+    m.Setup = {"/data/claims/", "eclaims.*", "DEN", "DBMS", "abc123", "pw", "/r/"};
     Form3* f = openClaimSetup();
     openClaimSetup();  // twice: the list is refilled, not doubled
 
     EXPECT_TRUE(f->isVisible());
-    EXPECT_EQ(child(f, "FilePathText")->text(), QStringLiteral("/data/claims/"));
-    EXPECT_EQ(child(f, "FileNameText")->text(), QStringLiteral("eclaims.*"));
-    EXPECT_EQ(child(f, "SiteIDText")->text(), QStringLiteral("ABC123"));
-    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("DBMS"));
-    EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("DEN"));
+    EXPECT_EQ(child(f, "FilePathText")->text(), "/data/claims/");
+    EXPECT_EQ(child(f, "FileNameText")->text(), "eclaims.*");
+    EXPECT_EQ(child(f, "SiteIDText")->text(), "ABC123");
+    EXPECT_EQ(child(f, "FileTypeText")->text(), "DBMS");
+    EXPECT_EQ(child(f, "FileExt")->text(), "DEN");
     EXPECT_EQ(child(f, "PassWordText")->text(), QString());
-    EXPECT_EQ(m.Setup.PassWord, QStringLiteral("pw"));
-    EXPECT_EQ(mainSiteID, QStringLiteral("ABC123"));
+    EXPECT_EQ(m.Setup.PassWord, "pw");
+    EXPECT_EQ(mainSiteID, "ABC123");
 
     auto* list = child<QListWidget>(f, "FileTypeList");
     EXPECT_EQ(list->count(), 23);
@@ -136,14 +130,14 @@ TEST_F(SetupWindows, ChoosingASoftwareFillsItsDefaults) {
     Form3* f = openClaimSetup();
     auto* list = child<QListWidget>(f, "FileTypeList");
 
-    typeInto(child(f, "FileNameText"), QStringLiteral("mine.clm"));
+    typeInto(child(f, "FileNameText"), "mine.clm");
     list->setCurrentRow(2);  // Dental 2000
-    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("Dental 2000"));
-    EXPECT_EQ(child(f, "FilePathText")->text(), QStringLiteral("/cdsdata/eclaim"));
-    EXPECT_EQ(m.Setup.SoftType, QStringLiteral("Dental 2000"));
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/cdsdata/eclaim/"));
-    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("eclaim.*"));
-    EXPECT_EQ(m.Setup.FileType, QStringLiteral("NS2"));
+    EXPECT_EQ(child(f, "FileTypeText")->text(), "Dental 2000");
+    EXPECT_EQ(child(f, "FilePathText")->text(), "/cdsdata/eclaim");
+    EXPECT_EQ(m.Setup.SoftType, "Dental 2000");
+    EXPECT_EQ(m.Setup.UserPath, "/cdsdata/eclaim/");
+    EXPECT_EQ(m.Setup.UserFile, "eclaim.*");
+    EXPECT_EQ(m.Setup.FileType, "NS2");
 
     // Headings change nothing.
     const SetupParameters before = m.Setup;
@@ -151,63 +145,60 @@ TEST_F(SetupWindows, ChoosingASoftwareFillsItsDefaults) {
         list->setCurrentRow(heading);
         EXPECT_EQ(m.Setup.SoftType, before.SoftType);
         EXPECT_EQ(m.Setup.UserPath, before.UserPath);
-        EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("NS2"));
+        EXPECT_EQ(child(f, "FileExt")->text(), "NS2");
     }
 
     list->setCurrentRow(12);  // Avocation: its folder lies under the work root here
-    EXPECT_EQ(child(f, "FilePathText")->text(), m.Paths.WorkRoot + QStringLiteral("pending"));
-    EXPECT_EQ(m.Setup.UserPath, m.Paths.WorkRoot + QStringLiteral("pending/"));
-    EXPECT_EQ(m.Setup.FileType, QStringLiteral("AVO"));
+    EXPECT_EQ(child(f, "FilePathText")->text(), m.Paths.WorkRoot + "pending");
+    EXPECT_EQ(m.Setup.UserPath, m.Paths.WorkRoot + "pending/");
+    EXPECT_EQ(m.Setup.FileType, "AVO");
 
     list->setCurrentRow(21);  // TriTech keeps its capitals and blanks
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/shared/amazon/Rar_Izaroz/Claim Files/"));
+    EXPECT_EQ(m.Setup.UserPath, "/shared/amazon/Rar_Izaroz/Claim Files/");
 }
 
 TEST_F(SetupWindows, TypedValuesAreTrackedAtOnce) {
     Form3* f = openClaimSetup();
-    m.Setup.SoftType = QStringLiteral("DBMS");
+    m.Setup.SoftType = "DBMS";
 
-    typeInto(child(f, "SiteIDText"), QStringLiteral("XyZ9 "));
-    EXPECT_EQ(m.Setup.SiteID, QStringLiteral("xyz9"));
-    EXPECT_EQ(mainSiteID, QStringLiteral("XYZ9"));
-    EXPECT_EQ(child(f, "SiteIDText")->text(), QStringLiteral("XyZ9 "));
+    typeInto(child(f, "SiteIDText"), "XyZ9 ");
+    EXPECT_EQ(m.Setup.SiteID, "xyz9");
+    EXPECT_EQ(mainSiteID, "XYZ9");
+    EXPECT_EQ(child(f, "SiteIDText")->text(), "XyZ9 ");
 
-    typeInto(child(f, "FileExt"), QStringLiteral("den"));
-    EXPECT_EQ(m.Setup.FileType, QStringLiteral("DEN"));
-    EXPECT_EQ(child(f, "FileExt")->text(), QStringLiteral("den"));
+    typeInto(child(f, "FileExt"), "den");
+    EXPECT_EQ(m.Setup.FileType, "DEN");
+    EXPECT_EQ(child(f, "FileExt")->text(), "den");
 
-    typeInto(child(f, "PassWordText"), QStringLiteral(" Secret  "));
-    EXPECT_EQ(m.Setup.PassWord, QStringLiteral(" secret"));
+    typeInto(child(f, "PassWordText"), " Secret  ");
+    EXPECT_EQ(m.Setup.PassWord, " secret");
     EXPECT_EQ(child(f, "PassWordText")->echoMode(), QLineEdit::Normal);
 
-    typeInto(child(f, "FileTypeText"), QStringLiteral("Something else"));
-    EXPECT_EQ(m.Setup.SoftType, QStringLiteral("DBMS"));
+    typeInto(child(f, "FileTypeText"), "Something else");
+    EXPECT_EQ(m.Setup.SoftType, "DBMS");
 
-    typeInto(child(f, "FilePathText"), QStringLiteral("/home/claims"));
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/home/claims/"));
+    typeInto(child(f, "FilePathText"), "/home/claims");
+    EXPECT_EQ(m.Setup.UserPath, "/home/claims/");
     child(f, "FilePathText")->clear();
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+    EXPECT_EQ(m.Setup.UserPath, "/");
 }
 
 TEST_F(SetupWindows, SaveWritesTheWholeFileAndCreatesTheSequenceFile) {
-    m.Setup.RptPath = QStringLiteral("/Reports/Here/");
+    m.Setup.RptPath = "/Reports/Here/";
     Form3* f = openClaimSetup();
     child<QListWidget>(f, "FileTypeList")->setCurrentRow(3);  // Dentrix
-    typeInto(child(f, "SiteIDText"), QStringLiteral("Ab12"));
-    typeInto(child(f, "PassWordText"), QStringLiteral("PW"));
+    typeInto(child(f, "SiteIDText"), "Ab12");
+    typeInto(child(f, "PassWordText"), "PW");
     child<QPushButton>(f, "SaveCommand")->click();
 
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("Setup has been saved."));
+    EXPECT_EQ(dialogs.shown[0].text, "Setup has been saved.");
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Info);
-    const QByteArray expected = setupLine("UserPath", m.Paths.WorkRoot + QStringLiteral("user/")) +
-                                setupLine("UserFile", QStringLiteral("*.pdf")) +
-                                setupLine("FileType", QStringLiteral("DTX")) +
-                                setupLine("SoftType", QStringLiteral("DENTRIX")) +
-                                setupLine("SiteID  ", QStringLiteral("ab12")) +
-                                setupLine("PassWord", QStringLiteral("pw")) +
-                                setupLine("RptPath ", QStringLiteral("/Reports/Here/"));
-    EXPECT_EQ(expected.size(), 364);
+    const QByteArray expected = setupLine("UserPath", m.Paths.WorkRoot + "user/") +
+                                setupLine("UserFile", "*.pdf") + setupLine("FileType", "DTX") +
+                                setupLine("SoftType", "DENTRIX") + setupLine("SiteID  ", "ab12") +
+                                setupLine("PassWord", "pw") +
+                                setupLine("RptPath ", "/Reports/Here/");
     EXPECT_EQ(test::readBytes(m.Paths.SetupFile), expected);
     EXPECT_EQ(test::readBytes(m.Paths.SequenceFile), QByteArray("0000"));
     EXPECT_TRUE(f->isVisible());
@@ -219,36 +210,36 @@ TEST_F(SetupWindows, SaveWritesTheWholeFileAndCreatesTheSequenceFile) {
     EXPECT_EQ(dialogs.shown.size(), 2u);
 
     // Reopened, the window shows the software as saved, with nothing selected.
-    m.Setup.SoftType = QStringLiteral("DENTRIX");
+    m.Setup.SoftType = "DENTRIX";
     f->Command1_Click();
     openClaimSetup();
-    EXPECT_EQ(child(f, "FileTypeText")->text(), QStringLiteral("DENTRIX"));
+    EXPECT_EQ(child(f, "FileTypeText")->text(), "DENTRIX");
     EXPECT_EQ(child<QListWidget>(f, "FileTypeList")->currentRow(), -1);
 }
 
 TEST_F(SetupWindows, UnwritableFilesAreReportedInsteadOfTheConfirmation) {
     Form3* f = openClaimSetup();
-    const QString missing = dir.path() + QStringLiteral("/no such folder/");
+    const QString missing = dir.path() + "/no such folder/";
 
-    m.Paths.SetupFile = missing + QStringLiteral("setup.prm");
+    m.Paths.SetupFile = missing + "setup.prm";
     f->SaveCommand_Click();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("setup.prm")));
+    EXPECT_TRUE(dialogs.shown[0].text.contains("setup.prm"));
     EXPECT_FALSE(QFile::exists(m.Paths.SequenceFile));
 
     dialogs.clear();
-    m.Paths.SetupFile = dir.filePath(QStringLiteral("setup.prm"));
-    m.Paths.SequenceFile = missing + QStringLiteral("seqfile.fil");
+    m.Paths.SetupFile = dir.filePath("setup.prm");
+    m.Paths.SequenceFile = missing + "seqfile.fil";
     f->SaveCommand_Click();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("seqfile.fil")));
+    EXPECT_TRUE(dialogs.shown[0].text.contains("seqfile.fil"));
     EXPECT_EQ(test::readBytes(m.Paths.SetupFile).size(), 364);
 
     dialogs.clear();
     Form4* r = openReportSetup();
-    m.Paths.SetupFile = missing + QStringLiteral("setup.prm");
+    m.Paths.SetupFile = missing + "setup.prm";
     r->Command1_Click();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
@@ -256,14 +247,14 @@ TEST_F(SetupWindows, UnwritableFilesAreReportedInsteadOfTheConfirmation) {
 
 TEST_F(SetupWindows, ExitKeepsTheWindowAndTitleBarCloseDiscardsIt) {
     Form3* f = openClaimSetup();
-    typeInto(child(f, "PassWordText"), QStringLiteral("kept"));
+    typeInto(child(f, "PassWordText"), "kept");
     f->HelpCommand_Click();
     child<QPushButton>(f, "Command1")->click();  // Exit
     EXPECT_FALSE(f->isVisible());
     EXPECT_TRUE(f->helpBox()->isHidden());
 
     EXPECT_EQ(openClaimSetup(), f);
-    EXPECT_EQ(child(f, "PassWordText")->text(), QStringLiteral("kept"));
+    EXPECT_EQ(child(f, "PassWordText")->text(), "kept");
 
     f->close();
     discardDeleted();
@@ -271,7 +262,7 @@ TEST_F(SetupWindows, ExitKeepsTheWindowAndTitleBarCloseDiscardsIt) {
     Form3* fresh = openClaimSetup();
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(child(fresh, "PassWordText")->text(), QString());
-    EXPECT_EQ(m.Setup.PassWord, QStringLiteral("kept"));
+    EXPECT_EQ(m.Setup.PassWord, "kept");
     EXPECT_TRUE(fresh->helpBox()->isHidden());
 }
 
@@ -286,8 +277,8 @@ TEST_F(SetupWindows, ClosingTheChooserLeavesAShowingSetupWindowUsable) {
     EXPECT_TRUE(form2.isNull());
     EXPECT_TRUE(report.isNull());
     ASSERT_FALSE(claim.isNull());
-    typeInto(child(claim, "FileNameText"), QStringLiteral("late.clm"));
-    EXPECT_EQ(m.Setup.UserFile, QStringLiteral("late.clm"));
+    typeInto(child(claim, "FileNameText"), "late.clm");
+    EXPECT_EQ(m.Setup.UserFile, "late.clm");
     claim->Command1_Click();  // Exit now discards it
     discardDeleted();
     EXPECT_TRUE(claim.isNull());
@@ -298,7 +289,7 @@ TEST_F(SetupWindows, HelpButtonTogglesTheHelpBox) {
     QPlainTextEdit* help = f->helpBox();
     EXPECT_TRUE(help->isHidden());
     QString expected = claimSetupHelpText();
-    expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    expected.replace("\r\n", "\n");
 
     child<QPushButton>(f, "HelpCommand")->click();
     EXPECT_TRUE(help->isVisible());
@@ -313,39 +304,36 @@ TEST_F(SetupWindows, HelpButtonTogglesTheHelpBox) {
 
     Form4* r = openReportSetup();
     r->HelpCommand_Click();
-    EXPECT_EQ(r->helpBox()->toPlainText(),
-              reportSetupHelpText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(r->helpBox()->toPlainText(), reportSetupHelpText().replace("\r\n", "\n"));
     QTest::mouseClick(child<QLabel>(r, "Label2"), Qt::LeftButton);
     EXPECT_TRUE(r->helpBox()->isHidden());
 }
 
 TEST_F(SetupWindows, ReportSetupTracksAndSavesTheFolderWithItsCase) {
-    m.Setup = {QStringLiteral("/c/"),  QStringLiteral("a.*"),  QStringLiteral("DEN"),
-               QStringLiteral("DBMS"), QStringLiteral("site"), QStringLiteral("pw"),
-               QStringLiteral("/old/")};
+    m.Setup = {"/c/", "a.*", "DEN", "DBMS", "site", "pw", "/old/"};
     Form4* r = openReportSetup();
     QLineEdit* text1 = child(r, "Text1");
-    EXPECT_EQ(text1->text(), QStringLiteral("/old/"));
+    EXPECT_EQ(text1->text(), "/old/");
 
-    typeInto(text1, QStringLiteral("/Practice/Reports"));
-    EXPECT_EQ(m.Setup.RptPath, QStringLiteral("/Practice/Reports/"));
+    typeInto(text1, "/Practice/Reports");
+    EXPECT_EQ(m.Setup.RptPath, "/Practice/Reports/");
     // Claim setup edits made meanwhile are saved from memory too.
-    m.Setup.UserFile = QStringLiteral("b.*");
+    m.Setup.UserFile = "b.*";
     m.Setup.RptPath.clear();
     child<QPushButton>(r, "Command1")->click();
 
-    ASSERT_EQ(dialogs.texts(), QStringList{QStringLiteral("Setup has been saved")});
-    EXPECT_EQ(m.Setup.RptPath, QStringLiteral("/Practice/Reports/"));
+    ASSERT_EQ(dialogs.texts(), QStringList{"Setup has been saved"});
+    EXPECT_EQ(m.Setup.RptPath, "/Practice/Reports/");
     const QByteArray file = test::readBytes(m.Paths.SetupFile);
     EXPECT_EQ(file.size(), 364);
-    EXPECT_EQ(file.mid(6 * 52), setupLine("RptPath ", QStringLiteral("/Practice/Reports/")));
-    EXPECT_EQ(file.mid(52, 52), setupLine("UserFile", QStringLiteral("b.*")));
+    EXPECT_EQ(file.mid(6 * 52), setupLine("RptPath ", "/Practice/Reports/"));
+    EXPECT_EQ(file.mid(52, 52), setupLine("UserFile", "b.*"));
     EXPECT_FALSE(QFile::exists(m.Paths.SequenceFile));
 }
 
 TEST_F(SetupWindows, FolderListsFillThePathBoxes) {
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("Claims Here/sub")));
-    const QString folder = dir.filePath(QStringLiteral("Claims Here"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Claims Here/sub"));
+    const QString folder = dir.filePath("Claims Here");
     Form3* f = openClaimSetup();
     FolderLists& lists = f->folderLists();
     EXPECT_EQ(lists.path(), QDir::currentPath());
@@ -357,24 +345,24 @@ TEST_F(SetupWindows, FolderListsFillThePathBoxes) {
 
     // The list shows the way down and the sub-folders; activating one moves there.
     QListWidget* dirList = child<QListWidget>(f, "Dir1");
-    QListWidgetItem* sub = dirList->findItems(QStringLiteral("sub"), Qt::MatchEndsWith).value(0);
+    QListWidgetItem* sub = dirList->findItems("sub", Qt::MatchEndsWith).value(0);
     ASSERT_NE(sub, nullptr);
-    EXPECT_EQ(dirList->currentItem()->text().trimmed(), QStringLiteral("Claims Here"));
+    EXPECT_EQ(dirList->currentItem()->text().trimmed(), "Claims Here");
     emit dirList->itemActivated(sub);
     QCoreApplication::processEvents();
-    EXPECT_EQ(m.Setup.UserPath, folder + QStringLiteral("/sub/"));
+    EXPECT_EQ(m.Setup.UserPath, folder + "/sub/");
 
     // The top of the file system gets no second "/".
-    ASSERT_TRUE(lists.setPath(QStringLiteral("/")));
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+    ASSERT_TRUE(lists.setPath("/"));
+    EXPECT_EQ(m.Setup.UserPath, "/");
 
     // A folder that cannot be read is reported; the list stays where it was.
-    EXPECT_FALSE(lists.setPath(dir.filePath(QStringLiteral("gone"))));
+    EXPECT_FALSE(lists.setPath(dir.filePath("gone")));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, MessageKind::Failure);
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("gone")));
-    EXPECT_EQ(lists.path(), QStringLiteral("/"));
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+    EXPECT_TRUE(dialogs.shown[0].text.contains("gone"));
+    EXPECT_EQ(lists.path(), "/");
+    EXPECT_EQ(m.Setup.UserPath, "/");
 
     // Same lists in the report setup.
     Form4* r = openReportSetup();
@@ -387,7 +375,7 @@ TEST_F(SetupWindows, DriveListOffersVolumesAndSurvivesAMissingOne) {
     Form3* f = openClaimSetup();
     QComboBox* drives = child<QComboBox>(f, "Drive1");
     ASSERT_GE(drives->count(), 1);
-    EXPECT_EQ(drives->itemText(0), QStringLiteral("/"));
+    EXPECT_EQ(drives->itemText(0), "/");
     QStringList seen;
     for (int i = 0; i < drives->count(); ++i) {
         EXPECT_FALSE(seen.contains(drives->itemText(i)));
@@ -396,17 +384,17 @@ TEST_F(SetupWindows, DriveListOffersVolumesAndSurvivesAMissingOne) {
 
     ASSERT_TRUE(f->folderLists().setPath(dir.path()));
     chooseDrive(drives, 0);
-    EXPECT_EQ(f->folderLists().path(), QStringLiteral("/"));
-    EXPECT_EQ(m.Setup.UserPath, QStringLiteral("/"));
+    EXPECT_EQ(f->folderLists().path(), "/");
+    EXPECT_EQ(m.Setup.UserPath, "/");
 
     // A volume that went away between listing and choosing.
-    drives->addItem(dir.filePath(QStringLiteral("unplugged")));
+    drives->addItem(dir.filePath("unplugged"));
     dialogs.clear();
     chooseDrive(drives, drives->count() - 1);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("unplugged")));
+    EXPECT_TRUE(dialogs.shown[0].text.contains("unplugged"));
     EXPECT_EQ(drives->currentIndex(), 0);
-    EXPECT_EQ(f->folderLists().path(), QStringLiteral("/"));
+    EXPECT_EQ(f->folderLists().path(), "/");
 }
 
 }  // namespace

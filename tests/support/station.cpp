@@ -45,7 +45,7 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
     return out;
 }
 
-Station::Station() : dir_(QStringLiteral("/tmp/zvi-XXXXXX")) {
+Station::Station() : dir_("/tmp/zvi-XXXXXX") {
     // Short paths: a folder value in setup.prm holds at most 42 characters.
     for (const QString& sub : {practice(), reportFolder(), workRoot()}) QDir().mkpath(sub);
 }
@@ -54,20 +54,19 @@ Station::~Station() {
     z_.reset();
     // A test that failed half-way may leave read-only or immutable bits: clear them so
     // the temporary folder can go.
-    QProcess::execute(QStringLiteral("chattr"),
-                      {QStringLiteral("-R"), QStringLiteral("-i"), dir_.path()});
+    QProcess::execute("chattr", {"-R", "-i", dir_.path()});
 }
 
 void Station::writeSetup(const ServerAccount& server, const QString& fileType,
                          const QString& userFile) {
     server_ = server;
     fileType_ = fileType;
-    const QByteArray bytes =
-        setupLine("UserPath", practice()) + setupLine("UserFile", userFile) +
-        setupLine("FileType", fileType) + setupLine("SoftType", QStringLiteral("TEST")) +
-        setupLine("SiteID  ", server.user) + setupLine("PassWord", server.password) +
-        setupLine("RptPath ", reportFolder());
-    writeBytes(workRoot() + QStringLiteral("setup.prm"), bytes);
+    const QByteArray bytes = setupLine("UserPath", practice()) + setupLine("UserFile", userFile) +
+                             setupLine("FileType", fileType) + setupLine("SoftType", "TEST") +
+                             setupLine("SiteID  ", server.user) +
+                             setupLine("PassWord", server.password) +
+                             setupLine("RptPath ", reportFolder());
+    writeBytes(workRoot() + "setup.prm", bytes);
 }
 
 StartState Station::start(const ServerAccount& server) {
@@ -112,11 +111,10 @@ void Station::pick(const QString& name) {
 }
 
 QStringList Station::logActivities() const {
-    static const QRegularExpression stamp(
-        QStringLiteral(" on \\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d$"));
+    static const QRegularExpression stamp(" on \\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d$");
     QStringList out;
-    const QString text = QString::fromLatin1(readBytes(workRoot() + QStringLiteral("ZUDUVOR.LOG")));
-    for (QString line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    const QString text = QString::fromLatin1(readBytes(workRoot() + "ZUDUVOR.LOG"));
+    for (QString line : text.split("\r\n", Qt::SkipEmptyParts)) {
         const auto match = stamp.match(line);
         out << (match.hasMatch() ? line.left(match.capturedStart()) : line + "<no stamp>");
     }
@@ -135,15 +133,14 @@ std::unique_ptr<QProcess> Station::startConsole(const QStringList& command,
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& key : env.keys())
         if (key.startsWith(QLatin1String("ZUDUVOR_"))) env.remove(key);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
     for (const QString& pair : extraEnv)
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);
-    process->start(
-        QStringLiteral(ZV_ZUDUVOR_BINARY),
-        QStringList{QStringLiteral("--work-root"), workRoot(), QStringLiteral("--sftp-host"),
-                    server_.host, QStringLiteral("--sftp-port"), QString::number(server_.port)} +
-            command);
+    process->start(QStringLiteral(ZV_ZUDUVOR_BINARY),
+                   QStringList{"--work-root", workRoot(), "--sftp-host", server_.host,
+                               "--sftp-port", QString::number(server_.port)} +
+                       command);
     return process;
 }
 
