@@ -100,8 +100,7 @@ void emptyFolder(const QString& path) {
 TestSftpServer::TestSftpServer() : TestSftpServer(Options{}) {}
 
 TestSftpServer::TestSftpServer(Options options) : options_(std::move(options)) {
-    root_ = options_.root.isEmpty() ? temp_.path() + QStringLiteral("/home") : options_.root;
-    while (root_.endsWith(u'/')) root_.chop(1);
+    root_ = temp_.path() + QStringLiteral("/home");
     QDir().mkpath(root_);
 }
 

@@ -45,7 +45,6 @@ public:
     struct Options {
         QString user = QStringLiteral("k9site");
         QString password = QStringLiteral("Secret-Pass1");
-        QString root;  // empty: a fresh temporary folder
         bool weakAlgorithms = false;
     };
     TestSftpServer();
