@@ -25,21 +25,52 @@ protected:
     ScopedMount mounts;
 };
 
-TEST_F(LocalDiskTest, FullWorkRootStopsBeforeThePracticeFileIsTouched) {
-    ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k"));
+// A send whose copies cannot be made, or whose practice file cannot be removed, stops
+// before the claim is numbered: sent while it stays there, the next run sends it again.
+struct SendCase {
+    const char* name;
+    QString (Station::*folder)() const;
+    bool full;  // a small tmpfs from the start; else made read-only once the claim is there
+    qsizetype size;
+    QStringList words;
+};
+
+class CopyFailure : public LocalDiskTest, public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(CopyFailure, StopsBeforeThePracticeFileIsTouched) {
+    const SendCase& c = GetParam();
+    if (c.full) ZV_MOUNT_OR_SKIP(mounts.tmpfs((st.*c.folder)(), "256k"));
     startStation();
-    // Room for the backup but not for the working copy as well.
-    const QByteArray claim = patterned(180'000, 81);
+    const QByteArray claim = patterned(c.size, 81);
     st.putClaim("a.clm", claim);
+    if (!c.full) ZV_MOUNT_OR_SKIP(mounts.readOnly((st.*c.folder)()));
 
     st.z().SendClaims_Click();
 
-    expectOneMessage("The claim file ", {"could not be copied", "still in your claim folder"});
+    expectOneMessage("The claim file ", c.words);
     EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
     EXPECT_TRUE(filesIn(st.backupDir()).isEmpty()) << "a half-made backup blocks its number";
+    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
     EXPECT_TRUE(st.view.isEnabled(Control::SendClaims));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, CopyFailure,
+    ::testing::Values(
+        // Room for the backup but not for the working copy as well.
+        SendCase{"FullWorkRoot",
+                 &Station::workRoot,
+                 true,
+                 180'000,
+                 {"could not be copied", "still in your claim folder"}},
+        SendCase{"ReadOnlyBackups", &Station::backupDir, false, 5000, {"could not be copied"}},
+        SendCase{"ReadOnlyPractice",
+                 &Station::practice,
+                 false,
+                 5000,
+                 {"could not be removed from your claim folder"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LocalDiskTest, WorkRootWithNoRoomAtAllIsNotTakenForAnotherProgram) {
     ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k"));
@@ -105,36 +136,6 @@ TEST_F(LocalDiskTest, ReadOnlyReportFolderSaysWhyAndKeepsTheReport) {
     expectOneMessage("Report Download Failure-Try Once More.\n", {st.reportFolder().chopped(1)});
     expectNoReportLost(st, account, reports);
     EXPECT_TRUE(QFileInfo::exists(account.reportsDir() + "R1.TXT"));
-}
-
-TEST_F(LocalDiskTest, ReadOnlyBackupFolderStopsBeforeThePracticeFileIsTouched) {
-    startStation();
-    ZV_MOUNT_OR_SKIP(mounts.readOnly(st.backupDir()));
-    const QByteArray claim = patterned(5000, 87);
-    st.putClaim("a.clm", claim);
-
-    st.z().SendClaims_Click();
-
-    expectOneMessage("The claim file ", {"could not be copied"});
-    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
-    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
-    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
-}
-
-TEST_F(LocalDiskTest, ReadOnlyPracticeFolderLeavesTheClaimThereUnsentAndUnnumbered) {
-    startStation();
-    const QByteArray claim = patterned(5000, 89);
-    st.putClaim("a.clm", claim);
-    ZV_MOUNT_OR_SKIP(mounts.readOnly(st.practice()));
-
-    st.z().SendClaims_Click();
-
-    // Sent while it stays there, it would be sent again by the next run.
-    expectOneMessage("The claim file ", {"could not be removed from your claim folder"});
-    EXPECT_EQ(readBytes(st.practice() + "a.clm"), claim);
-    EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
-    EXPECT_TRUE(filesIn(st.workingDir()).isEmpty());
-    EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
 }
 
 TEST_F(LocalDiskTest, SequenceFileThatCannotBeWrittenStopsBeforeNumbering) {
