@@ -4,20 +4,13 @@
 #include <QTemporaryDir>
 
 #include "claims/numbering.h"
+#include "support/station.h"
 
 namespace zv {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using test::readBytes;
+using test::writeBytes;
 
 TEST(Numbering, LeadingNumberParseOfTheFirstFourBytes) {
     EXPECT_EQ(parseSequenceRecord("0042"), 42);
@@ -52,11 +45,11 @@ TEST(Numbering, SequenceFileKeepsBytesPastRecordOne) {
     ASSERT_TRUE(readSequenceFile(path, &number, &error)) << error.toStdString();
     EXPECT_EQ(number, 41);
     ASSERT_TRUE(writeSequenceFile(path, 44, &error)) << error.toStdString();
-    EXPECT_EQ(readAll(path), QByteArray("0044 trailing data"));
+    EXPECT_EQ(readBytes(path), QByteArray("0044 trailing data"));
 
     writeBytes(path, "7");
     ASSERT_TRUE(writeSequenceFile(path, 8, &error));
-    EXPECT_EQ(readAll(path), QByteArray("0008"));
+    EXPECT_EQ(readBytes(path), QByteArray("0008"));
 }
 
 TEST(Numbering, MissingSequenceFileIsCreatedEmptyAndCountsAsZero) {
@@ -73,10 +66,10 @@ TEST(Numbering, CreateIfMissingNeverTouchesAnExistingFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("seqfile.fil"));
     ASSERT_TRUE(createSequenceFileIfMissing(path, nullptr));
-    EXPECT_EQ(readAll(path), QByteArray("0000"));
+    EXPECT_EQ(readBytes(path), QByteArray("0000"));
     writeBytes(path, "0077");
     ASSERT_TRUE(createSequenceFileIfMissing(path, nullptr));
-    EXPECT_EQ(readAll(path), QByteArray("0077"));
+    EXPECT_EQ(readBytes(path), QByteArray("0077"));
 }
 
 TEST(Numbering, FailuresNameTheFileAndTouchNothing) {
@@ -100,7 +93,7 @@ TEST(Numbering, FailuresNameTheFileAndTouchNothing) {
     error.clear();
     EXPECT_FALSE(writeSequenceFile(path, kLastSubmissionNumber + 1, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(readAll(path), QByteArray("9999"));
+    EXPECT_EQ(readBytes(path), QByteArray("9999"));
 }
 
 }  // namespace

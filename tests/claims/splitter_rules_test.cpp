@@ -6,20 +6,13 @@
 #include <QTemporaryDir>
 
 #include "claims/segment_splitter.h"
+#include "support/station.h"
 
 namespace zv {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
+using test::readBytes;
+using test::writeBytes;
 
 // The rule in its plainest form: every "~"-ended segment becomes a CR LF line.
 QByteArray reference(const QByteArray& input) {
@@ -35,7 +28,7 @@ protected:
         writeBytes(in, input);
         QString error;
         EXPECT_TRUE(splitSegmentsFile(in, out, &error)) << error.toStdString();
-        return readAll(out);
+        return readBytes(out);
     }
     QTemporaryDir dir;
     QString in = dir.filePath(QStringLiteral("K90001.83P"));
@@ -69,7 +62,7 @@ TEST_F(SplitFile, FailureLeavesTheOutputAsItWas) {
     QString error;
     EXPECT_FALSE(splitSegmentsFile(dir.filePath(QStringLiteral("gone.83P")), out, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("gone.83P"))) << error.toStdString();
-    EXPECT_EQ(readAll(out), QByteArray("earlier view"));
+    EXPECT_EQ(readBytes(out), QByteArray("earlier view"));
 
     writeBytes(in, "A~");
     error.clear();
@@ -80,7 +73,7 @@ TEST_F(SplitFile, FailureLeavesTheOutputAsItWas) {
     // A folder cannot be read as a claim.
     error.clear();
     EXPECT_FALSE(splitSegmentsFile(dir.path(), out, &error));
-    EXPECT_EQ(readAll(out), QByteArray("earlier view"));
+    EXPECT_EQ(readBytes(out), QByteArray("earlier view"));
 }
 
 TEST(SegmentSplitter, PiecesOfAnySizeGiveTheSameOutput) {

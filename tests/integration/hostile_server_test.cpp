@@ -239,13 +239,7 @@ protected:
 
 TEST_P(LinksAndFolders, OnlyPlainFilesComeHome) {
     ServerAccount account;
-    if (GetParam() == ServerKind::OpenSsh) {
-        ZV_START_TEST_SERVER(sshd);
-        account = accountOf(sshd);
-    } else {
-        ZV_START_TEST_SERVER(sftp);
-        account = accountOf(sftp);
-    }
+    ZV_START_SERVER_OF_KIND(GetParam(), sshd, sftp, account);
     Station st;
     st.writeSetup(account);
     ASSERT_EQ(st.start(account), StartState::Complete);

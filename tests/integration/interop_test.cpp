@@ -12,13 +12,7 @@ namespace {
 class InteropTest : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override {
-        if (GetParam() == ServerKind::OpenSsh) {
-            ZV_START_TEST_SERVER(sshd);
-            account = accountOf(sshd);
-        } else {
-            ZV_START_TEST_SERVER(sftp);
-            account = accountOf(sftp);
-        }
+        ZV_START_SERVER_OF_KIND(GetParam(), sshd, sftp, account);
         startWith("83P", "*.CLM");
     }
     void startWith(const QString& fileType, const QString& mask) {

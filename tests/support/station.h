@@ -147,6 +147,19 @@ void expectNoReportLost(const Station& st, const ServerAccount& server,
 enum class ServerKind { Asyncssh, OpenSsh };
 std::string serverKindName(const ::testing::TestParamInfo<ServerKind>& info);
 
+// Starts `sshd` or `sftp` as `kind` says (skipping the test when it cannot run here)
+// and puts its account into `account`.
+#define ZV_START_SERVER_OF_KIND(kind, sshd, sftp, account) \
+    do {                                                   \
+        if ((kind) == ::zv::test::ServerKind::OpenSsh) {   \
+            ZV_START_TEST_SERVER(sshd);                    \
+            (account) = accountOf(sshd);                   \
+        } else {                                           \
+            ZV_START_TEST_SERVER(sftp);                    \
+            (account) = accountOf(sftp);                   \
+        }                                                  \
+    } while (0)
+
 // A station and a fresh asyncssh test server (the test is skipped when it cannot run).
 class ServerTest : public ::testing::Test {
 protected:
