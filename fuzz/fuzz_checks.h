@@ -10,7 +10,7 @@
 
 #include "app/file_mask.h"
 #include "app/module1.h"
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 #include "app/text_file.h"
 #include "claims/numbering.h"
 #include "claims/segment_splitter.h"

@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/zuduvor_window.h"
-#include "claims/form5.h"
+#include "gui/zuduvor_window.h"
+#include "gui/form5.h"
 #include "support/station.h"
 
 namespace zv::test {

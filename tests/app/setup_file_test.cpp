@@ -1,4 +1,4 @@
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

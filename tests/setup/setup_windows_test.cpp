@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "help/help_texts.h"
-#include "setup/form2.h"
+#include "gui/form2.h"
 #include "support/station.h"
 
 namespace zv {

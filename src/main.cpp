@@ -8,8 +8,8 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/desktop_launcher.h"
-#include "app/message_box_window.h"
-#include "app/zuduvor_window.h"
+#include "gui/message_box_window.h"
+#include "gui/zuduvor_window.h"
 
 int main(int argc, char** argv) {
     QStringList args;

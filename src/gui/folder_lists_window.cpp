@@ -1,4 +1,4 @@
-#include "setup/folder_lists_window.h"
+#include "gui/folder_lists_window.h"
 
 #include <QDir>
 #include <QFileInfo>

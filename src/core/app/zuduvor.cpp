@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 #include "app/workstation_rules.h"
 #include "zuduvor_config.h"
 

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "setup/form3.h"
-#include "setup/form4.h"
-#include "setup/setup_window.h"
+#include "gui/form3.h"
+#include "gui/form4.h"
+#include "gui/setup_window.h"
 
 namespace zv {
 

@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QStringList>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 #include "app/text_file.h"
 
 namespace zv {

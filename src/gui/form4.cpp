@@ -1,9 +1,9 @@
-#include "setup/form4.h"
+#include "gui/form4.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 #include "help/help_texts.h"
 
 namespace zv {

@@ -1,4 +1,4 @@
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "setup/setup_window.h"
+#include "gui/setup_window.h"
 
 #include <QMouseEvent>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 
 namespace zv {
 

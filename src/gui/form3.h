@@ -6,8 +6,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "setup/folder_lists_window.h"
-#include "setup/setup_window.h"
+#include "gui/folder_lists_window.h"
+#include "gui/setup_window.h"
 
 namespace zv {
 

@@ -1,4 +1,4 @@
-#include "app/message_box_window.h"
+#include "gui/message_box_window.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
-#include "setup/form3.h"
+#include "gui/form3.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 #include "claims/numbering.h"
 #include "help/help_texts.h"
 #include "setup/catalogue.h"

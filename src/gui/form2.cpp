@@ -1,4 +1,4 @@
-#include "setup/form2.h"
+#include "gui/form2.h"
 
 #include <QBoxLayout>
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/setup_file.h"
+#include "setup/setup_file.h"
 
 namespace zv {
 

@@ -1,4 +1,4 @@
-#include "claims/form5.h"
+#include "gui/form5.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -1,4 +1,4 @@
-#include "app/zuduvor_window.h"
+#include "gui/zuduvor_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,8 +10,8 @@
 #include <atomic>
 #include <thread>
 
-#include "claims/form5.h"
-#include "setup/form2.h"
+#include "gui/form5.h"
+#include "gui/form2.h"
 #include "zuduvor_config.h"
 
 namespace zv {
