@@ -18,6 +18,8 @@ targets=${*:-fuzz_setup_reader fuzz_sequence_parse fuzz_mask fuzz_splitter}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz
 cd "$root"
+# libFuzzer comes with clang; only this script needs it.
+bash scripts/apt-install clang libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 # Only the fuzz targets: the rest of the program is not needed here.
 cmake --build "$build" -j2 --target $targets

@@ -1,61 +1,23 @@
 #!/usr/bin/python3
-"""SFTP server for the tests: a real SSH/SFTP server in a folder, with fault switches.
+"""SFTP server for the tests: asyncssh in a folder, with fault switches.
 
-Run with Debian's Python (/usr/bin/python3) and its python3-asyncssh:
+    /usr/bin/python3 sftp_server.py --root DIR --host-key FILE --user NAME --password PASS
+                     [--port N] [--control FILE] [--log FILE] [--weak-algorithms]
 
-    sftp_server.py --root DIR --host-key FILE --user NAME --password PASS
-                   [--port N] [--control FILE] [--log FILE] [--weak-algorithms]
-
-The account's home is DIR (a virtual chroot; DIR/claims and DIR/reports are created).
-Paths are relative to it, as the client sends them ("claims/x"). When listening, the
-server prints "PORT <n>" on its own line and flushes stdout. The host key (ed25519) is
-generated into FILE when missing and kept, so a restart shows the same identity;
---weak-algorithms offers only methods that current clients refuse (diffie-hellman-
-group1-sha1 key exchange, an ssh-rsa SHA-1 host key kept in FILE.rsa, 3des-cbc).
-
-The log file gets one line per password attempt, with the password received, and one
-per SFTP operation: "<op> <path> <result>".
-
-The control file holds the fault switches as JSON. It is read again at every operation,
-so a test may rewrite it (atomically) while the server runs. A missing or unreadable
-file means no faults.
-
-  {
-    "fail":  [RULE...],  the operation answers with an SFTP failure
-    "drop":  [RULE...],  the whole SSH connection is cut when the operation is hit,
-                         before doing it, or after doing it with "when": "after"
-                         (the reply is then lost)
-    "delay": [RULE... with "seconds": S],  the answer is held back S seconds
-    "short_write": [RULE...],  writes store only half the data yet report success
-    "short_read": [RULE...],   reads answer with only the first half of what was asked
-    "refuse_sftp": true,       the SFTP subsystem request is refused
-    "extra_entries": {"reports": [NAME...], "claims": [...]}
-                         listed as regular files of 10 bytes that do not exist
-  }
-
-  RULE = {"op": OP, "path": GLOB, "times": N, "id": ANY}
-    OP: open write close read stat remove rename opendir listdir readdir
-        (opendir and listdir are the same request; stat covers stat, lstat, fstat)
-    GLOB: fnmatch pattern on the path as the client sent it; default "*"
-    times: the rule fires N times, then no more (default: every time). Hits are
-        counted per distinct rule text; "id" only tells equal rules apart.
+Prints "PORT <n>" once listening. Options, log lines and the switches of the control file
+are described in tests/support/test_server.h.
 """
 
 import argparse
 import asyncio
+import contextlib
 import fnmatch
 import json
 import os
 import sys
 import warnings
 
-warnings.filterwarnings("ignore", category=DeprecationWarning)
-try:
-    from cryptography.utils import CryptographyDeprecationWarning
-
-    warnings.filterwarnings("ignore", category=CryptographyDeprecationWarning)
-except ImportError:
-    pass
+warnings.simplefilter("ignore")  # cryptography's deprecation notes about old ciphers
 
 import asyncssh  # noqa: E402
 from asyncssh.sftp import FXP_READDIR, SFTPServerHandler  # noqa: E402
@@ -63,16 +25,21 @@ from asyncssh.stream import SSHServerStreamSession  # noqa: E402
 
 ARGS = None
 LOG = None
+BASE = asyncssh.SFTPServer
 
 
 def log(line):
-    if LOG:
-        LOG.write(line + "\n")
-        LOG.flush()
+    print(line, file=LOG, flush=True)
 
 
 def text(path):
-    return path.decode("utf-8", "replace") if isinstance(path, bytes) else str(path)
+    return path.decode("utf-8", "backslashreplace") if isinstance(path, bytes) else str(path)
+
+
+def regular_file(name, size=10):
+    attrs = asyncssh.SFTPAttrs(type=asyncssh.FILEXFER_TYPE_REGULAR, size=size,
+                               permissions=0o100644, uid=0, gid=0, atime=0, mtime=0)
+    return asyncssh.SFTPName(name, attrs=attrs)
 
 
 class Control:
@@ -83,31 +50,26 @@ class Control:
         self.hits = {}
 
     def load(self):
-        if not self.path:
-            return {}
         try:
             with open(self.path, encoding="utf-8") as f:
                 data = json.load(f)
             return data if isinstance(data, dict) else {}
-        except (OSError, ValueError):
+        except (OSError, TypeError, ValueError):
             return {}
 
-    def match(self, kind, op, path, data=None):
+    def match(self, kind, op, path, data=None, when=lambda rule: True):
+        """The first rule of `kind` for this operation and path, counting its "times"."""
         data = self.load() if data is None else data
-        for rule in data.get(kind, []) or []:
-            rule_op = rule.get("op")
-            ops = {op, "listdir" if op == "opendir" else op}
-            if rule_op is not None and rule_op not in ops:
+        for rule in data.get(kind) or []:
+            if rule.get("op") not in (None, op, {"opendir": "listdir"}.get(op, op)):
                 continue
-            if not fnmatch.fnmatchcase(path, rule.get("path", "*")):
+            if not fnmatch.fnmatchcase(path, rule.get("path", "*")) or not when(rule):
                 continue
-            times = rule.get("times")
-            if times is not None and times >= 0:
+            if rule.get("times", -1) >= 0:
                 key = (kind, json.dumps(rule, sort_keys=True))
-                used = self.hits.get(key, 0)
-                if used >= times:
+                if self.hits.get(key, 0) >= rule["times"]:
                     continue
-                self.hits[key] = used + 1
+                self.hits[key] = self.hits.get(key, 0) + 1
             return rule
         return None
 
@@ -115,14 +77,25 @@ class Control:
 CONTROL = Control(None)
 
 
-class FaultySftpServer(asyncssh.SFTPServer):
+class FaultySftpServer(BASE):
     def __init__(self, chan):
         super().__init__(chan, chroot=ARGS.root.encode())
         self._paths = {}
         self._last_dir = ""
+        self._endless = 0
+        self._dropped = False
+
+    def _drop(self, line):
+        # Requests already in flight on this connection must not touch the files any more.
+        log(line)
+        self._dropped = True
+        self.connection.abort()
+        raise asyncssh.SFTPConnectionLost("Connection dropped by the test")
 
     async def _gate(self, op, path):
         """Apply delay, drop and fail switches; returns a drop-after rule to honour."""
+        if self._dropped and op != "close":
+            self._drop(f"{op} {path} after-drop")
         data = CONTROL.load()
         delay = CONTROL.match("delay", op, path, data)
         if delay:
@@ -130,9 +103,7 @@ class FaultySftpServer(asyncssh.SFTPServer):
             await asyncio.sleep(float(delay.get("seconds", 1)))
         drop = CONTROL.match("drop", op, path, data)
         if drop and drop.get("when", "before") != "after":
-            log(f"{op} {path} dropped-before")
-            self.connection.abort()
-            raise asyncssh.SFTPConnectionLost("Connection dropped by the test")
+            self._drop(f"{op} {path} dropped-before")
         if CONTROL.match("fail", op, path, data):
             log(f"{op} {path} failed-by-switch")
             raise asyncssh.SFTPFailure("Failure injected by the test")
@@ -155,73 +126,77 @@ class FaultySftpServer(asyncssh.SFTPServer):
         return result
 
     async def open(self, path, pflags, attrs):
-        base = super().open
-        file_obj = await self._run("open", path, lambda: base(path, pflags, attrs))
+        file_obj = await self._run("open", path, lambda: BASE.open(self, path, pflags, attrs))
         self._paths[file_obj] = text(path)
         return file_obj
 
     async def close(self, file_obj):
-        base = super().close
-        path = self._paths.pop(file_obj, "?")
-        await self._run("close", path, lambda: base(file_obj))
+        await self._run("close", self._paths.pop(file_obj, "?"), lambda: BASE.close(self, file_obj))
 
     async def read(self, file_obj, offset, size):
-        base = super().read
         path = self._paths.get(file_obj, "?")
+        if CONTROL.match("endless_read", "read", path):
+            return await self._run("read", path, lambda: b"E" * size)
         if size > 1 and CONTROL.match("short_read", "read", path):
             size //= 2
-        return await self._run("read", path, lambda: base(file_obj, offset, size))
+        return await self._run("read", path, lambda: BASE.read(self, file_obj, offset, size))
 
     async def write(self, file_obj, offset, data):
-        base = super().write
+        base = lambda data: BASE.write(self, file_obj, offset, data)
         path = self._paths.get(file_obj, "?")
+        if self._dropped:
+            self._drop(f"write {path} after-drop")
+        cut = CONTROL.match("cut_write", "write", path,
+                            when=lambda r: offset <= r["offset"] < offset + len(data))
+        if cut:
+            base(data[: cut["offset"] - offset])
+            self._drop(f"write {path} cut-at {cut['offset']}")
         if CONTROL.match("short_write", "write", path):
             log(f"write {path} short {len(data) // 2} of {len(data)}")
-            base(file_obj, offset, data[: len(data) // 2])
+            base(data[: len(data) // 2])
             return len(data)
-        return await self._run("write", path, lambda: base(file_obj, offset, data))
+        return await self._run("write", path, lambda: base(data))
 
     async def stat(self, path):
-        base = super().stat
-        return await self._run("stat", path, lambda: base(path))
+        return await self._run("stat", path, lambda: BASE.stat(self, path))
 
     async def lstat(self, path):
-        base = super().lstat
-        return await self._run("stat", path, lambda: base(path))
+        return await self._run("stat", path, lambda: BASE.lstat(self, path))
 
     async def fstat(self, file_obj):
-        base = super().fstat
-        return await self._run("stat", self._paths.get(file_obj, "?"), lambda: base(file_obj))
+        path = self._paths.get(file_obj, "?")
+        return await self._run("stat", path, lambda: BASE.fstat(self, file_obj))
 
     async def remove(self, path):
-        base = super().remove
-        await self._run("remove", path, lambda: base(path))
+        await self._run("remove", path, lambda: BASE.remove(self, path))
 
     async def rename(self, oldpath, newpath):
-        base = super().rename
-        await self._run("rename", oldpath, lambda: base(oldpath, newpath))
+        await self._run("rename", oldpath, lambda: BASE.rename(self, oldpath, newpath))
 
     def _entries(self, path):
-        local = self.map_path(path)
-        names = [b".", b".."] + sorted(os.listdir(local))
+        local, folder = self.map_path(path), text(path).strip("/")
+        data = CONTROL.load()
         entries = []
-        for name in names:
+        for name in [b".", b".."] + sorted(os.listdir(local)):
             attrs = asyncssh.SFTPAttrs.from_local(os.lstat(os.path.join(local, name)))
-            entries.append(asyncssh.SFTPName(name, attrs=attrs))
-        extra = CONTROL.load().get("extra_entries", {}) or {}
-        for name in extra.get(text(path).strip("/"), []) or []:
-            attrs = asyncssh.SFTPAttrs(type=asyncssh.FILEXFER_TYPE_REGULAR, size=10,
-                                       permissions=0o100644, uid=0, gid=0,
-                                       atime=0, mtime=0)
-            entries.append(asyncssh.SFTPName(name.encode(), attrs=attrs))
+            twice = CONTROL.match("list_twice", "opendir", f"{folder}/{text(name)}", data)
+            entries += [asyncssh.SFTPName(name, attrs=attrs)] * (2 if twice else 1)
+        extra = data.get("extra_entries") or {}
+        entries += [regular_file(name.encode()) for name in extra.get(folder) or []]
         return entries
 
     async def listdir(self, path):
-        self._last_dir = text(path)
+        self._last_dir = text(path).strip("/")
         return await self._run("opendir", path, lambda: self._entries(path))
 
-    async def gate_readdir(self):
+    async def gate_readdir(self, handler):
         await self._gate("readdir", self._last_dir)
+        if CONTROL.match("endless_listing", "readdir", self._last_dir):
+            # Fresh names keep every open listing from ever running dry.
+            fresh = [regular_file(b"endless-%09d.txt" % (self._endless + i)) for i in range(100)]
+            self._endless += len(fresh)
+            for names in handler._dir_handles.values():
+                names.extend(fresh)
         log(f"readdir {self._last_dir} ok")
 
 
@@ -229,9 +204,8 @@ _plain_readdir = SFTPServerHandler._packet_handlers[FXP_READDIR]
 
 
 async def _readdir_with_switches(handler, packet):
-    server = handler._server
-    if isinstance(server, FaultySftpServer):
-        await server.gate_readdir()
+    if isinstance(handler._server, FaultySftpServer):
+        await handler._server.gate_readdir(handler)
     return await _plain_readdir(handler, packet)
 
 
@@ -262,16 +236,47 @@ class PasswordServer(asyncssh.SSHServer):
         return SessionWithSwitches(None, FaultySftpServer, 3, False)
 
 
+async def pipe(reader, writer, trickling):
+    """Copies until end of stream; with "trickle" on, one byte per "seconds" after "after"."""
+    sent = 0
+    with contextlib.suppress(OSError):
+        while data := await reader.read(65536):
+            while data:
+                trickle = (CONTROL.load().get("trickle") or {}) if trickling else {}
+                after = int(trickle.get("after", 0))
+                n = len(data) if not trickle else 1 if sent >= after else after - sent
+                writer.write(data[:n])
+                await writer.drain()
+                if trickle and sent >= after:
+                    await asyncio.sleep(float(trickle.get("seconds", 1)))
+                sent, data = sent + len(data[:n]), data[n:]
+
+
+async def relay(client_reader, client_writer, ssh_port):
+    """One client connection: either side ending ends both."""
+    try:
+        ssh_reader, ssh_writer = await asyncio.open_connection("127.0.0.1", ssh_port)
+    except OSError:
+        client_writer.close()
+        return
+    tasks = [asyncio.create_task(pipe(client_reader, ssh_writer, False)),
+             asyncio.create_task(pipe(ssh_reader, client_writer, True))]
+    await asyncio.wait(tasks, return_when=asyncio.FIRST_COMPLETED)
+    for task in tasks:
+        task.cancel()
+    ssh_writer.close()
+    client_writer.close()
+
+
 def host_key(path, alg):
     if not os.path.exists(path):
-        key = asyncssh.generate_private_key(alg)
-        key.write_private_key(path)
+        asyncssh.generate_private_key(alg).write_private_key(path)
     return asyncssh.read_private_key(path)
 
 
 async def serve():
-    os.makedirs(os.path.join(ARGS.root, "claims"), exist_ok=True)
-    os.makedirs(os.path.join(ARGS.root, "reports"), exist_ok=True)
+    for folder in ("claims", "reports"):
+        os.makedirs(os.path.join(ARGS.root, folder), exist_ok=True)
     options = {}
     if ARGS.weak_algorithms:
         keys = [host_key(ARGS.host_key + ".rsa", "ssh-rsa")]
@@ -279,32 +284,30 @@ async def serve():
                        encryption_algs=["3des-cbc"], mac_algs=["hmac-sha1"])
     else:
         keys = [host_key(ARGS.host_key, "ssh-ed25519")]
+    ssh = await asyncssh.create_server(PasswordServer, "127.0.0.1", 0,
+                                       server_host_keys=keys, **options)
+    ssh_port = ssh.sockets[0].getsockname()[1]
     # reuse_port: a restart on the same port must not wait for connections that the
     # killed server left behind (their clients may still hold them open).
-    server = await asyncssh.create_server(PasswordServer, ARGS.host, ARGS.port,
-                                          server_host_keys=keys, reuse_port=True, **options)
-    port = server.sockets[0].getsockname()[1]
-    print(f"PORT {port}", flush=True)
-    await server.wait_closed()
+    server = await asyncio.start_server(lambda r, w: relay(r, w, ssh_port), "127.0.0.1",
+                                        ARGS.port, reuse_port=True)
+    print(f"PORT {server.sockets[0].getsockname()[1]}", flush=True)
+    await server.serve_forever()
 
 
 def main():
     global ARGS, LOG, CONTROL
     parser = argparse.ArgumentParser(description="SFTP server with fault switches")
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--host-key", required=True)
-    parser.add_argument("--user", default="k9site")
-    parser.add_argument("--password", default="Secret-Pass1")
+    for name in ("--root", "--host-key", "--user", "--password"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--host", default="127.0.0.1", choices=["127.0.0.1"])
     parser.add_argument("--control")
-    parser.add_argument("--log")
+    parser.add_argument("--log", default=os.devnull)
     parser.add_argument("--weak-algorithms", action="store_true")
     ARGS = parser.parse_args()
     ARGS.root = os.path.realpath(ARGS.root)
     CONTROL = Control(ARGS.control)
-    if ARGS.log:
-        LOG = open(ARGS.log, "a", encoding="utf-8")
+    LOG = open(ARGS.log, "a", encoding="utf-8")
     try:
         asyncio.run(serve())
     except KeyboardInterrupt:
