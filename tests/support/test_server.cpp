@@ -28,15 +28,13 @@ bool writeAll(const QString& path, const QByteArray& bytes,
     return f.open(QIODevice::WriteOnly, mode) && f.write(bytes) == bytes.size();
 }
 
-// Made up per server, hashed for /etc/shadow by openssl (reading it from its input, so
-// that it shows in no process list). Empty when openssl fails.
-std::pair<QByteArray, QByteArray> newPassword() {
-    const QByteArray password = QUuid::createUuid().toByteArray(QUuid::Id128);
+// The password's hash for /etc/shadow; openssl reads the password from its input, so that
+// it shows in no process list. Empty when openssl fails.
+QByteArray shadowHash(const QByteArray& password) {
     QProcess openssl;
     openssl.start("/usr/bin/openssl", {"passwd", "-6", "-stdin"});
     openssl.write(password + '\n'), openssl.closeWriteChannel(), openssl.waitForFinished(10000);
-    const QByteArray hash = openssl.readAllStandardOutput().trimmed();
-    return hash.startsWith("$6$") ? std::pair(password, hash) : std::pair<QByteArray, QByteArray>();
+    return openssl.readAllStandardOutput().trimmed();
 }
 
 }  // namespace
@@ -74,11 +72,10 @@ bool LoopbackServer::launch(const QString& program, const QStringList& args,
         process_->start(program,
                         QStringList(args).replaceInStrings("{port}", QString::number(port_)));
         const QDeadlineTimer deadline(20000);
-        bool up = false;
-        while (process_->state() != QProcess::NotRunning && !deadline.hasExpired() &&
-               !(up = readAll(output).contains(marker)))
+        while (process_->state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            if (readAll(output).contains(marker)) return true;
             process_->waitForFinished(20);
-        if (up) return true;
+        }
     }
     ADD_FAILURE() << program.toStdString() << " did not start: " << readAll(output).data();
     return false;
@@ -123,8 +120,9 @@ QString TestSshdServer::unavailableReason() {
 // The account lives only in copies of the machine's account files, which stand in for
 // them inside sshd's mount namespace: nothing is added to the machine.
 bool TestSshdServer::start() {
-    const auto [password, hash] = newPassword();
-    const QByteArray user = this->user().toUtf8(),
+    // Made up for this server; QUuid takes it from the system's secure random source.
+    password_ = QUuid::createUuid().toString(QUuid::Id128);
+    const QByteArray hash = shadowHash(password_.toUtf8()), user = this->user().toUtf8(),
                      tables = readAll("/etc/passwd") + readAll("/etc/group");
     QByteArray id = "61000";  // one that no account or group of the machine has as uid or gid
     while (tables.contains(':' + id + ':')) id = QByteArray::number(id.toInt() + 1);
@@ -132,7 +130,7 @@ bool TestSshdServer::start() {
     // The account's lines come first, so that they win over any of the same name (a
     // machine may have one from older set-ups).
     bool made =
-        !hash.isEmpty() && ::chmod(QFile::encodeName(temp_.path()).constData(), 0711) == 0 &&
+        hash.startsWith("$6$") && ::chmod(QFile::encodeName(temp_.path()).constData(), 0711) == 0 &&
         writeAll(file("passwd"),
                  user + ":x:" + id + ':' + id + "::" + QFile::encodeName(home()) +
                      ":/usr/sbin/nologin\n" + readAll("/etc/passwd"),
@@ -143,13 +141,13 @@ bool TestSshdServer::start() {
                  "ListenAddress 127.0.0.1\nUsePAM no\nAllowTcpForwarding no\nX11Forwarding no\n"
                  "Subsystem sftp internal-sftp\nForceCommand internal-sftp\nAllowUsers " +
                      user + "\nHostKey " + QFile::encodeName(file("host_key")) + '\n') &&
-        QProcess::execute("/usr/bin/ssh-keygen",
-                          {"-q", "-t", "ed25519", "-N", "", "-f", file("host_key")}) == 0;
+        (QFile::exists(file("host_key")) ||  // kept over a restart
+         QProcess::execute("/usr/bin/ssh-keygen",
+                           {"-q", "-t", "ed25519", "-N", "", "-f", file("host_key")}) == 0);
     for (const QString& dir : {home(), claimsDir(), reportsDir()})
         made = made && ::chown(QFile::encodeName(dir).constData(), id.toUInt(), id.toUInt()) == 0;
     if (!made)
         ADD_FAILURE() << "Cannot make the sshd test account in " << temp_.path().toStdString();
-    password_ = QString::fromUtf8(password);
     // sshd is the first process of its own pid namespace, so that its connection processes
     // end with it.
     const QString script = QStringLiteral(

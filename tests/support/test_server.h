@@ -13,19 +13,27 @@
 //    "short_write": [RULE...] writes keep half the data but report success
 //    "short_read": [RULE...]  reads answer with half of what was asked (a legal reply)
 //    "cut_write": [RULE...]   a write that reaches byte "offset": X of the file stores the
-//                             bytes before X, then the connection is cut
-//    "endless_read": [RULE...] reads never reach the end (the size stat gives stays)
-//    "list_twice": [RULE...]  entries whose "dir/name" matches are listed twice
-//    "endless_listing": [RULE...] a listing of a matching folder never ends: every
-//                             readdir brings 100 new names ("endless-000000001.txt")
+//                             bytes before X, then the connection is cut (requests
+//                             already in flight on it change nothing any more)
+//    "endless_read": [RULE...] reads never reach the end of the file: each gets all it
+//                             asks for ("EEE..."), while stat still gives the real size
+//    "list_twice": [RULE...]  entries whose "folder/name" matches are listed twice
+//    "endless_listing": [RULE...] a listing of a matching folder ("reports") never
+//                             ends: each readdir brings 100 new names (endless-N.txt)
 //    "trickle": {"seconds": S, "after": N}  on every connection, once the server has
-//                             sent N bytes, it sends one byte every S seconds
+//                             sent N bytes, it sends one byte every S seconds (a
+//                             relay in the server; switching it off lets the rest go)
 //    "refuse_sftp": bool      the SFTP subsystem is refused
 //    "extra_entries": {"reports": [NAME...], "claims": [...]}
 //                             listed as 10-byte regular files that do not exist}
 //   RULE = {"op": OP, "path": GLOB (fnmatch, default "*"), "times": N (-1, the default:
 //           always)}
 //   OP = open write close read stat remove rename opendir (= listdir) readdir
+//   GLOB sees the path as the client sent it: "claims/x" from the program, "/claims/x"
+//   from OpenSSH's sftp.
+//
+// putRawName() puts a file whose name is raw bytes (not UTF-8, say) into either server's
+// home: the asyncssh server lists it, opens and removes it by those exact bytes.
 //
 // The server's log (logText()) has a line per password attempt, with the password it
 // received ("auth user=... password=... accepted|refused"), and a line per SFTP operation
@@ -117,13 +125,13 @@ public:
     void delayOn(const QString& op, const QString& glob, double seconds) {
         addRule("delay", {{"op", op}, {"path", glob}, {"seconds", seconds}});
     }
-    void shortWriteOn(const QString& glob = QStringLiteral("*")) { addRule("short_write", glob); }
-    void shortReadOn(const QString& glob = QStringLiteral("*")) { addRule("short_read", glob); }
-    void endlessRead(const QString& glob) { addRule("endless_read", glob); }
-    void listTwice(const QString& glob) { addRule("list_twice", glob); }
-    void endlessListing(const QString& dirGlob) { addRule("endless_listing", dirGlob); }
-    void cutWriteAt(const QString& glob, qint64 offset) {
-        addRule("cut_write", {{"path", glob}, {"offset", offset}});
+    void shortWriteOn(const QString& glob = "*") { addRule("short_write", {{"path", glob}}); }
+    void shortReadOn(const QString& glob = "*") { addRule("short_read", {{"path", glob}}); }
+    void endlessRead(const QString& glob) { addRule("endless_read", {{"path", glob}}); }
+    void listTwice(const QString& glob) { addRule("list_twice", {{"path", glob}}); }
+    void endlessListing(const QString& dir) { addRule("endless_listing", {{"path", dir}}); }
+    void cutWriteAt(const QString& glob, qint64 at) {
+        addRule("cut_write", {{"path", glob}, {"offset", at}});
     }
     void trickle(double secondsPerByte, qint64 afterBytes = 0) {
         set("trickle", QJsonObject{{"seconds", secondsPerByte}, {"after", afterBytes}});
@@ -137,7 +145,6 @@ public:
     void clearFaults() { control_ = {}, set("fail", QJsonArray()); }
 
 private:
-    void addRule(const QString& kind, const QString& glob) { addRule(kind, {{"path", glob}}); }
     void addRule(const QString& kind, QJsonObject rule);
     void set(const QString& key, const QJsonValue& value);
 
