@@ -4,8 +4,10 @@
     /usr/bin/python3 sftp_server.py --root DIR --host-key FILE --user NAME --password PASS
                      [--port N] [--control FILE] [--log FILE] [--weak-algorithms]
 
-Prints "PORT <n>" once listening. Options, log lines and the switches of the control file
-are described in tests/support/test_server.h.
+Prints "PORT <n>" once listening. The host key is made when missing and kept; with
+--weak-algorithms only methods that current clients refuse are offered (group1-sha1 key
+exchange, an ssh-rsa SHA-1 key in FILE.rsa, 3des-cbc). The log lines and the switches of
+the control file are described in tests/support/test_server.h.
 """
 
 import argparse
