@@ -1,9 +1,14 @@
-// The rules that need no files, and every kept fuzz input replayed through the fuzz
-// targets' own checks (setup reader and writer, sequence record, masks, 837 split).
+// The rules and the files the program keeps locally: character set, masks, work root,
+// numbers and texts, the setup file's exact bytes and its reader on sound and damaged
+// input, safe replacement, the sequence file, the folder search and the 837 split; and
+// every kept fuzz input replayed through the fuzz targets' own checks.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <numeric>
 
 #include "../../fuzz/fuzz_checks.h"
@@ -12,7 +17,14 @@
 #include "setup/catalogue.h"
 
 using namespace zv;
+using P = SetupParameters;
+using enum SetupReadOutcome;
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+static QByteArray line(const QByteArray& text) { return text.leftJustified(50, ' ') + "\r\n"; }
+static QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
+}
 
 TEST(Rules, Cp1252BothWaysWithOneQuestionMarkPerUnmappableCharacter) {
     EXPECT_EQ(fromCp1252("\x80\x93\x9F"), QStringLiteral("\u20AC\u201C\u0178"));
@@ -23,14 +35,8 @@ TEST(Rules, Cp1252BothWaysWithOneQuestionMarkPerUnmappableCharacter) {
     EXPECT_EQ(toCp1252(fromCp1252(all)), all);
 }
 
-TEST(Rules, MasksIgnoreCaseAndManyStarsStayFast) {
-    // clang-format off
-    const std::tuple<QString, QString, bool> rows[] = {
-        {"*.83p", "K90001.83P", true}, {"*.83p", "K90001.83PX", false}, {"k9????.83?", "K9001.83D", false},
-        {"*.*", "README", true},       {"[ab].x", "a.x", false},        {"\u00C9*", "\u00E9t\u00E9", true}};
-    // clang-format on
-    for (const auto& [mask, name, matches] : rows)
-        EXPECT_EQ(maskMatches(mask, name), matches) << mask.toStdString();
+// The mask rules themselves are checked against a second matcher by the kept fuzz inputs.
+TEST(Rules, ManyStarsStayFast) {
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(maskMatches("a" + QString(199, '*') + "b", QString(20000, 'a')));
@@ -49,24 +55,19 @@ TEST(Rules, WorkRootNumbersAndTexts) {
     EXPECT_EQ(makeClaimName("k9", 42, "83p"), "K90042.83P");
     const QDateTime evening(QDate(2026, 12, 5), QTime(17, 25, 38));
     EXPECT_EQ(dateAndTimeText(evening), "12-05-2026 at 17:25:38");
-    EXPECT_EQ(generalDateText(evening), "12/05/2026 5:25:38 PM");
     EXPECT_EQ(generalDateText(QDateTime(QDate(2026, 1, 5), QTime(0, 0))), "01/05/2026 12:00:00 AM");
-    const QString date = "01/05/2026 9:03:07 AM";
-    EXPECT_EQ(resendPickerText("k90042.83p", date), "K90042.83P  01/05/2026  9:03:07 AM");
-    EXPECT_EQ(viewPickerText("K90001.83P", date), "K90001.83P   01/05/2026  9:03:07 AM");
+    EXPECT_EQ(resendPickerText("k9.83p", generalDateText(evening)),
+              "K9.83P  12/05/2026  5:25:38 PM");
+    EXPECT_EQ(viewPickerText("K9.83P", "01/05/2026 9:03:07 AM"), "K9.83P   01/05/2026  9:03:07 AM");
     EXPECT_EQ(resendPickerText("a", "1/5"), "A  1///  ");  // a short date gives no garbage
     EXPECT_EQ(deletePickerText("a b", -5) + deletePickerText("c", 5000000000),
               "a b  -5c   5000000000");
 }
 
-TEST(Rules, PlainFileNamesAndTheCatalogue) {
-    for (const QString& bad :
-         QStringList{"", ".", "..", "../x", "a/b", "a\\b", "a\nb", "a\x7f", QChar(0)})
+TEST(Rules, PlainFileNamesAndCatalogueFolders) {
+    for (const QString& bad : QStringList{"", ".", "..", "../x", "a/b", "a\\b", "a\nb", QChar(0)})
         EXPECT_FALSE(isPlainFileName(bad)) << bad.toStdString();
     EXPECT_TRUE(isPlainFileName("A B.83P") && isPlainFileName("..."));
-    EXPECT_EQ(catalogueDefaults("SoftDent").fileType, "TXT");  // the catch-all
-    EXPECT_FALSE(catalogueChoice(-1, "") || catalogueChoice(11, kMedicalHeading + " "));
-    EXPECT_TRUE(catalogueChoice(5, kDentalHeading));  // only the first entry is that heading
     for (const auto& [windows, local] :
          {std::pair{"c:\\zodiac\\x", "/zodiac/x"}, {"m:\\med flex", "/med flex"}, {"d:", "/"}})
         EXPECT_EQ(localCatalogueFolder(windows, "/w/zod/"), local);
@@ -81,10 +82,90 @@ TEST(Rules, EveryKeptFuzzInputPassesItsTargetsCheck) {
     for (const auto& [target, check] : targets) {
         const QDir dir(ZV_SOURCE_DIR "/fuzz/corpus/" + QString(target));
         ASSERT_FALSE(dir.isEmpty()) << target;
-        for (const QString& name : dir.entryList(QDir::Files)) {
-            QFile f(dir.filePath(name));
-            EXPECT_EQ(f.open(QIODevice::ReadOnly) ? check(f.readAll()) : "unreadable", "")
-                << name.toStdString();
-        }
+        for (const QString& name : dir.entryList(QDir::Files))
+            EXPECT_EQ(check(contents(dir.filePath(name))), "") << name.toStdString();
     }
+}
+
+TEST(SetupFile, WriterGivesSevenWholeLinesWithItsCaseRules) {
+    const P p{"/Claims/", "EClaims.*", "den", "Dentrix", "ABC1", "Secret9", "/Rpt/"};
+    EXPECT_EQ(formatSetupFile(p), line("UserPath/Claims/") + line("UserFileEClaims.*") +
+                                      line("FileTypeDEN") + line("SoftTypeDENTRIX") +
+                                      line("SiteID  abc1") + line("PassWordsecret9") +
+                                      line("RptPath /Rpt/"));
+}
+
+TEST(SetupFile, Reader) {
+    // clang-format off
+    const std::tuple<QByteArray, SetupReadOutcome, QString P::*, QString> rows[] = {
+        {"SiteID  abc123\r\n", Complete, &P::SiteID, "abc123"},
+        {"SiteID abc123\r\n", UnknownKey, &P::SiteID, ""},  // values start in column 9
+        {"siteid  abc123\r\n", UnknownKey, &P::SiteID, ""},
+        {"SiteID\r\n", UnknownKey, &P::SiteID, ""},
+        {"UserPath/claims\r\n", Complete, &P::UserPath, "/claims/"},
+        {"RptPath \r\n", Complete, &P::RptPath, "/"},
+        {"PassWord x y  \r\n", Complete, &P::PassWord, " x y"},
+        {"FileType83p\rSiteID  one\nSiteID  two", Complete, &P::SiteID, "two"},
+        {"UserFileA\r\nbogus\r\nPassWordnew\r\n", UnknownKey, &P::UserFile, "A"},
+        {"PassWordold\r\n\r\nPassWordnew\r\n", UnknownKey, &P::PassWord, "old"},
+        {"UserFile" + QByteArray(1 << 20, 'z') + "\r\n", Complete, &P::UserFile, QString(42, 'z')},
+        {QByteArray("PassWord\0\xff\x80", 11), Complete, &P::PassWord, QString(QChar(0)) + "\u00FF\u20AC"}};
+    // clang-format on
+    for (const auto& [bytes, outcome, field, value] : rows) {
+        P p;
+        QString shown;
+        EXPECT_EQ(parseSetupBytes(bytes, p, [&](const QString& s) { shown = s; }).outcome, outcome);
+        EXPECT_EQ(p.*field, value) << bytes.left(60).toStdString();
+        EXPECT_EQ(shown, p.SiteID.toUpper());  // what the main window shows
+    }
+}
+
+TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
+    QTemporaryDir dir;
+    const QString setup = dir.filePath("setup.prm"), seq = dir.filePath("seqfile.fil");
+    const QString gone = dir.filePath("gone/seqfile.fil"), in = dir.filePath("K9.83P");
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(setup, QByteArray(1000, 'q'), false, &error));
+    ASSERT_TRUE(writeSetupFile(setup, P{"", "", "", "", "k9", "", ""}, &error));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(setup).constData(), &st), 0);
+    EXPECT_TRUE((st.st_mode & 0777) == 0600 && st.st_size == 364);  // owner only: a password
+    P back;
+    EXPECT_TRUE(readSetupFile(setup, back).outcome == Complete && back.SiteID == "k9");
+    EXPECT_EQ(readSetupFile(dir.path(), back).outcome, Unreadable);
+    EXPECT_FALSE(writeSetupFile(dir.filePath("gone/setup.prm"), back, &error));
+    EXPECT_TRUE(error.contains("gone/setup.prm") && readSetupFile(gone, back).error.contains(gone));
+    // A folder in the way of the rename: the data were written, then the write fails.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("blocked/inside")));
+    EXPECT_FALSE(writeFileAtomically(dir.filePath("blocked"), "data", false, &error));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.prm"});
+
+    int number = -1;
+    ASSERT_TRUE(readSequenceFile(seq, &number, &error) && number == 0);  // missing counts as 0
+    ASSERT_TRUE(writeFileAtomically(seq, "0041 more", false, &error));
+    ASSERT_TRUE(readSequenceFile(seq, &number, &error) && number == 41);
+    ASSERT_TRUE(writeSequenceFile(seq, 44, &error) && createSequenceFileIfMissing(seq, &error));
+    EXPECT_FALSE(writeSequenceFile(seq, kLastSubmissionNumber + 1, &error));
+    EXPECT_EQ(contents(seq), "0044 more");
+    EXPECT_FALSE(readSequenceFile(gone, &number, &error) || writeSequenceFile(gone, 1, &error));
+    EXPECT_TRUE(error.contains(gone)) << error.toStdString();
+
+    const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
+    ASSERT_TRUE(writeFileAtomically(in, "ST~" + big + "~SE", false, &error));
+    ASSERT_TRUE(splitSegmentsFile(in, seq, &error)) << error.toStdString();
+    EXPECT_FALSE(splitSegmentsFile(gone, seq, &error) ||
+                 splitSegmentsFile(dir.path(), seq, &error));
+    EXPECT_FALSE(splitSegmentsFile(in, gone, &error));
+    EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");
+
+    // The folder search: ordinary files only, in name order without regard to case.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.83P"));
+    for (const auto& [target, link] : {std::pair{"folder.83P", "dirlink.83P"},
+                                       {"setup.prm", "filelink.83P"},
+                                       {"missing", "broken.83P"}})
+        ASSERT_EQ(::symlink(target, QFile::encodeName(dir.filePath(link)).constData()), 0);
+    ASSERT_TRUE(writeFileAtomically(dir.filePath(".hidden.83P"), "", false, &error));
+    ASSERT_TRUE(writeFileAtomically(dir.filePath("a.83p"), "", false, &error));
+    EXPECT_EQ(findFiles(dir.path() + "/", "*.83p"),
+              QStringList({"a.83p", "filelink.83P", "K9.83P"}));
 }
