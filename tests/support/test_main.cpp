@@ -1,18 +1,13 @@
 // Qt runs offscreen, also while CTest lists the tests at build time where no display
-// exists. Logic tests get an event loop only; window tests (ZV_WINDOW_TESTS) get a
-// QApplication.
+// exists. The build names the application class: an event loop only (QCoreApplication)
+// for the logic tests, a QApplication for the window tests.
 #include <gtest/gtest.h>
-#ifdef ZV_WINDOW_TESTS
-#include <QApplication>
-using TestApplication = QApplication;
-#else
-#include <QCoreApplication>
-using TestApplication = QCoreApplication;
-#endif
+
+#include ZV_TEST_APPLICATION_HEADER
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    TestApplication app(argc, argv);
+    ZV_TEST_APPLICATION app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
