@@ -33,7 +33,6 @@ struct Workstation {
         return z.Form_Load({root, "127.0.0.1", 2222, "", ""});
     }
 };
-struct Start : ::testing::Test, Workstation {};
 
 TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
     const QByteArray full = formatSetupFile({"/c/", "*.txt", "83P", "DOCUTRAC", "k9", "pw", "/r/"});
@@ -64,22 +63,26 @@ TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
     }
 }
 
-TEST_F(Start, HelpReplacesTheStatusListAndTheWebSiteSaysWhyItDidNotOpen) {
-    view.status << "from an earlier task";
-    z.HelpCommand_Click();
-    z.HelpCommand_Click();
-    EXPECT_EQ(view.status, mainHelpLines());
-    for (bool works : {true, false}) launcher.succeed = works, z.ZODWebSite_Click();
-    launcher.exists = false;
-    z.ZODWebSite_Click();
-    EXPECT_EQ(launcher.opened, QStringList{config::kWebSite});
-    EXPECT_EQ(dialogs.texts().join("|").count(config::kWebSite), 1);
-    EXPECT_TRUE(dialogs.texts().join("|").contains(").\nthe opener could not be started\n"));
-    EXPECT_TRUE(dialogs.texts().endsWith("Path to Internet Explorer not Found"));
+TEST(MainLogic, HelpReplacesTheStatusListAndTheWebSiteSaysWhyItDidNotOpen) {
+    Workstation s;
+    s.view.status << "from an earlier task";
+    s.z.HelpCommand_Click();
+    s.z.HelpCommand_Click();
+    EXPECT_EQ(s.view.status, mainHelpLines());
+    s.z.ZODWebSite_Click();
+    s.launcher.succeed = false;
+    s.z.ZODWebSite_Click();
+    s.launcher.exists = false;
+    s.z.ZODWebSite_Click();
+    EXPECT_EQ(s.launcher.opened, QStringList{config::kWebSite});
+    const QString shown = s.dialogs.texts().join("|");
+    EXPECT_EQ(shown.count(config::kWebSite), 1);
+    EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
 }
 
 TEST(CommandLine, UsageErrorsAreCaught) {
-    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x", "x --yes"})
+    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x"})
         EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "")
             << bad.toStdString();
     EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
