@@ -65,6 +65,10 @@ TEST(Rules, PlainFileNamesAndCatalogueFolders) {
     for (const QString& bad : QStringList{"", ".", "..", "../x", "a/b", "a\\b", "a\nb", QChar(0)})
         EXPECT_FALSE(isPlainFileName(bad)) << bad.toStdString();
     EXPECT_TRUE(isPlainFileName("A B.83P") && isPlainFileName("..."));
+    // Keys are matched without regard to case; anything else gets the catch-all row.
+    EXPECT_EQ(catalogueDefaults("AVOCATION").fileType + catalogueDefaults("x").fileType, "AVOTXT");
+    EXPECT_FALSE(catalogueChoice(-1, "") || catalogueChoice(11, kMedicalHeading + " "));
+    EXPECT_TRUE(catalogueChoice(5, kDentalHeading));  // only the first entry is that heading
     for (const auto& [windows, local] :
          {std::pair{"c:\\zodiac\\x", "/zodiac/x"}, {"m:\\med flex", "/med flex"}, {"d:", "/"}})
         EXPECT_EQ(localCatalogueFolder(windows, "/w/zod/"), local);
@@ -133,10 +137,13 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     EXPECT_TRUE(readSetupFile(gone, back).error.contains(gone));
     // A folder in the way of the rename: the data were written, then the write fails.
     ASSERT_TRUE(QDir().mkpath(dir.filePath("blocked/inside")));
-    EXPECT_FALSE(writeFileAtomically(dir.filePath("blocked"), "data", false, &error));
+    EXPECT_TRUE(!writeFileAtomically(dir.filePath("blocked"), "data", false, &error) &&
+                error.contains("blocked"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.prm"});
     // The sequence file's record is its first four bytes; what follows stays as it was.
     int number = -1;
+    ASSERT_TRUE(writeFileAtomically(seq, "7", false, &error) && writeSequenceFile(seq, 8, &error));
+    EXPECT_EQ(contents(seq), "0008");
     ASSERT_TRUE(writeFileAtomically(seq, "0041 more", false, &error));
     ASSERT_TRUE(readSequenceFile(seq, &number, &error) && number == 41);
     ASSERT_TRUE(writeSequenceFile(seq, 44, &error) && createSequenceFileIfMissing(seq, &error));
@@ -145,16 +152,21 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
     ASSERT_TRUE(writeFileAtomically(in, "ST~" + big + "~SE", false, &error));
     ASSERT_TRUE(splitSegmentsFile(in, seq, &error)) << error.toStdString();
-    EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");
+    EXPECT_FALSE(splitSegmentsFile(dir.path(), seq, &error) || splitSegmentsFile(in, gone, &error));
+    EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");  // as it was after the failures
+    SegmentSplitter failing([](const char*, qint64) { return false; });  // a full disk
+    EXPECT_FALSE(failing.feed("A~", 2));
+}
 
-    // The folder search: ordinary files only, in name order without regard to case.
+TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
+    QTemporaryDir dir;
+    for (const char* name : {"b.83P", "A.83p", "c.txt", ".hidden.83P"})
+        ASSERT_TRUE(writeFileAtomically(dir.filePath(name), "", false, nullptr));
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.83P"));
     for (const auto& [target, link] : {std::pair{"folder.83P", "dirlink.83P"},
-                                       {"setup.prm", "filelink.83P"},
+                                       {"c.txt", "filelink.83P"},
                                        {"missing", "broken.83P"}})
         ASSERT_EQ(::symlink(target, QFile::encodeName(dir.filePath(link)).constData()), 0);
-    ASSERT_TRUE(writeFileAtomically(dir.filePath(".hidden.83P"), "", false, &error));
-    ASSERT_TRUE(writeFileAtomically(dir.filePath("a.83p"), "", false, &error));
     EXPECT_EQ(findFiles(dir.path() + "/", "*.83p"),
-              QStringList({"a.83p", "filelink.83P", "K9.83P"}));
+              QStringList({"A.83p", "b.83P", "filelink.83P"}));
 }

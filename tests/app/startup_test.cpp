@@ -49,6 +49,9 @@ TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
         EXPECT_TRUE(writeFileAtomically(s.root + "ZUDUVOR.LOG", "earlier\r\n", false, nullptr));
         EXPECT_EQ(s.start(setup), state);
         EXPECT_EQ(s.dialogs.texts().join(""), message);
+        EXPECT_EQ(s.view.status, QStringList{ReadyLine});
+        EXPECT_TRUE(s.view.siteIdText == s.m.Setup.SiteID.toUpper() &&
+                    !s.view.dateTimeText.isEmpty());
         const QByteArray log = s.log();
         const bool logged = state == StartState::MissingValue || state == StartState::Complete;
         EXPECT_EQ(log.startsWith("Start DADEDIRUred on ") && log.count("\r\n") == 1, logged)
@@ -86,4 +89,6 @@ TEST(CommandLine, UsageErrorsAreCaught) {
         EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "")
             << bad.toStdString();
     EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
+    const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win
+    EXPECT_EQ(parseCommandLine(arguments, {"ZUDUVOR_SFTP_PORT=2200"}).start.sftpPort, 2201);
 }

@@ -57,7 +57,7 @@ struct MainWindow : ::testing::Test, QObject {
     }
 };
 
-TEST_F(MainWindow, ServerCallRepaintsButHoldsAClickBackAndEndsEvenWhenTheProgramQuits) {
+TEST_F(MainWindow, LongCallRepaintsButHoldsAClickBackAndEndsEvenWhenTheProgramQuits) {
     QListWidget* status = in<QListWidget>(&w, "List1");
     status->viewport()->installEventFilter(this);
     w.show();
@@ -153,6 +153,9 @@ TEST_F(SetupWindows, ClosingInAnyOrderLeavesNothingDangling) {
     const auto discardClosed = [] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
+    form2->show();
+    click(form2, "Command3");  // the chooser's Exit only hides it
+    EXPECT_TRUE(form2->isHidden());
     Form3* f = claim();
     click(f, "Command1");  // Exit only hides
     EXPECT_EQ(claim(), f);
