@@ -1,125 +1,94 @@
-// Start-up's end states, seen as the user sees them: messages, status list, log file.
+// The main window's logic without a window: start-up's end states as the user meets
+// them, the log after Exit, help, the web site, and the command line's usage errors.
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "app/command_line.h"
-#include "app/zuduvor.h"
-#include "support/station.h"
+#include "app/text_file.h"
+#include "help/help_texts.h"
+#include "setup/setup_file.h"
+#include "support/recorders.h"
+#include "zuduvor_config.h"
 
 using namespace zv;
-using test::setupLine;
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
-namespace {
-
-struct StartFixture : ::testing::Test {
+struct Workstation {
     QTemporaryDir tmp;
-    QString root;
+    QString root = tmp.path() + "/zod/";
+    bool made = QDir().mkpath(root);
     Module1 m;
     test::RecordingView view;
     test::RecordingDialogs dialogs;
     test::RecordingLauncher launcher;
-
-    void SetUp() override { root = tmp.path() + "/zod"; }
-
-    void writeSetup(const QByteArray& bytes) { test::writeBytes(root + "/setup.prm", bytes); }
-    QByteArray completeSetup(bool withUserPath = true, bool withSiteId = true) {
-        QByteArray b;
-        if (withUserPath) b += setupLine("UserPath", tmp.path() + "/practice");
-        b += setupLine("UserFile", "*.txt") + setupLine("FileType", "83P") +
-             setupLine("SoftType", "DOCUTRAC");
-        if (withSiteId) b += setupLine("SiteID  ", "k9site");
-        b += setupLine("PassWord", "secret") + setupLine("RptPath ", tmp.path() + "/reports");
-        return b;
+    Zuduvor z{m, view, view, dialogs, launcher};
+    QByteArray log() {
+        QFile f(root + "ZUDUVOR.LOG");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
     }
-    StartState start() {
-        Zuduvor z(m, view, view, dialogs, launcher);
-        StartOptions o;
-        o.workRoot = root;
-        o.sftpHost = "127.0.0.1";
-        o.sftpPort = 2222;
-        return z.Form_Load(o);
+    StartState start(const QByteArray& setup) {
+        EXPECT_TRUE(setup.isNull() || writeFileAtomically(root + "setup.prm", setup, false, {}));
+        return z.Form_Load({root, "127.0.0.1", 2222, "", ""});
     }
-    QByteArray log() { return test::readBytes(root + "/ZUDUVOR.LOG"); }
 };
 
-TEST_F(StartFixture, MissingOrEmptySetupAsksForSetupAndLeavesNoLog) {
-    EXPECT_EQ(start(), StartState::NoSetupFile);
-    EXPECT_EQ(dialogs.texts(), QStringList{"Setup File not Found. Please do the Setup."});
-    EXPECT_EQ(view.status, QStringList{ReadyLine});
-    for (const char* sub : {"claims", "claimsbu", "user", "reports"})
-        EXPECT_TRUE(QDir(root + "/" + sub).exists()) << sub;
-    EXPECT_EQ(log(), "<missing>");
-    EXPECT_EQ(m.SftpPort, 0);
-
-    writeSetup("");
-    dialogs.clear();
-    EXPECT_EQ(start(), StartState::NoSetupFile);
-    EXPECT_EQ(log(), "<missing>");
+TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
+    const QByteArray full = formatSetupFile({"/c/", "*.txt", "83P", "DOCUTRAC", "k9", "pw", "/r/"});
+    // clang-format off
+    const std::tuple<QByteArray, StartState, QString> rows[] = {
+        {{}, StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"", StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"UserFile*.txt\r\nsiteid  x\r\nFileType83P\r\n", StartState::UnknownKey, "Unknown Setup Parameter. Please Redo the Setup."},
+        {"UserFile*.txt\r\nSiteID  x\r\n", StartState::MissingValue, "User Claim File not found, Setup Required."},
+        {full, StartState::Complete, ""}};
+    // clang-format on
+    for (const auto& [setup, state, message] : rows) {
+        Workstation s;
+        EXPECT_TRUE(writeFileAtomically(s.root + "ZUDUVOR.LOG", "earlier\r\n", false, nullptr));
+        EXPECT_EQ(s.start(setup), state);
+        EXPECT_EQ(s.dialogs.texts().join(""), message);
+        EXPECT_EQ(s.view.status, QStringList{ReadyLine});
+        EXPECT_TRUE(s.view.siteIdText == s.m.Setup.SiteID.toUpper() &&
+                    !s.view.dateTimeText.isEmpty());
+        const QByteArray log = s.log();
+        const bool logged = state == StartState::MissingValue || state == StartState::Complete;
+        EXPECT_EQ(log.startsWith("Start DADEDIRUred on ") && log.count("\r\n") == 1, logged)
+            << log.toStdString();
+        EXPECT_EQ(s.m.SftpPort, state == StartState::Complete ? 2222 : 0);
+        EXPECT_EQ(s.m.Setup.UserFile, setup.isEmpty() ? "" : "*.txt");  // values before a stop stay
+        EXPECT_EQ(s.m.Setup.FileType.isEmpty(), state != StartState::Complete);
+        // A task still finishing after Exit must not reopen (and so empty) the log.
+        s.z.Command1_Click();
+        s.z.WriteLogLine();
+        EXPECT_EQ(s.log(), log);
+    }
 }
 
-TEST_F(StartFixture, CompleteSetupLogsOneLineAndPreparesTheServer) {
-    writeSetup(completeSetup());
-    test::writeBytes(root + "/ZUDUVOR.LOG", "an earlier run's line\r\n");
-
-    EXPECT_EQ(start(), StartState::Complete);
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(view.status, QStringList{ReadyLine});
-    EXPECT_EQ(view.siteIdText, "K9SITE");
-    EXPECT_TRUE(QRegularExpression("^\\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d$")
-                    .match(view.dateTimeText)
-                    .hasMatch())
-        << view.dateTimeText.toStdString();
-    EXPECT_TRUE(QRegularExpression("^Start DADEDIRUred on \\d\\d-\\d\\d-\\d{4} at "
-                                   "\\d\\d:\\d\\d:\\d\\d\\r\\n$")
-                    .match(QString::fromLatin1(log()))
-                    .hasMatch())
-        << log().toStdString();
-    EXPECT_EQ(m.SftpHost, "127.0.0.1");
-    EXPECT_EQ(m.SftpPort, 2222);
-    EXPECT_EQ(m.Setup.UserPath, tmp.path() + "/practice/");
-    EXPECT_EQ(m.Paths.WorkRoot, root + "/");
-    EXPECT_EQ(m.Paths.SetupFile, root + "/setup.prm");
+TEST(MainLogic, HelpReplacesTheStatusListAndTheWebSiteSaysWhyItDidNotOpen) {
+    Workstation s;
+    s.view.status << "from an earlier task";
+    s.z.HelpCommand_Click();
+    s.z.HelpCommand_Click();
+    EXPECT_EQ(s.view.status, mainHelpLines());
+    s.z.ZODWebSite_Click();
+    s.launcher.succeed = false;
+    s.z.ZODWebSite_Click();
+    s.launcher.exists = false;
+    s.z.ZODWebSite_Click();
+    EXPECT_EQ(s.launcher.opened, QStringList{config::kWebSite});
+    const QString shown = s.dialogs.texts().join("|");
+    EXPECT_EQ(shown.count(config::kWebSite), 1);
+    EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
 }
 
-TEST_F(StartFixture, FirstMissingValueIsTheOnlyOneReported) {
-    writeSetup(completeSetup(/*withUserPath=*/false, /*withSiteId=*/false));
-    EXPECT_EQ(start(), StartState::MissingValue);
-    EXPECT_EQ(dialogs.texts(), QStringList{"User Claim File not found, Setup Required."});
-    EXPECT_TRUE(log().startsWith("Start DADEDIRUred on "));
-    EXPECT_EQ(m.SftpPort, 0);
+TEST(CommandLine, UsageErrorsAreCaught) {
+    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x"})
+        EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "")
+            << bad.toStdString();
+    EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
+    const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win
+    EXPECT_EQ(parseCommandLine(arguments, {"ZUDUVOR_SFTP_PORT=2200"}).start.sftpPort, 2201);
 }
-
-TEST_F(StartFixture, UnknownKeyStopsAfterTheValuesBeforeIt) {
-    writeSetup(setupLine("UserFile", "*.txt") + setupLine("siteid  ", "x") +
-               setupLine("FileType", "83P"));
-    EXPECT_EQ(start(), StartState::UnknownKey);
-    EXPECT_EQ(dialogs.texts(), QStringList{"Unknown Setup Parameter. Please Redo the Setup."});
-    EXPECT_EQ(m.Setup.UserFile, "*.txt");
-    EXPECT_EQ(m.Setup.FileType, "");
-    EXPECT_EQ(log(), "<missing>");
-}
-
-TEST(CommandLine, OptionsCommandsAndUsageErrors) {
-    const QStringList env = {"ZUDUVOR_WORK_ROOT=/env/root", "ZUDUVOR_SFTP_PORT=2200"};
-    CommandLine cl =
-        parseCommandLine({"zuduvor", "--sftp-host", "h", "resend", "A B.83P", "--yes"}, env);
-    EXPECT_TRUE(cl.error.isEmpty()) << cl.error.toStdString();
-    EXPECT_EQ(cl.start.workRoot, "/env/root");
-    EXPECT_EQ(cl.start.sftpHost, "h");
-    EXPECT_EQ(cl.start.sftpPort, 2200);
-    EXPECT_EQ(cl.command, "resend");
-    EXPECT_EQ(cl.name, "A B.83P");
-    EXPECT_TRUE(cl.yes);
-
-    EXPECT_TRUE(parseCommandLine({"zuduvor"}, {}).command.isEmpty());
-    EXPECT_FALSE(parseCommandLine({"zuduvor", "delete"}, {}).error.isEmpty());
-    EXPECT_FALSE(parseCommandLine({"zuduvor", "sendd"}, {}).error.isEmpty());
-    EXPECT_FALSE(parseCommandLine({"zuduvor", "--sftp-port", "70000"}, {}).error.isEmpty());
-    EXPECT_FALSE(parseCommandLine({"zuduvor", "--work-root"}, {}).error.isEmpty());
-    EXPECT_FALSE(parseCommandLine({"zuduvor", "send", "extra"}, {}).error.isEmpty());
-}
-
-}  // namespace

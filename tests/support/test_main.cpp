@@ -1,12 +1,13 @@
-// One main for every test program: Qt runs offscreen (also while CTest lists the tests
-// at build time, where no display exists) and a QApplication is there for the windows.
+// Qt runs offscreen, also while CTest lists the tests at build time where no display
+// exists. The build names the application class: an event loop only (QCoreApplication)
+// for the logic tests, a QApplication for the window tests.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include ZV_TEST_APPLICATION_HEADER
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    ZV_TEST_APPLICATION app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

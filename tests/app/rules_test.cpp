@@ -1,0 +1,170 @@
+// The rules and the files the program keeps locally: character set, masks, work root,
+// numbers and texts, the setup file's exact bytes and its reader on sound and damaged
+// input, safe replacement, the sequence file, the folder search and the 837 split; and
+// every kept fuzz input replayed through the fuzz targets' own checks.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <numeric>
+
+#include "../../fuzz/fuzz_checks.h"
+#include "app/workstation_rules.h"
+#include "claims/picker_lines.h"
+#include "setup/catalogue.h"
+
+using namespace zv;
+using P = SetupParameters;
+using enum SetupReadOutcome;
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+static QByteArray line(const QByteArray& text) { return text.leftJustified(50, ' ') + "\r\n"; }
+static QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
+}
+
+TEST(Rules, Cp1252BothWaysWithOneQuestionMarkPerUnmappableCharacter) {
+    EXPECT_EQ(fromCp1252("\x80\x93\x9F"), QStringLiteral("\u20AC\u201C\u0178"));
+    // A C1 control has a printable place in the table, so it cannot be written as itself.
+    EXPECT_EQ(toCp1252(QStringLiteral("\u20AC\u4E2D\U0001F600\u0080b")), "\x80???b");
+    QByteArray all(256, 0);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(toCp1252(fromCp1252(all)), all);
+}
+
+// The mask rules themselves are checked against a second matcher by the kept fuzz inputs.
+TEST(Rules, ManyStarsStayFast) {
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(maskMatches("a" + QString(199, '*') + "b", QString(20000, 'a')));
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST(Rules, WorkRootNumbersAndTexts) {
+    // clang-format off
+    const std::pair<QString, QString> roots[] = {
+        {"/ZOD/bin", "/ZOD/bin/"}, {"/zodiac/", "/zodiac/"}, {"/home/zod", "/home/pat/zod/"}, {"/", "/home/pat/zod/"}};
+    const std::pair<QByteArray, int> records[] = {
+        {"4 2 ", 42}, {"9999", 9999}, {"00123456", 12}, {"-001", 0}, {QByteArray("\0" "12", 3), 0}};
+    // clang-format on
+    for (const auto& [current, root] : roots) EXPECT_EQ(posixWorkRoot(current, "/home/pat"), root);
+    for (const auto& [record, number] : records) EXPECT_EQ(parseSequenceRecord(record), number);
+    // The picker lines' usual columns are checked by the task tests; here the odd inputs.
+    const QDateTime evening(QDate(2026, 12, 5), QTime(17, 25, 38));
+    EXPECT_EQ(dateAndTimeText(evening), "12-05-2026 at 17:25:38");
+    EXPECT_EQ(generalDateText(evening), "12/05/2026 5:25:38 PM");
+    EXPECT_EQ(generalDateText(QDateTime(QDate(2026, 1, 5), QTime(0, 0))), "01/05/2026 12:00:00 AM");
+    EXPECT_EQ(resendPickerText("a", "1/5") + viewPickerText("b", ""), "A  1///  B    ");
+    EXPECT_EQ(deletePickerText("a", -5) + deletePickerText("b", 5000000000), "a  -5b   5000000000");
+}
+
+TEST(Rules, PlainFileNamesAndCatalogueFolders) {
+    for (const QString& bad : QStringList{"", ".", "..", "../x", "a/b", "a\\b", "a\nb", QChar(0)})
+        EXPECT_FALSE(isPlainFileName(bad)) << bad.toStdString();
+    EXPECT_TRUE(isPlainFileName("A B.83P") && isPlainFileName("..."));
+    // Keys are matched without regard to case; anything else gets the catch-all row.
+    EXPECT_EQ(catalogueDefaults("AVOCATION").fileType + catalogueDefaults("x").fileType, "AVOTXT");
+    EXPECT_FALSE(catalogueChoice(-1, "") || catalogueChoice(11, kMedicalHeading + " "));
+    EXPECT_TRUE(catalogueChoice(5, kDentalHeading));  // only the first entry is that heading
+    for (const auto& [windows, local] :
+         {std::pair{"c:\\zodiac\\x", "/zodiac/x"}, {"m:\\med flex", "/med flex"}, {"d:", "/"}})
+        EXPECT_EQ(localCatalogueFolder(windows, "/w/zod/"), local);
+}
+
+TEST(Rules, EveryKeptFuzzInputPassesItsTargetsCheck) {
+    // clang-format off
+    const std::pair<const char*, QString (*)(const QByteArray&)> targets[] = {
+        {"fuzz_setup_reader", fuzz::checkSetupBytes}, {"fuzz_sequence_parse", fuzz::checkSequenceRecord},
+        {"fuzz_mask", fuzz::checkMask},               {"fuzz_splitter", fuzz::checkSplitter}};
+    // clang-format on
+    for (const auto& [target, check] : targets) {
+        const QDir dir(ZV_SOURCE_DIR "/fuzz/corpus/" + QString(target));
+        ASSERT_FALSE(dir.isEmpty()) << target;
+        for (const QString& name : dir.entryList(QDir::Files))
+            EXPECT_EQ(check(contents(dir.filePath(name))), "") << name.toStdString();
+    }
+}
+
+TEST(SetupFile, WriterGivesSevenWholeLinesWithItsCaseRules) {
+    const P p{"/Claims/", "EClaims.*", "den", "Dentrix", "ABC1", "Secret9", "/Rpt/"};
+    EXPECT_EQ(formatSetupFile(p), line("UserPath/Claims/") + line("UserFileEClaims.*") +
+                                      line("FileTypeDEN") + line("SoftTypeDENTRIX") +
+                                      line("SiteID  abc1") + line("PassWordsecret9") +
+                                      line("RptPath /Rpt/"));
+}
+
+TEST(SetupFile, Reader) {
+    // clang-format off
+    const std::tuple<QByteArray, SetupReadOutcome, QString P::*, QString> rows[] = {
+        {"SiteID  abc123\r\n", Complete, &P::SiteID, "abc123"},
+        {"SiteID abc123\r\n", UnknownKey, &P::SiteID, ""},  // values start in column 9
+        {"siteid  abc123\r\n", UnknownKey, &P::SiteID, ""},
+        {"SiteID\r\n", UnknownKey, &P::SiteID, ""},
+        {"UserPath/claims\r\n", Complete, &P::UserPath, "/claims/"},
+        {"RptPath \r\n", Complete, &P::RptPath, "/"},
+        {"PassWord x y  \r\n", Complete, &P::PassWord, " x y"},
+        {"FileType83p\rSiteID  one\nSiteID  two", Complete, &P::SiteID, "two"},
+        {"UserFileA\r\nbogus\r\nPassWordnew\r\n", UnknownKey, &P::UserFile, "A"},
+        {"PassWordold\r\n\r\nPassWordnew\r\n", UnknownKey, &P::PassWord, "old"},
+        {"UserFile" + QByteArray(1 << 20, 'z') + "\r\n", Complete, &P::UserFile, QString(42, 'z')},
+        {QByteArray("PassWord\0\xff\x80", 11), Complete, &P::PassWord, QString(QChar(0)) + "\u00FF\u20AC"}};
+    // clang-format on
+    for (const auto& [bytes, outcome, field, value] : rows) {
+        P p;
+        QString shown;
+        EXPECT_EQ(parseSetupBytes(bytes, p, [&](const QString& s) { shown = s; }).outcome, outcome);
+        EXPECT_EQ(p.*field, value) << bytes.left(60).toStdString();
+        EXPECT_EQ(shown, p.SiteID.toUpper());  // what the main window shows
+    }
+}
+
+TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
+    QTemporaryDir dir;
+    const QString setup = dir.filePath("setup.prm"), seq = dir.filePath("seqfile.fil");
+    const QString gone = dir.filePath("gone/seqfile.fil"), in = dir.filePath("K9.83P");
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(setup, QByteArray(1000, 'q'), false, &error));
+    ASSERT_TRUE(writeSetupFile(setup, P{"", "", "", "", "k9", "", ""}, &error));
+    const QFileInfo file(setup);  // readable by its owner only: it holds a password
+    EXPECT_TRUE(file.size() == 364 &&
+                !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
+    P back;
+    EXPECT_TRUE(readSetupFile(setup, back).outcome == Complete && back.SiteID == "k9");
+    EXPECT_EQ(readSetupFile(dir.path(), back).outcome, Unreadable);
+    EXPECT_TRUE(readSetupFile(gone, back).error.contains(gone));
+    // A folder in the way of the rename: the data were written, then the write fails.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("blocked/inside")));
+    EXPECT_TRUE(!writeFileAtomically(dir.filePath("blocked"), "data", false, &error) &&
+                error.contains("blocked"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.prm"});
+    // The sequence file's record is its first four bytes; what follows stays as it was.
+    int number = -1;
+    ASSERT_TRUE(writeFileAtomically(seq, "7", false, &error) && writeSequenceFile(seq, 8, &error));
+    EXPECT_EQ(contents(seq), "0008");
+    ASSERT_TRUE(writeFileAtomically(seq, "0041 more", false, &error));
+    ASSERT_TRUE(readSequenceFile(seq, &number, &error) && number == 41);
+    ASSERT_TRUE(writeSequenceFile(seq, 44, &error) && createSequenceFileIfMissing(seq, &error));
+    EXPECT_FALSE(writeSequenceFile(seq, kLastSubmissionNumber + 1, &error));
+    EXPECT_EQ(contents(seq), "0044 more");
+    const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
+    ASSERT_TRUE(writeFileAtomically(in, "ST~" + big + "~SE", false, &error));
+    ASSERT_TRUE(splitSegmentsFile(in, seq, &error)) << error.toStdString();
+    EXPECT_FALSE(splitSegmentsFile(dir.path(), seq, &error) || splitSegmentsFile(in, gone, &error));
+    EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");  // as it was after the failures
+    SegmentSplitter failing([](const char*, qint64) { return false; });  // a full disk
+    EXPECT_FALSE(failing.feed("A~", 2));
+}
+
+TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
+    QTemporaryDir dir;
+    for (const char* name : {"b.83P", "A.83p", "c.txt", ".hidden.83P"})
+        ASSERT_TRUE(writeFileAtomically(dir.filePath(name), "", false, nullptr));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.83P"));
+    for (const auto& [target, link] : {std::pair{"folder.83P", "dirlink.83P"},
+                                       {"c.txt", "filelink.83P"},
+                                       {"missing", "broken.83P"}})
+        ASSERT_TRUE(QFile::link(dir.filePath(target), dir.filePath(link)));
+    EXPECT_EQ(findFiles(dir.path() + "/", "*.83p"),
+              QStringList({"A.83p", "b.83P", "filelink.83P"}));
+}

@@ -1,0 +1,189 @@
+// The windows' behaviour, not their layout: a button runs its task, the claim picker
+// hands a name with blanks over whole, the window keeps repainting but holds input back
+// while a server call runs; the setup windows put every typed value in force at once,
+// save it and say so or why not, and closing them in any order leaves nothing dangling.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include "gui/form2.h"
+#include "gui/form5.h"
+#include "gui/zuduvor_window.h"
+#include "setup/setup_file.h"
+#include "support/recorders.h"
+
+using namespace zv;
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+template <class T = QLineEdit>
+static T* in(QWidget* window, const char* name) {
+    return window->findChild<T*>(name);
+}
+static void click(QWidget* window, const char* name) { in<QPushButton>(window, name)->click(); }
+
+// Hands a click to the window system's queue, as a user's click arrives: delivered when
+// the event loop next takes user input (Qt's test API would deliver it at once).
+static void queueClick(QWidget* target) {
+    using Handler =
+        bool (*)(QWindow*, const QPointF&, const QPointF&, Qt::MouseButtons, Qt::MouseButton,
+                 QEvent::Type, Qt::KeyboardModifiers, Qt::MouseEventSource);
+    const auto handle = reinterpret_cast<Handler>(dlsym(
+        RTLD_DEFAULT,
+        "_ZN22QWindowSystemInterface16handleMouseEventINS_20AsynchronousDeliveryEEEbP7QWindowRK7"
+        "QPointFS6_6QFlagsIN2Qt11MouseButtonEES9_N6QEvent4TypeES7_INS8_16KeyboardModifierEENS8_"
+        "16MouseEventSourceE"));
+    ASSERT_TRUE(handle) << "this Qt does not let a test queue a click";
+    const QPoint at = target->mapTo(target->window(), target->rect().center());
+    for (const auto& [buttons, type] : {std::pair{Qt::LeftButton, QEvent::MouseButtonPress},
+                                        {Qt::NoButton, QEvent::MouseButtonRelease}})
+        handle(target->window()->windowHandle(), at, target->mapToGlobal(QPoint()), buttons,
+               Qt::LeftButton, type, Qt::NoModifier, Qt::MouseEventNotSynthesized);
+}
+
+struct MainWindow : ::testing::Test, QObject {
+    Module1 m;
+    test::RecordingDialogs dialogs;
+    test::RecordingLauncher launcher;
+    ZuduvorWindow w{m, dialogs, launcher};
+    int paintsInCall = -1;  // counted only while the call runs
+    bool eventFilter(QObject*, QEvent* e) override {
+        paintsInCall += paintsInCall >= 0 && e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(MainWindow, LongCallRepaintsButHoldsAClickBackAndEndsEvenWhenTheProgramQuits) {
+    QListWidget* status = in<QListWidget>(&w, "List1");
+    status->viewport()->installEventFilter(this);
+    w.show();
+    QTimer::singleShot(50, [&] {
+        status->viewport()->update();
+        queueClick(in<QPushButton>(&w, "HelpCommand"));
+    });
+    paintsInCall = 0;
+    w.runBlocking([] { QThread::msleep(400); });
+    EXPECT_GT(paintsInCall, 0);
+    EXPECT_EQ(status->count(), 0) << "Help ran during the call";
+    QCoreApplication::processEvents();
+    EXPECT_GT(status->count(), 0) << "the click was lost, not held back";
+    // Exit during a send's chance for input quits while the run still has server calls
+    // to make: they must end, not wait for an event loop that is gone.
+    QCoreApplication::exit(0);
+    w.runBlocking([] {});
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();  // lets later tests run event loops again
+}
+
+TEST_F(MainWindow, PickerHandsTheWholeNameOver) {
+    QTemporaryDir dir;
+    m.Paths.ClaimsBackupDir = dir.path() + "/";
+    QFile(dir.filePath("A B.txt")).open(QIODevice::WriteOnly);
+    click(&w, "ViewClaims");
+    QListWidget* list = in<QListWidget>(&w.picker(), "List1");
+    ASSERT_TRUE(w.picker().isVisible() && list->count() == 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    EXPECT_EQ(launcher.opened, QStringList{dir.filePath("A B.txt")});
+    EXPECT_FALSE(w.picker().isVisible());
+}
+
+struct SetupWindows : ::testing::Test {
+    QTemporaryDir dir;
+    Module1 m;
+    test::RecordingDialogs dialogs;
+    QString shownSite;
+    QPointer<Form2> form2 = new Form2({m, dialogs, [this](const QString& s) { shownSite = s; }});
+    SetupWindows() {
+        m.Paths.WorkRoot = dir.path() + "/";
+        m.Paths.SetupFile = dir.filePath("setup.prm");
+        m.Paths.SequenceFile = dir.filePath("seqfile.fil");
+    }
+    ~SetupWindows() override {
+        if (form2) delete form2->form3(), delete form2->form4(), delete form2;
+    }
+    Form3* claim() { return form2->Command1_Click(), form2->form3(); }
+    Form4* report() { return form2->Command2_Click(), form2->form4(); }
+    void type(QWidget* window, const char* box, const QString& text) {
+        in(window, box)->clear();
+        QTest::keyClicks(in(window, box), text);
+    }
+    QString lastMessage() { return dialogs.shown.empty() ? "" : dialogs.shown.back().text; }
+};
+
+TEST_F(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {
+    m.Setup = {"/data/claims/", "eclaims.*", "DEN", "DBMS", "abc123", "pw", "/r/"};
+    Form3* f = claim();
+    EXPECT_EQ(in(f, "FilePathText")->text() + in(f, "PassWordText")->text(), "/data/claims/");
+    auto* software = in<QListWidget>(claim(), "FileTypeList");
+    EXPECT_EQ(software->count(), 23) << "refilled, not doubled";
+    for (int row : {12, 0, 11}) software->setCurrentRow(row);  // Avocation, then the headings
+    EXPECT_EQ(m.Setup.UserPath + m.Setup.FileType, m.Paths.WorkRoot + "pending/AVO");
+    // clang-format off
+    const std::pair<const char*, const char*> typing[] = {
+        {"SiteIDText", "XyZ9 "}, {"FileExt", "den"}, {"PassWordText", " Secret  "},
+        {"FileTypeText", "x"},   {"FileNameText", "a.clm "}, {"FilePathText", "/c"}};
+    // clang-format on
+    for (const auto& [box, typed] : typing) type(f, box, typed);
+    const SetupParameters& s = m.Setup;  // the software box is not a value of its own
+    EXPECT_EQ(QStringList({s.UserPath, s.UserFile, s.FileType, s.SoftType, s.SiteID, s.PassWord}),
+              QStringList({"/c/", "a.clm", "DEN", "Avocation", "xyz9", " secret"}));
+    EXPECT_EQ(shownSite, "XYZ9");  // in the main window
+    click(f, "SaveCommand");
+    EXPECT_EQ(lastMessage(), "Setup has been saved.");
+    QFile file(m.Paths.SetupFile);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == formatSetupFile(m.Setup));
+    EXPECT_TRUE(QFile::exists(m.Paths.SequenceFile));
+    m.Paths.SequenceFile = dir.filePath("gone/seqfile.fil");
+    click(f, "SaveCommand");
+    EXPECT_TRUE(lastMessage().contains("seqfile.fil")) << lastMessage().toStdString();
+    type(report(), "Text1", "/Practice/Reports");
+    EXPECT_EQ(m.Setup.RptPath, "/Practice/Reports/");
+    m.Paths.SetupFile = dir.filePath("gone/setup.prm");
+    click(report(), "Command1");
+    EXPECT_TRUE(lastMessage().contains("setup.prm") &&
+                dialogs.shown.back().kind == MessageKind::Failure);
+}
+
+TEST_F(SetupWindows, ClosingInAnyOrderLeavesNothingDangling) {
+    const auto discardClosed = [] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    form2->show();
+    click(form2, "Command3");  // the chooser's Exit only hides it
+    EXPECT_TRUE(form2->isHidden());
+    Form3* f = claim();
+    click(f, "Command1");  // Exit only hides
+    EXPECT_EQ(claim(), f);
+    f->close();  // the title bar's close discards the window
+    discardClosed();
+    EXPECT_EQ(form2->form3(), nullptr);
+    QPointer<Form3> shown = claim();
+    QPointer<Form4> hidden = report();
+    click(hidden, "Command2");
+    form2->close();  // a hidden setup window goes with the chooser, a shown one stays usable
+    discardClosed();
+    ASSERT_TRUE(form2.isNull() && hidden.isNull() && !shown.isNull());
+    type(shown, "FileNameText", "late.clm");
+    EXPECT_EQ(m.Setup.UserFile, "late.clm");
+    click(shown, "Command1");
+    discardClosed();
+    EXPECT_TRUE(shown.isNull());
+}
+
+TEST_F(SetupWindows, FolderListsPointThePathBoxesAndSayWhatCannotBeRead) {
+    Form3* f = claim();
+    ASSERT_TRUE(f->folderLists().setPath(dir.path()) && report()->folderLists().setPath("/"));
+    EXPECT_EQ(m.Setup.UserPath + m.Setup.RptPath, dir.path() + "//");
+    EXPECT_FALSE(f->folderLists().setPath(dir.filePath("gone")));
+    EXPECT_TRUE(lastMessage().contains("gone") && m.Setup.UserPath == dir.path() + "/");
+    auto* drives = in<QComboBox>(f, "Drive1");  // a volume that went away after the listing
+    drives->addItem(dir.filePath("unplugged"));
+    drives->setCurrentIndex(drives->count() - 1);
+    emit drives->activated(drives->count() - 1);
+    EXPECT_TRUE(lastMessage().contains("unplugged") && m.Setup.UserPath == dir.path() + "/");
+}
