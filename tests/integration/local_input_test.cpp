@@ -13,9 +13,10 @@
 namespace zv::test {
 namespace {
 
+class LocalInput;
 struct Row {
     const char* name;
-    void (*run)(ServerTest& t, Station& st, const ServerAccount& account, ScopedMount& mounts);
+    void (*run)(LocalInput& t, Station& st, const ServerAccount& account);
     QStringList told;  // words of the first message; empty = no message
 };
 
@@ -24,6 +25,7 @@ public:
     void start(const QString& type = "83P", const QString& mask = "*.CLM") {
         startStation(type, mask);
     }
+    using ServerTest::mounts;
 };
 
 void send(Station& st, const QByteArray& claim, bool put = true) {
@@ -78,130 +80,181 @@ void mask(LocalInput& t, Station& st, const ServerAccount& account, const char* 
     EXPECT_EQ(readBytes(st.practice() + "sub/inner.clm"), "inner");
 }
 
-#define ROW(...)                                                                         \
-    [](ServerTest& t_, Station& st, const ServerAccount& account, ScopedMount& mounts) { \
-        auto& t = static_cast<LocalInput&>(t_);                                          \
-        (void)t, (void)account, (void)mounts;                                            \
-        __VA_ARGS__;                                                                     \
-    }
-
+using L = LocalInput;
+using A = const ServerAccount;
 const Row kRows[] = {
     {"FullWorkRoot",
-     ROW(ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k")); t.start();
-         send(st, patterned(180'000, 81))),
+     [](L& t, Station& st, A&) {
+         ZV_MOUNT_OR_SKIP(t.mounts.tmpfs(st.workRoot(), "256k"));
+         t.start();
+         send(st, patterned(180'000, 81));
+     },
      {"The claim file ", "could not be copied", "still in your claim folder"}},
     {"ReadOnlyBackups",
-     ROW(t.start(); ZV_MOUNT_OR_SKIP(mounts.readOnly(st.backupDir())); send(st, "claim")),
+     [](L& t, Station& st, A&) {
+         t.start();
+         ZV_MOUNT_OR_SKIP(t.mounts.readOnly(st.backupDir()));
+         send(st, "claim");
+     },
      {"The claim file ", "could not be copied"}},
     {"ReadOnlyPractice",
-     ROW(t.start(); st.putClaim("a.clm", "claim"); ZV_MOUNT_OR_SKIP(mounts.readOnly(st.practice()));
-         send(st, "claim", false)),
+     [](L& t, Station& st, A&) {
+         t.start();
+         st.putClaim("a.clm", "claim");
+         ZV_MOUNT_OR_SKIP(t.mounts.readOnly(st.practice()));
+         send(st, "claim", false);
+     },
      {"The claim file ", "could not be removed from your claim folder"}},
     {"WorkRootWithNoRoomAtAll",
-     ROW(ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.workRoot(), "256k")); t.start();
-         QFile filler(st.workRoot() + "filler"); ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {} send(st, "claim");
-         EXPECT_FALSE(st.allMessages().contains("another ZUDUVOR program"))),
+     [](L& t, Station& st, A&) {
+         ZV_MOUNT_OR_SKIP(t.mounts.tmpfs(st.workRoot(), "256k"));
+         t.start();
+         QFile filler(st.workRoot() + "filler");
+         ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+         }
+         send(st, "claim");
+         EXPECT_FALSE(st.allMessages().contains("another ZUDUVOR program"));
+     },
      {""}},
     {"FullPracticeFolderWhileJoining",
-     ROW(ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.practice(), "256k")); t.start("DEN", "*.TXT");
+     [](L& t, Station& st, A&) {
+         ZV_MOUNT_OR_SKIP(t.mounts.tmpfs(st.practice(), "256k"));
+         t.start("DEN", "*.TXT");
          const QMap<QString, QByteArray> claims{{"a.txt", patterned(100'000, 82)},
                                                 {"b.txt", patterned(100'000, 83)}};
-         for (auto it = claims.cbegin(); it != claims.cend(); ++it)
-             st.putClaim(it.key(), it.value());
+         for (auto it = claims.cbegin(); it != claims.cend(); ++it) st.putClaim(it.key(), *it);
          st.z().SendClaims_Click();
          EXPECT_TRUE(filesIn(st.practice()) == claims) << "a source changed or temp.xxx was left";
-         EXPECT_TRUE(filesIn(st.backupDir()).isEmpty())),
+         EXPECT_TRUE(filesIn(st.backupDir()).isEmpty());
+     },
      {"The claim files in ", "could not be joined", "no file was deleted"}},
     {"FullReportFolder",
-     ROW(ZV_MOUNT_OR_SKIP(mounts.tmpfs(st.reportFolder(), "256k")); t.start();
+     [](L& t, Station& st, A& account) {
+         ZV_MOUNT_OR_SKIP(t.mounts.tmpfs(st.reportFolder(), "256k"));
+         t.start();
          const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(100'000, 84)},
                                                  {"R2.TXT", patterned(300'000, 85)}};
          for (auto it = reports.cbegin(); it != reports.cend(); ++it)
-             writeBytes(account.reportsDir() + it.key(), it.value());
-         st.z().GetReports_Click(); EXPECT_TRUE(filesIn(st.reportFolder()).contains("R1.TXT"));
-         expectNoReportLost(st, account, reports)),
+             writeBytes(account.reportsDir() + it.key(), *it);
+         st.z().GetReports_Click();
+         EXPECT_TRUE(filesIn(st.reportFolder()).contains("R1.TXT"));
+         expectNoReportLost(st, account, reports);
+     },
      {"Report Download Failure-Try Once More.\n"}},
     {"ReadOnlyReportFolder",
-     ROW(ZV_MOUNT_OR_SKIP(mounts.readOnly(st.reportFolder())); t.start();
-         writeBytes(account.reportsDir() + "R1.TXT", "report"); st.z().GetReports_Click();
-         EXPECT_EQ(readBytes(account.reportsDir() + "R1.TXT"), "report")),
+     [](L& t, Station& st, A& account) {
+         ZV_MOUNT_OR_SKIP(t.mounts.readOnly(st.reportFolder()));
+         t.start();
+         writeBytes(account.reportsDir() + "R1.TXT", "report");
+         st.z().GetReports_Click();
+         EXPECT_EQ(readBytes(account.reportsDir() + "R1.TXT"), "report");
+     },
      {"Report Download Failure-Try Once More.\n", "/rpt"}},
     {"ImmutableSequenceFile",
-     ROW(t.start(); writeBytes(st.seqFile(), "0007");
-         ASSERT_EQ(QProcess::execute("chattr", {"+i", st.seqFile()}), 0); send(st, "claim");
-         QProcess::execute("chattr", {"-i", st.seqFile()}); EXPECT_EQ(st.seq(), "0007")),
+     [](L& t, Station& st, A&) {
+         t.start();
+         writeBytes(st.seqFile(), "0007");
+         ASSERT_EQ(QProcess::execute("chattr", {"+i", st.seqFile()}), 0);
+         send(st, "claim");
+         QProcess::execute("chattr", {"-i", st.seqFile()});
+         EXPECT_EQ(st.seq(), "0007");
+     },
      {"The submission number could not be read", "seqfile.fil"}},
     {"LastNumberUsedUp",
-     ROW(t.start(); writeBytes(st.seqFile(), "9999"); send(st, "claim");
-         EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty()); EXPECT_EQ(st.seq(), "9999")),
+     [](L& t, Station& st, A& account) {
+         t.start();
+         writeBytes(st.seqFile(), "9999");
+         send(st, "claim");
+         EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
+         EXPECT_EQ(st.seq(), "9999");
+     },
      {"9999", "Call ZOD"}},
-    {"SetupShortLines", ROW(setup(st, account, "User\r\nFile\r\n", false)), {""}},
-    {"SetupBinaryBytes", ROW(setup(st, account, patterned(4096, 7), false)), {""}},
+    {"SetupShortLines",
+     [](L&, Station& st, A& a) { setup(st, a, "User\r\nFile\r\n", false); },
+     {""}},
+    {"SetupBinaryBytes",
+     [](L&, Station& st, A& a) { setup(st, a, patterned(4096, 7), false); },
+     {""}},
     {"SetupOneMegabyteLine",
-     ROW(setup(st, account, "UserPath" + QByteArray(1 << 20, 'x') + "\r\n" + goodSetup(st).mid(52),
-               true)),
+     [](L&, Station& st, A& a) {
+         setup(st, a, "UserPath" + QByteArray(1 << 20, 'x') + "\r\n" + goodSetup(st).mid(52), true);
+     },
      {""}},
-    {"SetupNoLineEnds", ROW(setup(st, account, goodSetup(st).replace("\r\n", ""), false)), {""}},
+    {"SetupNoLineEnds",
+     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", ""), false); },
+     {""}},
     {"SetupLineFeedsOnly",
-     ROW(setup(st, account, goodSetup(st).replace("\r\n", "\n"), true)),
+     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", "\n"), true); },
      {""}},
-    {"SetupKeysInOtherCase", ROW(setup(st, account, goodSetup(st).toUpper(), false)), {""}},
+    {"SetupKeysInOtherCase",
+     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).toUpper(), false); },
+     {""}},
     {"SetupNulBytesInValues",
-     ROW(setup(st, account, goodSetup(st).replace("Secret", QByteArray("Se\0ret", 6)), true)),
+     [](L&, Station& st, A& a) {
+         setup(st, a, goodSetup(st).replace("Secret", QByteArray("Se\0ret", 6)), true);
+     },
      {""}},
-    {"SetupUserPathMissing", ROW(setup(st, account, goodSetup(st).mid(52), false)), {""}},
-    {"SeqLetters", ROW(seq(t, st, account, "abcd", 1, "0001")), {}},
-    {"SeqLong", ROW(seq(t, st, account, "12345678", 1235, "12355678")), {}},
-    {"SeqBlanks", ROW(seq(t, st, account, " 4 1", 42, "0042")), {}},
-    {"SeqShort", ROW(seq(t, st, account, "7", 8, "0008")), {}},
-    {"SeqNul", ROW(seq(t, st, account, QByteArray(4, '\0'), 1, "0001")), {}},
+    {"SetupUserPathMissing",
+     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).mid(52), false); },
+     {""}},
+    {"SeqLetters", [](L& t, Station& st, A& a) { seq(t, st, a, "abcd", 1, "0001"); }, {}},
+    {"SeqLong", [](L& t, Station& st, A& a) { seq(t, st, a, "12345678", 1235, "12355678"); }, {}},
+    {"SeqBlanks", [](L& t, Station& st, A& a) { seq(t, st, a, " 4 1", 42, "0042"); }, {}},
+    {"SeqShort", [](L& t, Station& st, A& a) { seq(t, st, a, "7", 8, "0008"); }, {}},
+    {"SeqNul", [](L& t, Station& st, A& a) { seq(t, st, a, QByteArray(4, '\0'), 1, "0001"); }, {}},
     {"HugeClaimIsSentWhole",
-     ROW(t.start(); QFile f(st.practice() + "big.clm");
+     [](L& t, Station& st, A& account) {
+         t.start();
+         QFile f(st.practice() + "big.clm");
          ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20));
          f.close();  // the rest is a hole: zeros
-         const QByteArray claim = readBytes(f.fileName()); st.z().SendClaims_Click();
-         EXPECT_TRUE(readBytes(account.claimsDir() + st.claimName(1)) == claim)),
+         const QByteArray claim = readBytes(f.fileName());
+         st.z().SendClaims_Click();
+         EXPECT_TRUE(readBytes(account.claimsDir() + st.claimName(1)) == claim);
+     },
      {}},
     {"ClaimVanishingBeforeItsTurnTakesNoNumber",
-     ROW(t.start(); st.putClaim("a.clm", "a"); st.putClaim("b.clm", "b");
+     [](L& t, Station& st, A& account) {
+         t.start();
+         st.putClaim("a.clm", "a");
+         st.putClaim("b.clm", "b");
          // While the first is sent, the billing software takes the second back.
          st.view.onPendingInput = [&] { QFile::remove(st.practice() + "b.clm"); };
          st.z().SendClaims_Click();
          EXPECT_EQ(namesIn(account.claimsDir()), QStringList{st.claimName(1)});
-         EXPECT_EQ(st.seq(), "0001")),
+         EXPECT_EQ(st.seq(), "0001");
+     },
      {}},
     {"ClaimNamesNotUtf8",
-     ROW(t.start();
-         // Names as another program may leave them; sent, or named in a message.
-         const QList<QByteArray> names{"line\nbreak.clm", " lead.clm", "bad\xff\xfe.clm"};
-         for (const QByteArray& name
-              : names) {
-             FILE* f = ::fopen((QFile::encodeName(st.practice()) + name).constData(), "wb");
-             ASSERT_TRUE(f && ::fputs(name.constData(), f) >= 0 && ::fclose(f) == 0);
-         } st.z()
-             .SendClaims_Click();
-         int left = 0; for (const QByteArray& name
-                            : names) left +=
-                       ::access((QFile::encodeName(st.practice()) + name).constData(), F_OK) == 0;
-         EXPECT_TRUE(left == 0 || st.allMessages().contains("cannot read"))
-         << "claims left without a word";
-         EXPECT_EQ(filesIn(account.claimsDir()).size(), names.size() - left);
-         ::unlink((QFile::encodeName(st.practice()) + names.last()).constData())),
-     {}},
-    {"MaskParentFolder", ROW(mask(t, st, account, "../*.clm", {})), {}},
-    {"MaskSubFolder", ROW(mask(t, st, account, "sub/*.clm", {})), {}},
-    {"MaskAbsolutePath", ROW(mask(t, st, account, "/etc/*", {})), {}},
-    {"MaskBrackets", ROW(mask(t, st, account, "[x].clm", {"[x].clm"})), {}},
-    {"MaskBlank", ROW(mask(t, st, account, "b c.*", {"b c.txt"})), {}},
-    {"MaskQuestionMarks", ROW(mask(t, st, account, "?????", {"a.clm"})), {}},
+     [](L& t, Station& st, A& account) {
+         t.start();
+         // Names as another program may leave them: sent, or named in a message.
+         const QByteArray dir = QFile::encodeName(st.practice());
+         for (const char* name : {"line\nbreak.clm", " lead.clm", "bad\xff\xfe.clm"}) {
+             FILE* f = ::fopen(dir + name, "wb");
+             ASSERT_TRUE(f && ::fputs(name, f) >= 0 && ::fclose(f) == 0);
+         }
+         st.z().SendClaims_Click();
+         EXPECT_EQ(filesIn(account.claimsDir()).size(), 2);
+         EXPECT_EQ(::unlink(dir + "bad\xff\xfe.clm"), 0) << "the unreadable claim was not kept";
+     },
+     {"cannot read"}},
+    {"MaskParentFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "../*.clm", {}); }, {}},
+    {"MaskSubFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "sub/*.clm", {}); }, {}},
+    {"MaskAbsolutePath", [](L& t, Station& st, A& a) { mask(t, st, a, "/etc/*", {}); }, {}},
+    {"MaskBrackets", [](L& t, Station& st, A& a) { mask(t, st, a, "[x].clm", {"[x].clm"}); }, {}},
+    {"MaskBlank", [](L& t, Station& st, A& a) { mask(t, st, a, "b c.*", {"b c.txt"}); }, {}},
+    {"MaskQuestionMarks", [](L& t, Station& st, A& a) { mask(t, st, a, "?????", {"a.clm"}); }, {}},
     {"MaskManyStars",
-     ROW(mask(t, st, account, "*a*******************************.*****m", {"a.clm"})),
+     [](L& t, Station& st, A& a) {
+         mask(t, st, a, "*a*****************************.*****m", {"a.clm"});
+     },
      {}},
 };
 
 TEST_P(LocalInput, ToldInWordsAndNothingLost) {
-    GetParam().run(*this, st, account, mounts);
+    GetParam().run(*this, st, account);
     if (IsSkipped()) return;
     const QString first = st.dialogs.texts().value(0);
     EXPECT_EQ(first.isEmpty(), GetParam().told.isEmpty()) << st.allMessages();
