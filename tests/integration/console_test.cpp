@@ -31,53 +31,23 @@ void waiting(TestSftpServer&, const ServerAccount& account, Station& st) {
     st.putBackup("K9SITE0001.83P", "AB~CD~");
 }
 
+// clang-format off
 const Row kRows[] = {
-    {"Send",
-     claim,
-     {"send"},
-     0,
-     "VERAzerev File Transfer Ready\nWake up the SFTP Server!\nWake up the SFTP Server\n"
-     "Connecting to ZOD SFTPServer/K9SITE Server\nSending File K9SITE0001.83P\n"
-     "VERAzerev File Transfer Ready\n 1 Claim Files Sent\nLooking for Reports\n",
-     "",
-     "K9SITE0001.83P"},
+    {"Send", claim, {"send"}, 0, "Sending File K9SITE0001.83P\n", "", "K9SITE0001.83P"},
     {"SendFailing", failingClaim, {"send"}, 1, "", "Upload File not Found.\n", ""},
-    {"ReportsAnswerCancel",
-     report,
-     {"get-reports"},
-     0,
-     "Downloading Report R1\n 1 Reports Downloaded\n",
-     "Click OK to View Reports",
-     ""},
+    {"ReportsAnswerCancel", report, {"get-reports"}, 0, "Downloading Report R1\n 1 Reports Downloaded\n", "Click OK to View Reports", ""},
     {"ReportsYesOpensTheFolder", report, {"get-reports", "--yes"}, 0, "/rpt/\n", "", ""},
     {"ListWaiting", waiting, {"list-waiting"}, 0, "\nA.83P   3\n", "", "A.83P"},
     {"ListBackups", waiting, {"list-backups"}, 0, "\nK9SITE0001.83P   ", "", "A.83P"},
     {"DeleteByName", waiting, {"delete", "A.83P"}, 0, "File A.83P Deleted.\n", "", ""},
     {"DeleteMissing", none, {"delete", "A.83P"}, 1, "", "A.83P", ""},
-    {"ResendNeedsYes",
-     waiting,
-     {"resend", "K9SITE0001.83P"},
-     0,
-     "",
-     "WARNING! Please check with ZOD before resending a file.",
-     "A.83P"},
-    {"ResendWithYes",
-     waiting,
-     {"resend", "K9SITE0001.83P", "--yes"},
-     0,
-     "Resending File K9SITE0001.83P\n",
-     "",
-     "A.83P K9SITE0001.83P"},
-    {"ViewWritesClaimText",
-     waiting,
-     {"view", "K9SITE0001.83P"},
-     0,
-     "/zod/claim.txt\n",
-     "",
-     "A.83P"},
+    {"ResendNeedsYes", waiting, {"resend", "K9SITE0001.83P"}, 0, "", "WARNING! Please check with ZOD before resending a file.", "A.83P"},
+    {"ResendWithYes", waiting, {"resend", "K9SITE0001.83P", "--yes"}, 0, "Resending File K9SITE0001.83P\n", "", "A.83P K9SITE0001.83P"},
+    {"ViewWritesClaimText", waiting, {"view", "K9SITE0001.83P"}, 0, "/zod/claim.txt\n", "", "A.83P"},
     {"UsageError", none, {"sendd"}, 2, "", "sendd", ""},
     {"Help", none, {"--help"}, 0, "list-waiting", "", ""},
 };
+// clang-format on
 
 class Console : public StationTest, public ::testing::WithParamInterface<Row> {};
 

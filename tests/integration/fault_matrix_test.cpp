@@ -165,22 +165,20 @@ std::vector<Row> rows() {
             for (auto [op, head] :
                  {std::pair{"open", kNotFound}, {"write", kUpload}, {"close", kClose}})
                 out.push_back({t, op, f, head});
+    // clang-format off
     const Row more[] = {
-        {Task::Delete, "opendir", R, kClaimsDir},   {Task::Delete, "opendir", B, kClaimsDir},
-        {Task::Delete, "opendir", A, kClaimsDir},   {Task::Delete, "opendir", S, kClaimsDir},
-        {Task::Delete, "readdir", R, kNoClaims},    {Task::Delete, "readdir", B, kNoClaims},
-        {Task::Delete, "remove", R, kDelete},       {Task::Delete, "remove", B, kDelete},
-        {Task::Delete, "remove", A, kDelete},       {Task::Reports, "opendir", R, kReportsDir},
-        {Task::Reports, "opendir", B, kReportsDir}, {Task::Reports, "opendir", A, kReportsDir},
-        {Task::Reports, "readdir", R, kList},       {Task::Reports, "readdir", B, kList},
-        {Task::Reports, "open", R, kDownload},      {Task::Reports, "open", B, kDownload},
-        {Task::Reports, "open", A, kDownload},      {Task::Reports, "stat", R, kDownload},
-        {Task::Reports, "stat", B, kDownload},      {Task::Reports, "read", R, kDownload},
-        {Task::Reports, "read", B, kDownload},      {Task::Reports, "read", A, kDownload},
-        {Task::Reports, "read", S, kDownload},      {Task::Reports, "close", R, ""},  // all read
-        {Task::Reports, "close", B, kRemove},       {Task::Reports, "close", A, kRemove},
-        {Task::Reports, "remove", R, kRemove},      {Task::Reports, "remove", B, kRemove},
-        {Task::Reports, "remove", A, kRemove}};
+        {Task::Delete, "opendir", R, kClaimsDir}, {Task::Delete, "opendir", B, kClaimsDir}, {Task::Delete, "opendir", A, kClaimsDir},
+        {Task::Delete, "opendir", S, kClaimsDir}, {Task::Delete, "readdir", R, kNoClaims}, {Task::Delete, "readdir", B, kNoClaims},
+        {Task::Delete, "remove", R, kDelete}, {Task::Delete, "remove", B, kDelete}, {Task::Delete, "remove", A, kDelete},
+        {Task::Reports, "opendir", R, kReportsDir}, {Task::Reports, "opendir", B, kReportsDir}, {Task::Reports, "opendir", A, kReportsDir},
+        {Task::Reports, "readdir", R, kList}, {Task::Reports, "readdir", B, kList},
+        {Task::Reports, "open", R, kDownload}, {Task::Reports, "open", B, kDownload}, {Task::Reports, "open", A, kDownload},
+        {Task::Reports, "stat", R, kDownload}, {Task::Reports, "stat", B, kDownload},
+        {Task::Reports, "read", R, kDownload}, {Task::Reports, "read", B, kDownload}, {Task::Reports, "read", A, kDownload}, {Task::Reports, "read", S, kDownload},
+        {Task::Reports, "close", R, ""},  // everything was read and checked by then
+        {Task::Reports, "close", B, kRemove}, {Task::Reports, "close", A, kRemove},
+        {Task::Reports, "remove", R, kRemove}, {Task::Reports, "remove", B, kRemove}, {Task::Reports, "remove", A, kRemove}};
+    // clang-format on
     out.insert(out.end(), std::begin(more), std::end(more));
     return out;
 }
