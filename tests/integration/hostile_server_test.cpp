@@ -32,7 +32,8 @@ void notSsh(Station& st, const QByteArray& greeting) {
                                     " k.append(s.accept()[0]);k[-1].sendall(sys.argv[1].encode())",
                                     QString::fromLatin1(greeting)});
     ASSERT_TRUE(fake.waitForReadyRead(20000));
-    const ServerAccount a{"127.0.0.1", fake.readLine().trimmed().toInt(), "k9site", "Secret-Pass1"};
+    const ServerAccount a{"127.0.0.1", fake.readLine().trimmed().toInt(), "k9site", "Secret-Pass1",
+                          st.base()};
     st.writeSetup(a);
     ASSERT_EQ(st.start(a), StartState::Complete);
     st.z().GetReports_Click();
@@ -131,6 +132,15 @@ const Row kRows[] = {
          st.z().GetReports_Click();
          EXPECT_EQ(readBytes(st.base() + "outside.txt"), "outside");
          EXPECT_TRUE(readBytes(st.reportFolder() + "S.TXT") == report);
+     }},
+    {"FailedDownloadKeepsTheOlderCopyAndNoPart",
+     [](Srv& server, A& account, Station& st) {
+         writeBytes(account.reportsDir() + "R.TXT", patterned(300'000, 3));
+         writeBytes(st.reportFolder() + "R.TXT", "old report");
+         server.failOn("read");
+         st.z().GetReports_Click();
+         EXPECT_TRUE(filesIn(st.reportFolder()) ==
+                     (QMap<QString, QByteArray>{{"R.TXT", "old report"}}));
      }},
     {"FileHiddenOnceClosedWasStillTaken",
      [](Srv& server, A& account, Station& st) {

@@ -170,39 +170,29 @@ const Row kRows[] = {
          EXPECT_EQ(st.seq(), "9999");
      },
      {"9999", "Call ZOD"}},
-    {"SetupShortLines",
-     [](L&, Station& st, A& a) { setup(st, a, "User\r\nFile\r\n", false); },
-     {""}},
-    {"SetupBinaryBytes",
-     [](L&, Station& st, A& a) { setup(st, a, patterned(4096, 7), false); },
-     {""}},
-    {"SetupOneMegabyteLine",
-     [](L&, Station& st, A& a) {
-         setup(st, a, "UserPath" + QByteArray(1 << 20, 'x') + "\r\n" + goodSetup(st).mid(52), true);
-     },
-     {""}},
-    {"SetupNoLineEnds",
-     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", ""), false); },
-     {""}},
-    {"SetupLineFeedsOnly",
-     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", "\n"), true); },
-     {""}},
-    {"SetupKeysInOtherCase",
-     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).toUpper(), false); },
-     {""}},
-    {"SetupNulBytesInValues",
-     [](L&, Station& st, A& a) {
-         setup(st, a, goodSetup(st).replace("Secret", QByteArray("Se\0ret", 6)), true);
-     },
-     {""}},
-    {"SetupUserPathMissing",
-     [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).mid(52), false); },
-     {""}},
+    // clang-format off
+    {"SetupShortLines", [](L&, Station& st, A& a) { setup(st, a, "User\r\nFile\r\n", false); }, {""}},
+    {"SetupBinaryBytes", [](L&, Station& st, A& a) { setup(st, a, patterned(4096, 7), false); }, {""}},
+    {"SetupOneMegabyteLine", [](L&, Station& st, A& a) { setup(st, a, "UserPath" + QByteArray(1 << 20, 'x') + "\r\n" + goodSetup(st).mid(52), true); }, {""}},
+    {"SetupNoLineEnds", [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", ""), false); }, {""}},
+    {"SetupLineFeedsOnly", [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("\r\n", "\n"), true); }, {""}},
+    {"SetupKeysInOtherCase", [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).toUpper(), false); }, {""}},
+    {"SetupNulBytesInValues", [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).replace("Secret", QByteArray("Se\0ret", 6)), true); }, {""}},
+    {"SetupUserPathMissing", [](L&, Station& st, A& a) { setup(st, a, goodSetup(st).mid(52), false); }, {""}},
+    {"LowerCaseTypeAndNoSeqFile", [](L& t, Station& st, A& a) { t.start("83p"); st.putClaim("a.clm", "c"); st.z().SendClaims_Click(); EXPECT_EQ(namesIn(a.claimsDir()), QStringList{"K9SITE0001.83P"}); }, {}},
     {"SeqLetters", [](L& t, Station& st, A& a) { seq(t, st, a, "abcd", 1, "0001"); }, {}},
     {"SeqLong", [](L& t, Station& st, A& a) { seq(t, st, a, "12345678", 1235, "12355678"); }, {}},
     {"SeqBlanks", [](L& t, Station& st, A& a) { seq(t, st, a, " 4 1", 42, "0042"); }, {}},
     {"SeqShort", [](L& t, Station& st, A& a) { seq(t, st, a, "7", 8, "0008"); }, {}},
     {"SeqNul", [](L& t, Station& st, A& a) { seq(t, st, a, QByteArray(4, '\0'), 1, "0001"); }, {}},
+    {"MaskParentFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "../*.clm", {}); }, {}},
+    {"MaskSubFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "sub/*.clm", {}); }, {}},
+    {"MaskAbsolutePath", [](L& t, Station& st, A& a) { mask(t, st, a, "/etc/*", {}); }, {}},
+    {"MaskBrackets", [](L& t, Station& st, A& a) { mask(t, st, a, "[x].clm", {"[x].clm"}); }, {}},
+    {"MaskBlank", [](L& t, Station& st, A& a) { mask(t, st, a, "b c.*", {"b c.txt"}); }, {}},
+    {"MaskQuestionMarks", [](L& t, Station& st, A& a) { mask(t, st, a, "?????", {"a.clm"}); }, {}},
+    {"MaskManyStars", [](L& t, Station& st, A& a) { mask(t, st, a, "*a*****************************.*****m", {"a.clm"}); }, {}},
+    // clang-format on
     {"HugeClaimIsSentWhole",
      [](L& t, Station& st, A& account) {
          t.start();
@@ -240,17 +230,6 @@ const Row kRows[] = {
          EXPECT_EQ(::unlink(dir + "bad\xff\xfe.clm"), 0) << "the unreadable claim was not kept";
      },
      {"cannot read"}},
-    {"MaskParentFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "../*.clm", {}); }, {}},
-    {"MaskSubFolder", [](L& t, Station& st, A& a) { mask(t, st, a, "sub/*.clm", {}); }, {}},
-    {"MaskAbsolutePath", [](L& t, Station& st, A& a) { mask(t, st, a, "/etc/*", {}); }, {}},
-    {"MaskBrackets", [](L& t, Station& st, A& a) { mask(t, st, a, "[x].clm", {"[x].clm"}); }, {}},
-    {"MaskBlank", [](L& t, Station& st, A& a) { mask(t, st, a, "b c.*", {"b c.txt"}); }, {}},
-    {"MaskQuestionMarks", [](L& t, Station& st, A& a) { mask(t, st, a, "?????", {"a.clm"}); }, {}},
-    {"MaskManyStars",
-     [](L& t, Station& st, A& a) {
-         mask(t, st, a, "*a*****************************.*****m", {"a.clm"});
-     },
-     {}},
 };
 
 TEST_P(LocalInput, ToldInWordsAndNothingLost) {

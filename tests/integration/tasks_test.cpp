@@ -14,7 +14,6 @@ struct Row {
 };
 
 const QString kConnecting = QStringLiteral("Connecting to ZOD SFTPServer/K9SITE Server");
-const QString kWarning = QStringLiteral("WARNING! Please check with ZOD before resending a file.");
 
 const Row kRows[] = {
     {"NoClaimFileStillFetchesReportsAndLeavesTheNumber",
@@ -158,13 +157,15 @@ const Row kRows[] = {
          EXPECT_TRUE(st.dialogs.texts().last().contains(st.claimText()));
          EXPECT_TRUE(st.launcher.opened.isEmpty() && st.view.isEnabled(Control::ViewClaims));
      }},
-    {"ViewReportsOfAnEmptyFolderOrWithAFailedOpener",
+    {"ViewingEmptyFoldersOrWithAFailedOpener",
      [](TestSftpServer&, const ServerAccount&, Station& st) {
          writeBytes(st.reportFolder() + ".hidden", "");  // folders and hidden files are not reports
          QDir().mkpath(st.reportFolder() + "sub");
+         st.z().ViewClaims_Click();
          st.z().ViewReports_Click();
          EXPECT_EQ(st.dialogs.texts(),
-                   QStringList{"No Report Files found at " + st.reportFolder()});
+                   (QStringList{"No Claim Files found at " + st.backupDir(),
+                                "No Report Files found at " + st.reportFolder()}));
          writeBytes(st.reportFolder() + "R1", "");
          st.launcher.succeed = false;
          st.z().ViewReports_Click();
