@@ -71,14 +71,6 @@ StartState Station::start(const ServerAccount& server) {
     return z_->Form_Load({workRoot(), server.host, server.port, {}, {}});
 }
 
-QString Station::claimName(int number) const {
-    return makeClaimName(server_.user, number, fileType_);
-}
-
-void Station::putClaim(const QString& name, const QByteArray& bytes) {
-    writeBytes(practice() + name, bytes);
-}
-
 void Station::putBackup(const QString& name, const QByteArray& bytes) {
     writeBytes(backupDir() + name, bytes);
     QFile f(backupDir() + name);

@@ -13,6 +13,7 @@
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
+#include "claims/numbering.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 
@@ -71,8 +72,8 @@ public:
                     const QString& userFile = QStringLiteral("*.CLM"));
     StartState start(const ServerAccount& server);  // start-up as the window runs it
     Zuduvor& z() { return *z_; }
-    QString claimName(int number) const;  // site ID + number + file type
-    void putClaim(const QString& name, const QByteArray& bytes);
+    QString claimName(int n) const { return makeClaimName(server_.user, n, fileType_); }
+    void putClaim(const QString& name, const QByteArray& b) { writeBytes(practice() + name, b); }
     void putBackup(const QString& name, const QByteArray& bytes);  // dated 01/05/2026 9:03:07 AM
     QByteArray seq() const { return readBytes(seqFile()); }
     void pick(const QString& name);  // clicks the picker line of `name`
