@@ -15,19 +15,15 @@ struct RecordingDialogs : Dialogs {
     struct Shown {
         QString text;
         MessageKind kind;
-        bool question;
     };
     std::vector<Shown> shown;
     std::deque<bool> answers;  // answers to askOkCancel in order; empty = Cancel
 
-    void message(const QString& text, MessageKind kind) override {
-        shown.push_back({text, kind, false});
-    }
+    void message(const QString& text, MessageKind kind) override { shown.push_back({text, kind}); }
     bool askOkCancel(const QString& text, MessageIcon) override {
-        shown.push_back({text, MessageKind::Info, true});
-        if (answers.empty()) return false;
-        bool a = answers.front();
-        answers.pop_front();
+        shown.push_back({text, MessageKind::Info});
+        const bool a = !answers.empty() && answers.front();
+        if (!answers.empty()) answers.pop_front();
         return a;
     }
     QStringList texts() const {
@@ -39,35 +35,25 @@ struct RecordingDialogs : Dialogs {
 };
 
 struct RecordingLauncher : Launcher {
-    bool exists = true;
-    bool succeed = true;
+    bool exists = true, succeed = true;
     QStringList opened;
     bool openerExists() override { return exists; }
     bool open(const QString& target, QString* error) override {
-        if (!succeed) {
-            if (error) *error = QStringLiteral("the opener could not be started");
-            return false;
-        }
-        opened << target;
-        return true;
+        if (!succeed && error) *error = QStringLiteral("the opener could not be started");
+        if (succeed) opened << target;
+        return succeed;
     }
 };
 
-// The main window and the picker, recorded.
+// The main window and the picker, recorded; onPendingInput runs while the window takes
+// input (once per uploaded file).
 struct RecordingView : MainView, PickerView {
     QStringList status;
-    QString dateTimeText;
-    QString siteIdText;
+    QString dateTimeText, siteIdText;
     std::map<Control, bool> enabled;
-    int frontCount = 0;
-    int pendingInputCount = 0;
-    int setupChooserShown = 0;
-    bool statusFocused = false;
-
-    QString label1, label2, label3;
+    bool statusFocused = false, pickerVisible = false, listEnabled = true;
     std::vector<PickerLine> pickerLines;
-    bool pickerVisible = false;
-    bool listEnabled = true;
+    std::function<void()> onPendingInput;
 
     void statusAdd(const QString& line) override { status << line; }
     void statusClear() override { status.clear(); }
@@ -75,21 +61,15 @@ struct RecordingView : MainView, PickerView {
     void setDateTimeText(const QString& t) override { dateTimeText = t; }
     void setSiteIDText(const QString& t) override { siteIdText = t; }
     void setEnabled(Control c, bool e) override { enabled[c] = e; }
-    void bringToFront() override { ++frontCount; }
-    void processPendingInput() override { ++pendingInputCount; }
+    void bringToFront() override {}
+    void processPendingInput() override {
+        if (auto f = onPendingInput) f();
+    }
     void runBlocking(const std::function<void()>& work) override { work(); }
-    void showSetupChooser() override { ++setupChooserShown; }
-    bool isEnabled(Control c) const {
-        auto it = enabled.find(c);
-        return it == enabled.end() || it->second;
-    }
-
+    void showSetupChooser() override {}
+    bool isEnabled(Control c) const { return !enabled.count(c) || enabled.at(c); }
     void clearList() override { pickerLines.clear(); }
-    void setLabels(const QString& a, const QString& b, const QString& c) override {
-        label1 = a;
-        label2 = b;
-        label3 = c;
-    }
+    void setLabels(const QString&, const QString&, const QString&) override {}
     void addLine(const PickerLine& line) override { pickerLines.push_back(line); }
     void showPicker() override { pickerVisible = true; }
     void hidePicker() override { pickerVisible = false; }
