@@ -161,8 +161,8 @@ TEST(SetupFile, FileOnDiskIsReplacedWholeAndReadableByItsOwnerOnly) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(1000, 'q'));
     }
-    QString error;
-    ASSERT_TRUE(writeSetupFile(path, sampleSetup(), &error)) << error.toStdString();
+    const Status written = writeSetupFile(path, sampleSetup());
+    ASSERT_TRUE(written) << written.reason().toStdString();
     EXPECT_EQ(readAll(path), formatSetupFile(sampleSetup()));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
@@ -178,9 +178,9 @@ TEST(SetupFile, FileOnDiskIsReplacedWholeAndReadableByItsOwnerOnly) {
 TEST(SetupFile, FailuresSayWhichFile) {
     QTemporaryDir dir;
     const QString missingFolder = dir.filePath(QStringLiteral("nowhere/setup.prm"));
-    QString error;
-    EXPECT_FALSE(writeSetupFile(missingFolder, sampleSetup(), &error));
-    EXPECT_TRUE(error.contains(missingFolder)) << error.toStdString();
+    const Status written = writeSetupFile(missingFolder, sampleSetup());
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(written.reason().contains(missingFolder)) << written.reason().toStdString();
 
     SetupParameters p;
     const SetupReadResult r = readSetupFile(missingFolder, p);

@@ -45,56 +45,65 @@ TEST(SplitLines, AcceptsCrLfCrAndLfWithoutAnEmptyLastLine) {
     EXPECT_TRUE(splitLines("").isEmpty());
 }
 
-TEST(WriteFileAtomically, ReplacesTheFileWholeWithTheRightMode) {
+TEST(SafeFile, ReplacesTheFileWholeWithTheRightMode) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.txt"));
-    QString error;
-    ASSERT_TRUE(writeFileAtomically(path, "first version, longer", false, &error));
-    ASSERT_TRUE(writeFileAtomically(path, "second", true, &error)) << error.toStdString();
+    ASSERT_TRUE(writeFileSafely(path, "first version, longer"));
+    const Status written = writeFileSafely(path, "second", SafeFile::Access::OwnerOnly);
+    ASSERT_TRUE(written) << written.reason().toStdString();
     EXPECT_EQ(readAll(path), QByteArray("second"));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(allEntries(dir.path()), QStringList{QStringLiteral("data.txt")});
+
+    // Other files honour the umask: never more open than it allows.
+    const mode_t old = ::umask(077);
+    const Status strict = writeFileSafely(dir.filePath(QStringLiteral("report.txt")), "r");
+    ::umask(old);
+    ASSERT_TRUE(strict);
+    ASSERT_EQ(
+        ::stat(QFile::encodeName(dir.filePath(QStringLiteral("report.txt"))).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST(WriteFileAtomically, FailureLeavesTheOldFileAndNoLeftovers) {
+TEST(SafeFile, FailureLeavesTheOldFileAndNoLeftovers) {
     QTemporaryDir dir;
     // A folder in the way of the rename: the write fails after the data were written.
     const QString blocked = dir.filePath(QStringLiteral("blocked"));
     ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/inside")));
-    QString error;
-    EXPECT_FALSE(writeFileAtomically(blocked, "data", false, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("blocked"))) << error.toStdString();
+    const Status failed = writeFileSafely(blocked, "data");
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(failed.reason().contains(QStringLiteral("blocked")))
+        << failed.reason().toStdString();
     EXPECT_EQ(allEntries(dir.path()), QStringList{QStringLiteral("blocked")});
-
-    error.clear();
-    EXPECT_FALSE(
-        writeFileAtomically(dir.filePath(QStringLiteral("no/such/file")), "x", false, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Status missing = writeFileSafely(dir.filePath(QStringLiteral("no/such/file")), "x");
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(missing.reason().isEmpty());
 }
 
-TEST(ReplacingFile, IsRemovedWhenNotCommittedAndCutWhenTruncated) {
+TEST(SafeFile, IsRemovedWhenNotCommittedAndCutWhenTruncated) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.txt"));
-    ASSERT_TRUE(writeFileAtomically(path, "keep me", false, nullptr));
+    ASSERT_TRUE(writeFileSafely(path, "keep me"));
     {
-        ReplacingFile f(path, false);
-        ASSERT_TRUE(f.open(nullptr));
-        ASSERT_TRUE(f.write("abandoned", 9, nullptr));
+        SafeFile f(path);
+        ASSERT_TRUE(f.open());
+        ASSERT_TRUE(f.write("abandoned", 9));
     }
     EXPECT_EQ(readAll(path), QByteArray("keep me"));
     EXPECT_EQ(allEntries(dir.path()), QStringList{QStringLiteral("out.txt")});
 
-    ReplacingFile f(path, false);
-    ASSERT_TRUE(f.open(nullptr));
+    SafeFile f(path);
+    ASSERT_TRUE(f.open());
     const QByteArray big(200 * 1024, 'b');  // bigger than the write buffer
-    ASSERT_TRUE(f.write("head", 4, nullptr));
-    ASSERT_TRUE(f.write(big.constData(), big.size(), nullptr));
-    ASSERT_TRUE(f.write("tail", 4, nullptr));
-    ASSERT_TRUE(f.truncate(4 + big.size(), nullptr));
-    ASSERT_TRUE(f.commit(false, nullptr));
-    EXPECT_EQ(readAll(path), "head" + big);
+    ASSERT_TRUE(f.write("head", 4));
+    ASSERT_TRUE(f.write(big.constData(), big.size()));
+    ASSERT_TRUE(f.write("tail", 4));
+    ASSERT_TRUE(f.truncate(4 + big.size()));
+    ASSERT_TRUE(f.writeAt(0, "HE", 2));  // a piece that arrives out of order
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(readAll(path), "HEad" + big);
 }
 
 }  // namespace

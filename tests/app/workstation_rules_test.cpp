@@ -5,16 +5,6 @@
 namespace zv {
 namespace {
 
-TEST(WorkstationRules, WindowsWorkRoot) {
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("C:\\ZOD")), QStringLiteral("C:\\ZOD\\"));
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("c:\\zod\\bin")), QStringLiteral("C:\\ZOD\\BIN\\"));
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("C:\\ZUDUVOR")), QStringLiteral("C:\\ZUDUVOR\\"));
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("C:\\Program Files\\ZOD")),
-              QStringLiteral("C:\\zod\\"));
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("C:\\")), QStringLiteral("C:\\zod\\"));
-    EXPECT_EQ(windowsWorkRoot(QStringLiteral("d:\\zodiac")), QStringLiteral("D:\\ZODIAC\\"));
-}
-
 TEST(WorkstationRules, PosixWorkRoot) {
     const QString home = QStringLiteral("/home/frontdesk");
     EXPECT_EQ(posixWorkRoot(QStringLiteral("/zod"), home), QStringLiteral("/zod/"));
@@ -25,39 +15,6 @@ TEST(WorkstationRules, PosixWorkRoot) {
               QStringLiteral("/home/frontdesk/zod/"));
     EXPECT_EQ(posixWorkRoot(QStringLiteral("/"), home + QStringLiteral("/")),
               QStringLiteral("/home/frontdesk/zod/"));
-}
-
-TEST(WorkstationRules, VerOutputLastMatchingLineDecides) {
-    EXPECT_EQ(parseVerOutput(""), QStringLiteral("W8"));
-    EXPECT_EQ(parseVerOutput("\r\nMicrosoft Windows [Version 6.1.7601]\r\n"), QStringLiteral("W7"));
-    EXPECT_EQ(parseVerOutput("\r\nMicrosoft Windows XP [Version 5.1.2600]\r\n"),
-              QStringLiteral("XP"));
-    EXPECT_EQ(parseVerOutput("Microsoft Windows XP\r\nMicrosoft Windows [Version 10]\r\n   \r\n"),
-              QStringLiteral("W7"));
-    EXPECT_EQ(parseVerOutput("Microsoft Windows [V\nsomething else\n"), QStringLiteral("W7"));
-    EXPECT_EQ(parseVerOutput("microsoft windows xp\n"), QStringLiteral("W8"));
-}
-
-TEST(WorkstationRules, SysIdAndViewerCommands) {
-    EXPECT_EQ(sysIdFromMarker("WS2XP\r\nsecond line\r\n"), QStringLiteral("ws2xp"));
-    EXPECT_EQ(sysIdFromMarker("ws2xp \r\n"), QStringLiteral("ws2xp "));
-    EXPECT_EQ(sysIdFromMarker(""), QString());
-
-    const ViewerCommands d =
-        windowsViewerCommands(QStringLiteral("W7"), true, QStringLiteral("ws2xp"));
-    EXPECT_EQ(d.explorer, QStringLiteral("D:\\windows\\explorer.exe "));
-    EXPECT_EQ(d.browser, QStringLiteral("D:\\Program Files\\Internet Explorer\\iexplore.exe "));
-    EXPECT_EQ(d.notepad, QStringLiteral("D:\\Windows\\notepad.exe "));
-
-    const ViewerCommands c =
-        windowsViewerCommands(QStringLiteral("W7"), true, QStringLiteral("ws2xp "));
-    EXPECT_EQ(c.explorer, QStringLiteral("C:\\windows\\explorer.exe "));
-    EXPECT_EQ(c.browser, QStringLiteral("C:\\Program Files\\Internet Explorer\\iexplore.exe "));
-    EXPECT_EQ(c.notepad, QStringLiteral("C:\\Windows\\notepad.exe "));
-    EXPECT_EQ(windowsViewerCommands(QStringLiteral("W7"), false, QStringLiteral("ws2xp")).notepad,
-              c.notepad);
-    EXPECT_EQ(windowsViewerCommands(QStringLiteral("XP"), true, QStringLiteral("ws2xp")).notepad,
-              c.notepad);
 }
 
 TEST(WorkstationRules, DateAndTimeTexts) {

@@ -40,24 +40,23 @@ TEST(Numbering, SequenceFileKeepsBytesPastRecordOne) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("seqfile.fil"));
     writeBytes(path, "0041 trailing data");
-    int number = -1;
-    QString error;
-    ASSERT_TRUE(readSequenceFile(path, &number, &error)) << error.toStdString();
-    EXPECT_EQ(number, 41);
-    ASSERT_TRUE(writeSequenceFile(path, 44, &error)) << error.toStdString();
+    const Result<int> number = readSequenceFile(path);
+    ASSERT_TRUE(number) << number.reason().toStdString();
+    EXPECT_EQ(*number, 41);
+    ASSERT_TRUE(writeSequenceFile(path, 44));
     EXPECT_EQ(readBytes(path), QByteArray("0044 trailing data"));
 
     writeBytes(path, "7");
-    ASSERT_TRUE(writeSequenceFile(path, 8, &error));
+    ASSERT_TRUE(writeSequenceFile(path, 8));
     EXPECT_EQ(readBytes(path), QByteArray("0008"));
 }
 
 TEST(Numbering, MissingSequenceFileIsCreatedEmptyAndCountsAsZero) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("seqfile.fil"));
-    int number = -1;
-    ASSERT_TRUE(readSequenceFile(path, &number, nullptr));
-    EXPECT_EQ(number, 0);
+    const Result<int> number = readSequenceFile(path);
+    ASSERT_TRUE(number);
+    EXPECT_EQ(*number, 0);
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(QFile(path).size(), 0);
 }
@@ -65,34 +64,26 @@ TEST(Numbering, MissingSequenceFileIsCreatedEmptyAndCountsAsZero) {
 TEST(Numbering, CreateIfMissingNeverTouchesAnExistingFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("seqfile.fil"));
-    ASSERT_TRUE(createSequenceFileIfMissing(path, nullptr));
+    ASSERT_TRUE(createSequenceFileIfMissing(path));
     EXPECT_EQ(readBytes(path), QByteArray("0000"));
     writeBytes(path, "0077");
-    ASSERT_TRUE(createSequenceFileIfMissing(path, nullptr));
+    ASSERT_TRUE(createSequenceFileIfMissing(path));
     EXPECT_EQ(readBytes(path), QByteArray("0077"));
 }
 
 TEST(Numbering, FailuresNameTheFileAndTouchNothing) {
     QTemporaryDir dir;
     const QString inMissingFolder = dir.filePath(QStringLiteral("gone/seqfile.fil"));
-    int number = 5;
-    QString error;
-    EXPECT_FALSE(readSequenceFile(inMissingFolder, &number, &error));
-    EXPECT_EQ(number, 5);
-    EXPECT_TRUE(error.contains(inMissingFolder)) << error.toStdString();
-    error.clear();
-    EXPECT_FALSE(writeSequenceFile(inMissingFolder, 1, &error));
-    EXPECT_TRUE(error.contains(inMissingFolder));
-    error.clear();
-    EXPECT_FALSE(createSequenceFileIfMissing(inMissingFolder, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const Result<int> number = readSequenceFile(inMissingFolder);
+    EXPECT_FALSE(number);
+    EXPECT_TRUE(number.reason().contains(inMissingFolder)) << number.reason().toStdString();
+    EXPECT_TRUE(writeSequenceFile(inMissingFolder, 1).reason().contains(inMissingFolder));
+    EXPECT_FALSE(createSequenceFileIfMissing(inMissingFolder).reason().isEmpty());
 
     // A number that does not fit four digits is refused, not cut.
     const QString path = dir.filePath(QStringLiteral("seqfile.fil"));
     writeBytes(path, "9999");
-    error.clear();
-    EXPECT_FALSE(writeSequenceFile(path, kLastSubmissionNumber + 1, &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(writeSequenceFile(path, kLastSubmissionNumber + 1).reason().isEmpty());
     EXPECT_EQ(readBytes(path), QByteArray("9999"));
 }
 

@@ -26,8 +26,8 @@ class SplitFile : public ::testing::Test {
 protected:
     QByteArray split(const QByteArray& input) {
         writeBytes(in, input);
-        QString error;
-        EXPECT_TRUE(splitSegmentsFile(in, out, &error)) << error.toStdString();
+        const Status split = splitSegmentsFile(in, out);
+        EXPECT_TRUE(split) << split.reason().toStdString();
         return readBytes(out);
     }
     QTemporaryDir dir;
@@ -59,20 +59,16 @@ TEST_F(SplitFile, SegmentsAcrossPieceBoundariesAndAFiveMegabyteSegment) {
 
 TEST_F(SplitFile, FailureLeavesTheOutputAsItWas) {
     writeBytes(out, "earlier view");
-    QString error;
-    EXPECT_FALSE(splitSegmentsFile(dir.filePath(QStringLiteral("gone.83P")), out, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("gone.83P"))) << error.toStdString();
+    const Status gone = splitSegmentsFile(dir.filePath(QStringLiteral("gone.83P")), out);
+    EXPECT_TRUE(gone.reason().contains(QStringLiteral("gone.83P"))) << gone.reason().toStdString();
     EXPECT_EQ(readBytes(out), QByteArray("earlier view"));
 
     writeBytes(in, "A~");
-    error.clear();
     const QString unwritable = dir.filePath(QStringLiteral("missing/claim.txt"));
-    EXPECT_FALSE(splitSegmentsFile(in, unwritable, &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(splitSegmentsFile(in, unwritable).reason().isEmpty());
 
     // A folder cannot be read as a claim.
-    error.clear();
-    EXPECT_FALSE(splitSegmentsFile(dir.path(), out, &error));
+    EXPECT_FALSE(splitSegmentsFile(dir.path(), out));
     EXPECT_EQ(readBytes(out), QByteArray("earlier view"));
 }
 

@@ -43,13 +43,10 @@ struct RecordingLauncher : Launcher {
     bool succeed = true;
     QStringList opened;
     bool openerExists() override { return exists; }
-    bool open(const QString& target, QString* error) override {
-        if (!succeed) {
-            if (error) *error = QStringLiteral("the opener could not be started");
-            return false;
-        }
+    Status open(const QString& target) override {
+        if (!succeed) return fail(QStringLiteral("the opener could not be started"));
         opened << target;
-        return true;
+        return {};
     }
 };
 

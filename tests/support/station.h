@@ -103,6 +103,8 @@ public:
     // Clicks the picker line of `name`.
     void pick(const QString& name);
 
+    // The program the console runs use: the built program unless a test names another.
+    QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // The console mode of the built program on this work root.
     ConsoleRun runConsole(const QStringList& command, const QStringList& extraEnv = {},
                           int timeoutMs = 60000) const;
