@@ -123,18 +123,49 @@ Status SafeFile::open() {
         if (access_ == Access::OwnerOnly && ::fchmod(fd_, mode) != 0) return failure(errno);
         return {};
     }
-    // A short name keeps a target whose own name is near the file system's limit
-    // writable; the leading dot keeps it out of the program's own listings.
-    const QString base = QFileInfo(path_).absolutePath() + QStringLiteral("/.zvpart-");
+    // A file without a name until commit() leaves nothing behind when the program is
+    // killed; file systems that cannot make one get a named temporary file instead.
+    fd_ = ::open(QFile::encodeName(QFileInfo(path_).absolutePath()).constData(),
+                 O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd_ >= 0) {
+        buffer_.reserve(kWriteBufferSize);
+        return {};
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return failure(errno);
+    return openNamed(mode);
+}
+
+Status SafeFile::openNamed(int mode) {
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString candidate =
-            base + QString::number(QRandomGenerator::global()->generate(), 16);
+        const QString candidate = freshTempName();
         const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) {
             fd_ = fd;
             tempPath_ = candidate;
             buffer_.reserve(kWriteBufferSize);
+            return {};
+        }
+        if (errno != EEXIST) return failure(errno);
+    }
+    return fail(QStringLiteral("Cannot write %1: no free temporary name in its folder")
+                    .arg(QDir::toNativeSeparators(path_)));
+}
+
+QString SafeFile::freshTempName() const {
+    // A short name keeps a target whose own name is near the file system's limit
+    // writable; the leading dot keeps it out of the program's own listings.
+    return QFileInfo(path_).absolutePath() + QStringLiteral("/.zvpart-") +
+           QString::number(QRandomGenerator::global()->generate(), 16);
+}
+
+Status SafeFile::nameTheFile() {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const QString candidate = freshTempName();
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(candidate).constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            tempPath_ = candidate;
             return {};
         }
         if (errno != EEXIST) return failure(errno);
@@ -196,6 +227,9 @@ Status SafeFile::sync() {
 Status SafeFile::commit() {
     if (!synced_) {
         if (Status s = sync(); !s) return s;
+    }
+    if (tempPath_.isEmpty()) {
+        if (Status s = nameTheFile(); !s) return s;
     }
     // close() can report a delayed write error (NFS, full disk): check it.
     const int closeResult = ::close(fd_);

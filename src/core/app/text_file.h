@@ -45,6 +45,9 @@ public:
     Status commit();
 
 private:
+    Status openNamed(int mode);
+    QString freshTempName() const;
+    Status nameTheFile();  // gives the nameless file its temporary name
     Status flushBuffer();
     Status failure(int err) const;
     QString path_;
