@@ -11,7 +11,9 @@
 //   ResendClaims_Click                                          claims/resend_claims.cpp
 //   DeleteClaimFiles_Click                                      claims/delete_claims.cpp
 //   ViewClaims_Click                                            claims/view_claims.cpp
-//   Form5_List1_Click, Form5_Command1_Click (the picker)         app/zuduvor.cpp
+//   Form5_List1_Click, Form5_Command1_Click (the picker)        app/zuduvor.cpp
+//     (its pick actions live with their tasks: ResendPickAction with resend,
+//     DeletePickAction with delete, ViewPickAction with view)
 //   GetReports_Click                                            reports/get_reports.cpp
 //   ViewReports_Click                                           reports/view_reports.cpp
 //   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
