@@ -33,9 +33,8 @@ int main(int argc, char** argv) {
     const QString output = QString::fromLocal8Bit(argv[2]);
     QElapsedTimer timer;
     timer.start();
-    QString error;
-    if (!zv::splitSegmentsFile(input, output, &error)) {
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+    if (const zv::Status split = zv::splitSegmentsFile(input, output); !split) {
+        std::fprintf(stderr, "%s\n", split.reason().toLocal8Bit().constData());
         return 1;
     }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

@@ -3,10 +3,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "setup/setup_file.h"
 #include "claims/numbering.h"
 #include "help/help_texts.h"
 #include "setup/catalogue.h"
+#include "setup/setup_file.h"
 
 namespace zv {
 
@@ -196,13 +196,12 @@ void Form3::FileTypeList_Click() {
 
 void Form3::SaveCommand_Click() {
     if (!writeSetup()) return;
-    QString error;
-    if (!createSequenceFileIfMissing(ctx_.m.Paths.SequenceFile, &error)) {
+    if (const Status created = createSequenceFileIfMissing(ctx_.m.Paths.SequenceFile); !created) {
         ctx_.dialogs.message(QStringLiteral("The setup has been saved, but the submission "
                                             "number file could not be created.\n%1\n"
                                             "Claims cannot be sent until it exists. Check that "
                                             "the folder can be written to, then save again.")
-                                 .arg(error));
+                                 .arg(created.reason()));
         return;
     }
     ctx_.dialogs.message(QStringLiteral("Setup has been saved."), MessageKind::Info);

@@ -51,12 +51,12 @@ void SetupWindow::onLabelClick(QLabel* label, std::function<void()> handler) {
 }
 
 bool SetupWindow::writeSetup() {
-    QString error;
-    if (writeSetupFile(ctx_.m.Paths.SetupFile, ctx_.m.Setup, &error)) return true;
+    const Status written = writeSetupFile(ctx_.m.Paths.SetupFile, ctx_.m.Setup);
+    if (written) return true;
     ctx_.dialogs.message(QStringLiteral("The setup could not be saved.\n%1\n"
                                         "Check that the folder exists and that you may write "
                                         "to it, then save again.")
-                             .arg(error));
+                             .arg(written.reason()));
     return false;
 }
 

@@ -123,9 +123,8 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     QTemporaryDir dir;
     const QString setup = dir.filePath("setup.prm"), seq = dir.filePath("seqfile.fil");
     const QString gone = dir.filePath("gone/seqfile.fil"), in = dir.filePath("K9.83P");
-    QString error;
-    ASSERT_TRUE(writeFileAtomically(setup, QByteArray(1000, 'q'), false, &error));
-    ASSERT_TRUE(writeSetupFile(setup, P{"", "", "", "", "k9", "", ""}, &error));
+    ASSERT_TRUE(writeFileSafely(setup, QByteArray(1000, 'q')).ok());
+    ASSERT_TRUE(writeSetupFile(setup, P{"", "", "", "", "k9", "", ""}).ok());
     const QFileInfo file(setup);  // readable by its owner only: it holds a password
     EXPECT_TRUE(file.size() == 364 &&
                 !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
@@ -135,22 +134,23 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     EXPECT_TRUE(readSetupFile(gone, back).error.contains(gone));
     // A folder in the way of the rename: the data were written, then the write fails.
     ASSERT_TRUE(QDir().mkpath(dir.filePath("blocked/inside")));
-    EXPECT_TRUE(!writeFileAtomically(dir.filePath("blocked"), "data", false, &error) &&
-                error.contains("blocked"));
+    const Status blocked = writeFileSafely(dir.filePath("blocked"), "data");
+    EXPECT_TRUE(!blocked.ok() && blocked.reason().contains("blocked"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.prm"});
     // The sequence file's record is its first four bytes; what follows stays as it was.
-    int number = -1;
-    ASSERT_TRUE(writeFileAtomically(seq, "7", false, &error) && writeSequenceFile(seq, 8, &error));
+    ASSERT_TRUE(writeFileSafely(seq, "7").ok() && writeSequenceFile(seq, 8).ok());
     EXPECT_EQ(contents(seq), "0008");
-    ASSERT_TRUE(writeFileAtomically(seq, "0041 more", false, &error));
-    ASSERT_TRUE(readSequenceFile(seq, &number, &error) && number == 41);
-    ASSERT_TRUE(writeSequenceFile(seq, 44, &error) && createSequenceFileIfMissing(seq, &error));
-    EXPECT_FALSE(writeSequenceFile(seq, kLastSubmissionNumber + 1, &error));
+    ASSERT_TRUE(writeFileSafely(seq, "0041 more").ok());
+    const Result<int> number = readSequenceFile(seq);
+    ASSERT_TRUE(number.ok() && *number == 41);
+    ASSERT_TRUE(writeSequenceFile(seq, 44).ok() && createSequenceFileIfMissing(seq).ok());
+    EXPECT_FALSE(writeSequenceFile(seq, kLastSubmissionNumber + 1).ok());
     EXPECT_EQ(contents(seq), "0044 more");
     const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
-    ASSERT_TRUE(writeFileAtomically(in, "ST~" + big + "~SE", false, &error));
-    ASSERT_TRUE(splitSegmentsFile(in, seq, &error)) << error.toStdString();
-    EXPECT_FALSE(splitSegmentsFile(dir.path(), seq, &error) || splitSegmentsFile(in, gone, &error));
+    ASSERT_TRUE(writeFileSafely(in, "ST~" + big + "~SE").ok());
+    const Status split = splitSegmentsFile(in, seq);
+    ASSERT_TRUE(split.ok()) << split.reason().toStdString();
+    EXPECT_FALSE(splitSegmentsFile(dir.path(), seq).ok() || splitSegmentsFile(in, gone).ok());
     EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");  // as it was after the failures
     SegmentSplitter failing([](const char*, qint64) { return false; });  // a full disk
     EXPECT_FALSE(failing.feed("A~", 2));
@@ -159,7 +159,7 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
 TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
     QTemporaryDir dir;
     for (const char* name : {"b.83P", "A.83p", "c.txt", ".hidden.83P"})
-        ASSERT_TRUE(writeFileAtomically(dir.filePath(name), "", false, nullptr));
+        ASSERT_TRUE(writeFileSafely(dir.filePath(name), "").ok());
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.83P"));
     for (const auto& [target, link] : {std::pair{"folder.83P", "dirlink.83P"},
                                        {"c.txt", "filelink.83P"},

@@ -29,7 +29,7 @@ struct Workstation {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
     }
     StartState start(const QByteArray& setup) {
-        EXPECT_TRUE(setup.isNull() || writeFileAtomically(root + "setup.prm", setup, false, {}));
+        EXPECT_TRUE(setup.isNull() || writeFileSafely(root + "setup.prm", setup).ok());
         return z.Form_Load({root, "127.0.0.1", 2222, "", ""});
     }
 };
@@ -46,7 +46,7 @@ TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
     // clang-format on
     for (const auto& [setup, state, message] : rows) {
         Workstation s;
-        EXPECT_TRUE(writeFileAtomically(s.root + "ZUDUVOR.LOG", "earlier\r\n", false, nullptr));
+        EXPECT_TRUE(writeFileSafely(s.root + "ZUDUVOR.LOG", "earlier\r\n").ok());
         EXPECT_EQ(s.start(setup), state);
         EXPECT_EQ(s.dialogs.texts().join(""), message);
         EXPECT_EQ(s.view.status, QStringList{ReadyLine});

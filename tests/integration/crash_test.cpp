@@ -43,12 +43,13 @@ TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     st.putClaim(join ? "a.txt" : "a.clm", claims[0]);
     st.putClaim(join ? "b.txt" : "b.clm", claims[1]);
 
-    const ConsoleRun killed =
-        st.runConsole({"send"}, {QStringLiteral("ZUDUVOR_KILL_AT=") + GetParam().step});
+    st.consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
+    const ConsoleRun killed = st.runConsole({"--kill-at", GetParam().step, "send"});
     ASSERT_TRUE(killed.crashed) << "the program did not reach " << GetParam().step << ": "
                                 << killed.err.toStdString();
     expectNoClaimLost(st, account, claims);
 
+    st.consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     expectCleanRun(st.runConsole({"send"}));
     expectNoClaimLost(st, account, claims);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice

@@ -38,10 +38,10 @@ struct RecordingLauncher : Launcher {
     bool exists = true, succeed = true;
     QStringList opened;
     bool openerExists() override { return exists; }
-    bool open(const QString& target, QString* error) override {
-        if (!succeed && error) *error = QStringLiteral("the opener could not be started");
-        if (succeed) opened << target;
-        return succeed;
+    Status open(const QString& target) override {
+        if (!succeed) return fail(QStringLiteral("the opener could not be started"));
+        opened << target;
+        return {};
     }
 };
 

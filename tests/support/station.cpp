@@ -101,7 +101,7 @@ std::unique_ptr<QProcess> Station::startConsole(const QStringList& command,
     for (const QString& pair : extraEnv)
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);
-    process->start(QStringLiteral(ZV_ZUDUVOR_BINARY),
+    process->start(consoleProgram,
                    QStringList{"--work-root", workRoot(), "--sftp-host", server_.host,
                                "--sftp-port", QString::number(server_.port)} +
                        command);

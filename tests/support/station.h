@@ -77,6 +77,8 @@ public:
     void putBackup(const QString& name, const QByteArray& bytes);  // dated 01/05/2026 9:03:07 AM
     QByteArray seq() const { return readBytes(seqFile()); }
     void pick(const QString& name);  // clicks the picker line of `name`
+    // The program the console runs use: the built program unless a test names another.
+    QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // The console mode of the built program on this work root.
     std::unique_ptr<QProcess> startConsole(const QStringList& command,
                                            const QStringList& extraEnv = {}) const;

@@ -22,10 +22,10 @@ bool ConsoleRunner::askOkCancel(const QString& text, MessageIcon) {
     return yes_;
 }
 
-bool ConsoleRunner::open(const QString& target, QString*) {
+Status ConsoleRunner::open(const QString& target) {
     out_ << target << '\n';
     out_.flush();
-    return true;
+    return {};
 }
 
 const PickerLine* ConsoleRunner::findLine(const QString& name) const {
@@ -39,7 +39,7 @@ const PickerLine* ConsoleRunner::findLine(const QString& name) const {
 int ConsoleRunner::run(const CommandLine& cl) {
     yes_ = cl.yes;
     Module1 m;
-    Zuduvor z(m, *this, *this, *this, *this);
+    Zuduvor z(m, *this, *this, *this, *this, observer_);
     if (z.Form_Load(cl.start) != StartState::Complete) return 1;
 
     auto printLines = [&] {

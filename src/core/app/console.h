@@ -7,12 +7,15 @@
 
 #include "app/command_line.h"
 #include "app/ports.h"
+#include "claims/send_observer.h"
 
 namespace zv {
 
 class ConsoleRunner : public MainView, public PickerView, public Dialogs, public Launcher {
 public:
-    ConsoleRunner(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+    // `observer` is handed to the task logic (see Zuduvor).
+    ConsoleRunner(QTextStream& out, QTextStream& err, SendObserver* observer = nullptr)
+        : out_(out), err_(err), observer_(observer) {}
     // Runs the command; returns the exit status (0 fine, 1 a failure was shown).
     int run(const CommandLine& commandLine);
 
@@ -40,13 +43,14 @@ public:
     bool askOkCancel(const QString& text, MessageIcon icon) override;
     // Launcher: nothing is started; the path that would be opened is printed.
     bool openerExists() override { return true; }
-    bool open(const QString& target, QString* error) override;
+    Status open(const QString& target) override;
 
 private:
     const PickerLine* findLine(const QString& name) const;
 
     QTextStream& out_;
     QTextStream& err_;
+    SendObserver* observer_;
     bool yes_ = false;
     bool failed_ = false;
     bool pickerShown_ = false;

@@ -7,20 +7,14 @@ namespace zv {
 
 bool DesktopLauncher::openerExists() { return !QStandardPaths::findExecutable(opener_).isEmpty(); }
 
-bool DesktopLauncher::open(const QString& target, QString* error) {
+Status DesktopLauncher::open(const QString& target) {
     const QString program = QStandardPaths::findExecutable(opener_);
-    if (program.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("the program ") + opener_ + QStringLiteral(" was not found");
-        return false;
-    }
-    if (!QProcess::startDetached(program, {target})) {
-        if (error)
-            *error =
-                QStringLiteral("the program ") + program + QStringLiteral(" could not be started");
-        return false;
-    }
-    return true;
+    if (program.isEmpty())
+        return fail(QStringLiteral("the program ") + opener_ + QStringLiteral(" was not found"));
+    if (!QProcess::startDetached(program, {target}))
+        return fail(QStringLiteral("the program ") + program +
+                    QStringLiteral(" could not be started"));
+    return {};
 }
 
 }  // namespace zv

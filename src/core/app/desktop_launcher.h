@@ -10,7 +10,7 @@ public:
     explicit DesktopLauncher(QString opener = QStringLiteral("xdg-open"))
         : opener_(std::move(opener)) {}
     bool openerExists() override;
-    bool open(const QString& target, QString* error) override;
+    Status open(const QString& target) override;
 
 private:
     QString opener_;

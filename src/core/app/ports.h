@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "app/result.h"
+
 namespace zv {
 
 enum class MessageKind { Failure, Info };
@@ -25,8 +27,7 @@ public:
     // True when the desktop's opener can be found.
     virtual bool openerExists() = 0;
     // Opens a file, folder or address with the desktop's opener, without waiting.
-    // On failure returns false and says why in *error.
-    virtual bool open(const QString& target, QString* error) = 0;
+    virtual Status open(const QString& target) = 0;
 };
 
 enum class Control {

@@ -96,120 +96,158 @@ QList<QByteArray> splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-ReplacingFile::ReplacingFile(QString path, bool ownerOnly)
-    : path_(std::move(path)), ownerOnly_(ownerOnly) {}
+SafeFile::SafeFile(QString path, Access access, QString tempName)
+    : path_(std::move(path)), access_(access) {
+    // The temporary file lies in the target's folder so that the rename cannot cross
+    // file systems.
+    if (!tempName.isEmpty()) tempPath_ = QFileInfo(path_).absolutePath() + u'/' + tempName;
+}
 
-ReplacingFile::~ReplacingFile() {
+SafeFile::~SafeFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !tempPath_.isEmpty()) ::unlink(QFile::encodeName(tempPath_).constData());
 }
 
-bool ReplacingFile::open(QString* error) {
-    const QFileInfo target(path_);
-    // The temporary file must lie in the target's folder so that the rename cannot
-    // cross file systems; a leading dot keeps it out of the program's own listings.
-    const QString base =
-        target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".part-");
-    const mode_t mode = ownerOnly_ ? 0600 : 0666;  // 0666 is narrowed by the umask
+Status SafeFile::failure(int err) const {
+    return fail(QStringLiteral("Cannot write %1: %2")
+                    .arg(QDir::toNativeSeparators(path_), systemError(err)));
+}
+
+Status SafeFile::open() {
+    const mode_t mode = access_ == Access::OwnerOnly ? 0600 : 0666;  // 0666 less the umask
+    if (!tempPath_.isEmpty()) {
+        fd_ = ::open(QFile::encodeName(tempPath_).constData(),
+                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+        if (fd_ < 0) return failure(errno);
+        // A named temporary left by an earlier run keeps its old mode: set it again.
+        if (access_ == Access::OwnerOnly && ::fchmod(fd_, mode) != 0) return failure(errno);
+        return {};
+    }
+    // A file without a name until commit() leaves nothing behind when the program is
+    // killed; file systems that cannot make one get a named temporary file instead.
+    fd_ = ::open(QFile::encodeName(QFileInfo(path_).absolutePath()).constData(),
+                 O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd_ >= 0) {
+        buffer_.reserve(kWriteBufferSize);
+        return {};
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return failure(errno);
+    return openNamed(mode);
+}
+
+Status SafeFile::openNamed(int mode) {
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString candidate =
-            base + QString::number(QRandomGenerator::global()->generate(), 16);
+        const QString candidate = freshTempName();
         const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) {
             fd_ = fd;
             tempPath_ = candidate;
             buffer_.reserve(kWriteBufferSize);
-            return true;
+            return {};
         }
-        if (errno != EEXIST) {
-            if (error) {
-                *error = QStringLiteral("Cannot write %1: %2")
-                             .arg(QDir::toNativeSeparators(path_), systemError(errno));
-            }
-            return false;
-        }
+        if (errno != EEXIST) return failure(errno);
     }
-    if (error) {
-        *error = QStringLiteral("Cannot write %1: no free temporary name in its folder")
-                     .arg(QDir::toNativeSeparators(path_));
-    }
-    return false;
+    return fail(QStringLiteral("Cannot write %1: no free temporary name in its folder")
+                    .arg(QDir::toNativeSeparators(path_)));
 }
 
-bool ReplacingFile::flushBuffer(QString* error) {
-    if (buffer_.isEmpty()) return true;
-    if (!writeAll(fd_, buffer_.constData(), buffer_.size())) {
-        if (error) {
-            *error = QStringLiteral("Cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(path_), systemError(errno));
+QString SafeFile::freshTempName() const {
+    // A short name keeps a target whose own name is near the file system's limit
+    // writable; the leading dot keeps it out of the program's own listings.
+    return QFileInfo(path_).absolutePath() + QStringLiteral("/.zvpart-") +
+           QString::number(QRandomGenerator::global()->generate(), 16);
+}
+
+Status SafeFile::nameTheFile() {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const QString candidate = freshTempName();
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(candidate).constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            tempPath_ = candidate;
+            return {};
         }
-        return false;
+        if (errno != EEXIST) return failure(errno);
     }
+    return fail(QStringLiteral("Cannot write %1: no free temporary name in its folder")
+                    .arg(QDir::toNativeSeparators(path_)));
+}
+
+Status SafeFile::flushBuffer() {
+    if (buffer_.isEmpty()) return {};
+    if (!writeAll(fd_, buffer_.constData(), buffer_.size())) return failure(errno);
     buffer_.clear();
-    return true;
+    return {};
 }
 
-bool ReplacingFile::write(const char* data, qint64 size, QString* error) {
-    if (fd_ < 0) {
-        if (error) *error = QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(path_));
-        return false;
+Status SafeFile::write(const char* data, qint64 size) {
+    if (fd_ < 0) return failure(EBADF);
+    synced_ = false;
+    if (buffer_.size() + size > kWriteBufferSize) {
+        if (Status s = flushBuffer(); !s) return s;
     }
-    if (buffer_.size() + size > kWriteBufferSize && !flushBuffer(error)) return false;
-    if (size >= kWriteBufferSize) {
-        if (!writeAll(fd_, data, size)) {
-            if (error) {
-                *error = QStringLiteral("Cannot write %1: %2")
-                             .arg(QDir::toNativeSeparators(path_), systemError(errno));
-            }
-            return false;
-        }
-        return true;
+    if (size < kWriteBufferSize) {
+        buffer_.append(data, size);
+        return {};
     }
-    buffer_.append(data, size);
-    return true;
+    return writeAll(fd_, data, size) ? Status() : failure(errno);
 }
 
-bool ReplacingFile::truncate(qint64 size, QString* error) {
-    if (fd_ < 0 || !flushBuffer(error)) return false;
-    if (::ftruncate(fd_, size) != 0) {
-        if (error) {
-            *error = QStringLiteral("Cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(path_), systemError(errno));
-        }
-        return false;
+Status SafeFile::writeAt(qint64 offset, const char* data, qint64 size) {
+    if (fd_ < 0) return failure(EBADF);
+    if (Status s = flushBuffer(); !s) return s;
+    synced_ = false;
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, data, static_cast<size_t>(size), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return failure(n < 0 ? errno : ENOSPC);
+        data += n;
+        size -= n;
+        offset += n;
     }
-    return true;
+    return {};
 }
 
-bool ReplacingFile::commit(bool flushToDisk, QString* error) {
-    if (fd_ < 0 || !flushBuffer(error)) return false;
-    const auto fail = [&](int err) {
-        if (error) {
-            *error = QStringLiteral("Cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(path_), systemError(err));
-        }
-        return false;
-    };
-    if (flushToDisk && ::fsync(fd_) != 0) return fail(errno);
+Status SafeFile::truncate(qint64 size) {
+    if (fd_ < 0) return failure(EBADF);
+    if (Status s = flushBuffer(); !s) return s;
+    synced_ = false;
+    return ::ftruncate(fd_, size) == 0 ? Status() : failure(errno);
+}
+
+Status SafeFile::sync() {
+    if (fd_ < 0) return failure(EBADF);
+    if (Status s = flushBuffer(); !s) return s;
+    if (::fsync(fd_) != 0) return failure(errno);
+    synced_ = true;
+    return {};
+}
+
+Status SafeFile::commit() {
+    if (!synced_) {
+        if (Status s = sync(); !s) return s;
+    }
+    if (tempPath_.isEmpty()) {
+        if (Status s = nameTheFile(); !s) return s;
+    }
     // close() can report a delayed write error (NFS, full disk): check it.
     const int closeResult = ::close(fd_);
     fd_ = -1;
-    if (closeResult != 0) return fail(errno);
+    if (closeResult != 0) return failure(errno);
     if (::rename(QFile::encodeName(tempPath_).constData(), QFile::encodeName(path_).constData()) !=
-        0) {
-        return fail(errno);
-    }
+        0)
+        return failure(errno);
     committed_ = true;
-    if (flushToDisk) syncFolder(QFileInfo(path_).absolutePath());
-    return true;
+    syncFolder(QFileInfo(path_).absolutePath());
+    return {};
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& data, bool ownerOnly,
-                         QString* error) {
-    ReplacingFile file(path, ownerOnly);
-    return file.open(error) && file.write(data.constData(), data.size(), error) &&
-           file.commit(true, error);
+Status writeFileSafely(const QString& path, const QByteArray& data, SafeFile::Access access) {
+    SafeFile file(path, access);
+    if (Status s = file.open(); !s) return s;
+    if (Status s = file.write(data); !s) return s;
+    return file.commit();
 }
 
 }  // namespace zv

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "app/result.h"
+
 namespace zv {
 
 // Characters Windows-1252 cannot hold become '?'.
@@ -14,40 +16,51 @@ QString fromCp1252(const QByteArray& bytes);
 // a line end at the very end does not start another (empty) line.
 QList<QByteArray> splitLines(const QByteArray& bytes);
 
-// Writes the whole file under a temporary name in the same folder, flushes it to disk
-// and renames it over `path`, so a crash never leaves a half-written file. With
-// ownerOnly the file is readable and writable by its owner only. On failure returns
-// false, leaves `path` as it was and puts a plain-words reason into *error.
-bool writeFileAtomically(const QString& path, const QByteArray& data, bool ownerOnly,
-                         QString* error);
-
-// A file written piece by piece under a temporary name beside `path` and put in its
-// place by commit(). Destroyed without a successful commit, the temporary file is
-// removed and `path` stays as it was. Each failing call puts a plain-words reason
-// into *error; after a failure only the destructor is meaningful.
-class ReplacingFile {
+// The one way the program replaces a file: it is written under a temporary name beside
+// the target, flushed to disk and renamed over it, and the rename itself is flushed, so
+// that a cut at any moment leaves the old file or the new one, never a mix. Destroyed
+// without a commit, the temporary file goes and the target stays as it was. Each failing
+// call says why in plain words; after a failure only the destructor is meaningful.
+class SafeFile {
 public:
-    ReplacingFile(QString path, bool ownerOnly);
-    ~ReplacingFile();
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    // OwnerOnly: readable and writable by the owner alone (0600). Umask: 0666 narrowed
+    // by the umask, as any new file.
+    enum class Access { Umask, OwnerOnly };
+    // `tempName`, when given, is the temporary file's name in the target's folder, for
+    // a caller that must find it again after a cut; otherwise a fresh hidden name.
+    explicit SafeFile(QString path, Access access = Access::Umask, QString tempName = {});
+    ~SafeFile();
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
 
-    bool open(QString* error);
-    bool write(const char* data, qint64 size, QString* error);
+    Status open();
+    Status write(const char* data, qint64 size);
+    Status write(const QByteArray& data) { return write(data.constData(), data.size()); }
+    // Writes at `offset`, for pieces that arrive out of order.
+    Status writeAt(qint64 offset, const char* data, qint64 size);
     // Cuts what was written so far to `size` bytes.
-    bool truncate(qint64 size, QString* error);
-    // With flushToDisk the data reach the disk before the rename and the rename itself
-    // is made lasting, so that a crash leaves either the old or the new file.
-    bool commit(bool flushToDisk, QString* error);
+    Status truncate(qint64 size);
+    // Puts the data on the disk; commit() does it when it was not done before.
+    Status sync();
+    Status commit();
 
 private:
-    bool flushBuffer(QString* error);
+    Status openNamed(int mode);
+    QString freshTempName() const;
+    Status nameTheFile();  // gives the nameless file its temporary name
+    Status flushBuffer();
+    Status failure(int err) const;
     QString path_;
     QString tempPath_;
-    bool ownerOnly_;
+    Access access_;
     int fd_ = -1;
     QByteArray buffer_;
+    bool synced_ = false;
     bool committed_ = false;
 };
+
+// Replaces `path` by `data` through SafeFile.
+Status writeFileSafely(const QString& path, const QByteArray& data,
+                       SafeFile::Access access = SafeFile::Access::Umask);
 
 }  // namespace zv

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "setup/setup_file.h"
 #include "app/workstation_rules.h"
+#include "setup/setup_file.h"
 #include "zuduvor_config.h"
 
 namespace zv {
@@ -20,8 +20,13 @@ QString withSlash(QString path) {
 }  // namespace
 
 Zuduvor::Zuduvor(Module1& m, MainView& view, PickerView& picker, Dialogs& dialogs,
-                 Launcher& launcher)
-    : m_(m), view_(view), picker_(picker), dialogs_(dialogs), launcher_(launcher) {}
+                 Launcher& launcher, SendObserver* observer)
+    : m_(m),
+      view_(view),
+      picker_(picker),
+      dialogs_(dialogs),
+      launcher_(launcher),
+      observer_(observer) {}
 
 Zuduvor::~Zuduvor() = default;
 
@@ -30,7 +35,23 @@ QString Zuduvor::nowText() const { return dateAndTimeText(QDateTime::currentDate
 StartState Zuduvor::Form_Load(const StartOptions& options) {
     view_.statusAdd(ReadyLine);
     m_.LF = QStringLiteral("\n");
+    const bool rootUsable = SetUpWorkRoot(options);
+    view_.setDateTimeText(nowText());
+    if (!rootUsable) {
+        dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
+                         QStringLiteral(" could not be created. Check that the disk is "
+                                        "available and writable, then start the program again."));
+        return StartState::WorkRootUnusable;
+    }
+    if (const StartState setup = LoadSetup(); setup != StartState::Complete) return setup;
+    m_.SftpHost =
+        options.sftpHost.isEmpty() ? QString::fromUtf8(config::kSftpHost) : options.sftpHost;
+    m_.SftpPort = options.sftpPort > 0 ? options.sftpPort : 22;
+    Client();
+    return StartState::Complete;
+}
 
+bool Zuduvor::SetUpWorkRoot(const StartOptions& options) {
     const QString current = options.currentDir.isEmpty() ? QDir::currentPath() : options.currentDir;
     const QString home = options.homeDir.isEmpty() ? QDir::homePath() : options.homeDir;
     m_.Paths.WorkDrive = QStringLiteral("/");
@@ -56,16 +77,10 @@ StartState Zuduvor::Form_Load(const StartOptions& options) {
     m_.Paths.SetupFile = m_.Paths.WorkRoot + QStringLiteral("setup.prm");
     m_.Paths.SequenceFile = m_.Paths.WorkRoot + QStringLiteral("seqfile.fil");
     m_.Paths.LogFile = m_.Paths.WorkRoot + QStringLiteral("ZUDUVOR.LOG");
+    return rootUsable;
+}
 
-    view_.setDateTimeText(nowText());
-
-    if (!rootUsable) {
-        dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
-                         QStringLiteral(" could not be created. Check that the disk is "
-                                        "available and writable, then start the program again."));
-        return StartState::WorkRootUnusable;
-    }
-
+StartState Zuduvor::LoadSetup() {
     const QFileInfo setupInfo(m_.Paths.SetupFile);
     if (!setupInfo.exists() || setupInfo.size() == 0) {
         dialogs_.message(QStringLiteral("Setup File not Found. Please do the Setup."));
@@ -103,11 +118,6 @@ StartState Zuduvor::Form_Load(const StartOptions& options) {
             return StartState::MissingValue;
         }
     }
-
-    m_.SftpHost =
-        options.sftpHost.isEmpty() ? QString::fromUtf8(config::kSftpHost) : options.sftpHost;
-    m_.SftpPort = options.sftpPort > 0 ? options.sftpPort : 22;
-    Client();
     return StartState::Complete;
 }
 
@@ -144,6 +154,18 @@ void Zuduvor::Command1_Click() {
 
 void Zuduvor::showFailure(const QString& message) {
     dialogs_.message(message + m_.LF + Client().ErrorDetail());
+}
+
+QString Zuduvor::shownName(const QString& name) {
+    QString out;
+    for (QChar c : name) out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'?') : c;
+    return out;
+}
+
+void Zuduvor::closeQuietly(const QString& handle) {
+    if (handle.isEmpty()) return;
+    SftpClient& c = Client();
+    (void)blocking([&] { return c.CloseRemoteHandle(handle); });
 }
 
 void Zuduvor::OpenSFTPServer() {

@@ -3,6 +3,21 @@
 // task behind the main window's buttons, with the handler names the windows use.
 // It talks to the window (or to the console standing in for it) only through the
 // interfaces of ports.h, so the same handlers run with or without a display.
+//
+// Where each handler's task lives (under src/core/):
+//   Form_Load, Command1_Click, OpenSFTPServer and the helpers
+//     every task shares (showFailure, closeQuietly, shownName)  app/zuduvor.cpp
+//   SendClaims_Click                                            claims/send_claims.cpp
+//   ResendClaims_Click                                          claims/resend_claims.cpp
+//   DeleteClaimFiles_Click                                      claims/delete_claims.cpp
+//   ViewClaims_Click                                            claims/view_claims.cpp
+//   Form5_List1_Click, Form5_Command1_Click (the picker)        app/zuduvor.cpp
+//     (its pick actions live with their tasks: ResendPickAction with resend,
+//     DeletePickAction with delete, ViewPickAction with view)
+//   GetReports_Click                                            reports/get_reports.cpp
+//   ViewReports_Click                                           reports/view_reports.cpp
+//   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
+//   Setup_Click                                                 app/zuduvor.cpp
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -11,7 +26,10 @@
 #include "app/activity_log.h"
 #include "app/module1.h"
 #include "app/ports.h"
+#include "claims/send_observer.h"
 #include "sftp/sftp_client.h"
+
+class QLockFile;
 
 namespace zv {
 
@@ -27,7 +45,9 @@ enum class StartState { NoSetupFile, UnknownKey, MissingValue, Complete, WorkRoo
 
 class Zuduvor {
 public:
-    Zuduvor(Module1& m, MainView& view, PickerView& picker, Dialogs& dialogs, Launcher& launcher);
+    // `observer`, when given, is told of each step of a send that a cut would interrupt.
+    Zuduvor(Module1& m, MainView& view, PickerView& picker, Dialogs& dialogs, Launcher& launcher,
+            SendObserver* observer = nullptr);
     ~Zuduvor();
 
     // Start-up; runs once before the window is shown.
@@ -57,10 +77,6 @@ public:
     void Form5_List1_Click(const PickerLine& line);
     void Form5_Command1_Click();
 
-    Module1& module() { return m_; }
-    MainView& view() { return view_; }
-    Dialogs& dialogs() { return dialogs_; }
-
     // Where the converted copy of a viewed 837 claim goes.
     QString claimTextPath() const { return m_.Paths.WorkRoot + QStringLiteral("claim.txt"); }
 
@@ -69,19 +85,46 @@ private:
     template <class F>
     auto blocking(F&& f) -> decltype(f());
 
+    // Form_Load's two halves: the work root and its folders (false when the root cannot
+    // be made), then the setup file and the log.
+    bool SetUpWorkRoot(const StartOptions& options);
+    StartState LoadSetup();
     void showFailure(const QString& message);  // message + LF + ErrorDetail
     bool ensureLog();
     QString nowText() const;  // "mm-dd-yyyy at hh:mm:ss"
 
-    // Claim submission pieces.
+    // Claim submission: NormalRun's steps, in their order.
     enum class UploadResult { Completed, CloseFailed, EndRun };
+    enum class ClaimOutcome { Sent, Gone, Stop, EndRun };
     // The run's own kind decides the status line, whatever the picker is set to meanwhile.
     UploadResult UploadClaimFile(bool resend);
     void ResendRun();
     void NormalRun();
+    void BeginSend();
+    bool SetupReadyForSend();
+    bool LockWorkRoot(QLockFile& lock);
+    QStringList FindClaimFiles();
+    bool JoinsFiles() const;
+    // Joins the practice's files into one; on success `found` names the file to send.
+    bool JoinClaimFiles(QStringList& found);
+    // Number, keep copies, remove the practice's file, upload, record.
+    ClaimOutcome SendOneClaim(const QString& original, int& number);
+    bool NumberClaim(int& number);
+    bool KeepCopies(const QString& original, const QString& claim);
+    bool RemovePracticeFile(const QString& original, const QString& claim);
+    void RecordNumber(int number, const QString& claim);
+    void EndSend(const QString& message);  // message (when any), Send enabled again
     void FinishNormalRun();
-    // Joins the practice's files into one; on success *joined names the file to send.
-    bool JoinStep(const QStringList& found, QString* joined, QString* error);
+    void reach(SendStep step) {
+        if (observer_) observer_->stepReached(step);
+    }
+
+    // Get Reports: the listed reports one by one; false when a download failed, which
+    // ends the task.
+    bool DownloadListedReports(const QString& handle);
+    bool FetchReport(const QString& name);
+
+    // Shared by several tasks.
     void closeQuietly(const QString& handle);
     // A name from the server shown in a status line, with control characters made visible.
     static QString shownName(const QString& name);
@@ -98,6 +141,7 @@ private:
     PickerView& picker_;
     Dialogs& dialogs_;
     Launcher& launcher_;
+    SendObserver* observer_;
     ActivityLog log_;
     std::unique_ptr<SftpClient> client_;
     // Set only by the picker's resend action: a Send click never turns into a resend.

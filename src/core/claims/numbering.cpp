@@ -40,62 +40,46 @@ QString makeClaimName(const QString& siteId, int number, const QString& fileType
     return (siteId + submissionNumberText(number) + QLatin1Char('.') + fileType).toUpper();
 }
 
-bool readSequenceFile(const QString& path, int* number, QString* error) {
+Result<int> readSequenceFile(const QString& path) {
     QFile file(path);
     // Read-write opening creates a missing file empty and leaves an existing one as is.
-    if (!file.open(QIODevice::ReadWrite)) {
-        if (error) *error = fileError("cannot be opened", path, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadWrite))
+        return Result<int>::failure(fileError("cannot be opened", path, file.errorString()));
     const QByteArray record = file.read(kRecordSize);
-    if (file.error() != QFileDevice::NoError) {
-        if (error) *error = fileError("cannot be read", path, file.errorString());
-        return false;
-    }
-    if (number) *number = parseSequenceRecord(record);
-    return true;
+    if (file.error() != QFileDevice::NoError)
+        return Result<int>::failure(fileError("cannot be read", path, file.errorString()));
+    return parseSequenceRecord(record);
 }
 
-bool writeSequenceFile(const QString& path, int number, QString* error) {
-    if (number < 0 || number > kLastSubmissionNumber) {
-        if (error) {
-            *error =
-                fileError("cannot hold", path,
-                          QStringLiteral("the number %1 has more than four digits").arg(number));
-        }
-        return false;
-    }
+Status writeSequenceFile(const QString& path, int number) {
+    if (number < 0 || number > kLastSubmissionNumber)
+        return fail(
+            fileError("cannot hold", path,
+                      QStringLiteral("the number %1 has more than four digits").arg(number)));
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) {
-        if (error) *error = fileError("cannot be opened", path, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadWrite))
+        return fail(fileError("cannot be opened", path, file.errorString()));
     const QByteArray text = submissionNumberText(number).toLatin1();
     // Only record 1 is replaced; bytes after it stay. The number must be on disk before
     // the caller goes on, or a crash could hand the same number out twice.
     if (!file.seek(0) || file.write(text) != kRecordSize || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        if (error) *error = fileError("cannot be written", path, file.errorString());
-        return false;
-    }
-    return true;
+        ::fsync(file.handle()) != 0)
+        return fail(fileError("cannot be written", path, file.errorString()));
+    return {};
 }
 
-bool createSequenceFileIfMissing(const QString& path, QString* error) {
+Status createSequenceFileIfMissing(const QString& path) {
     QFile file(path);
-    if (file.exists()) return true;
+    if (file.exists()) return {};
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         // Someone else created it in the meantime: that one stands.
-        if (file.exists()) return true;
-        if (error) *error = fileError("cannot be created", path, file.errorString());
-        return false;
+        if (file.exists()) return {};
+        return fail(fileError("cannot be created", path, file.errorString()));
     }
     if (file.write("0000", kRecordSize) != kRecordSize || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        if (error) *error = fileError("cannot be written", path, file.errorString());
-        return false;
-    }
-    return true;
+        ::fsync(file.handle()) != 0)
+        return fail(fileError("cannot be written", path, file.errorString()));
+    return {};
 }
 
 }  // namespace zv

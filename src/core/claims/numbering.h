@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "app/result.h"
+
 namespace zv {
 
 inline constexpr int kLastSubmissionNumber = 9999;
@@ -16,11 +18,11 @@ QString submissionNumberText(int number);
 QString makeClaimName(const QString& siteId, int number, const QString& fileType);
 
 // seqfile.fil: record 1 = the first four bytes; further bytes are left untouched.
-// Reading a missing file gives 0 (the file is created empty). On failure returns false
-// and *error says why.
-bool readSequenceFile(const QString& path, int* number, QString* error);
-bool writeSequenceFile(const QString& path, int number, QString* error);
+// Reading a missing file gives 0 (the file is created empty). The record is written in
+// place, not replaced, so that whatever follows it stays.
+Result<int> readSequenceFile(const QString& path);
+Status writeSequenceFile(const QString& path, int number);
 // Creates the file with "0000" when it does not exist; an existing one is untouched.
-bool createSequenceFileIfMissing(const QString& path, QString* error);
+Status createSequenceFileIfMissing(const QString& path);
 
 }  // namespace zv

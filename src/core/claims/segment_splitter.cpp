@@ -39,38 +39,29 @@ bool SegmentSplitter::feed(const char* data, qint64 size) {
     return true;
 }
 
-bool splitSegmentsFile(const QString& inputPath, const QString& outputPath, QString* error) {
+Status splitSegmentsFile(const QString& inputPath, const QString& outputPath) {
     QFile input(inputPath);
-    if (!input.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = QStringLiteral("Cannot read %1: %2")
-                         .arg(QDir::toNativeSeparators(inputPath), input.errorString());
-        }
-        return false;
-    }
-    ReplacingFile output(outputPath, false);
-    if (!output.open(error)) return false;
-    QString writeError;
-    SegmentSplitter splitter(
-        [&](const char* data, qint64 size) { return output.write(data, size, &writeError); });
+    const auto readFailure = [&] {
+        return fail(QStringLiteral("Cannot read %1: %2")
+                        .arg(QDir::toNativeSeparators(inputPath), input.errorString()));
+    };
+    if (!input.open(QIODevice::ReadOnly)) return readFailure();
+    SafeFile output(outputPath);
+    if (Status s = output.open(); !s) return s;
+    Status written;
+    SegmentSplitter splitter([&](const char* data, qint64 size) {
+        written = output.write(data, size);
+        return written.ok();
+    });
     char piece[kPieceSize];
     for (;;) {
         const qint64 n = input.read(piece, kPieceSize);
-        if (n < 0) {
-            if (error) {
-                *error = QStringLiteral("Cannot read %1: %2")
-                             .arg(QDir::toNativeSeparators(inputPath), input.errorString());
-            }
-            return false;
-        }
+        if (n < 0) return readFailure();
         if (n == 0) break;
-        if (!splitter.feed(piece, n)) {
-            if (error) *error = writeError;
-            return false;
-        }
+        if (!splitter.feed(piece, n)) return written;
     }
-    // The copy is shown, not kept: it need not be forced to disk before the rename.
-    return output.truncate(splitter.committedBytes(), error) && output.commit(false, error);
+    if (Status s = output.truncate(splitter.committedBytes()); !s) return s;
+    return output.commit();
 }
 
 }  // namespace zv

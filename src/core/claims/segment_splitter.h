@@ -7,6 +7,8 @@
 #include <QString>
 #include <functional>
 
+#include "app/result.h"
+
 namespace zv {
 
 class SegmentSplitter {
@@ -26,7 +28,7 @@ private:
 };
 
 // Whole-file conversion: the output is replaced only when the conversion succeeded;
-// on failure it is left unchanged and *error says why.
-bool splitSegmentsFile(const QString& inputPath, const QString& outputPath, QString* error);
+// on failure it is left unchanged and the result says why.
+Status splitSegmentsFile(const QString& inputPath, const QString& outputPath);
 
 }  // namespace zv

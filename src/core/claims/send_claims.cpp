@@ -1,93 +1,17 @@
-#include <dirent.h>
-#include <unistd.h>
-
+// The Send Claims button: the practice's claim files are numbered, kept as copies,
+// taken out of the practice's folder and uploaded one by one, then the reports fetched.
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <csignal>
-#include <filesystem>
-#include <memory>
-#include <optional>
 
 #include "app/file_mask.h"
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
+#include "claims/claim_files.h"
 #include "claims/numbering.h"
 
 namespace zv {
-
-namespace {
-
-// Names in `folder` matching `mask` whose bytes cannot be spelled back from their text
-// form (not UTF-8): the program can neither list nor open such a file, so without a
-// word it would stay behind unsent at every run.
-QStringList unreachableNames(const QString& folder, const QString& mask) {
-    QStringList names;
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
-                                                  ::closedir);
-    if (!dir) return names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const QByteArray raw(entry->d_name);
-        const QString name = QFile::decodeName(raw);
-        if (QFile::encodeName(name) != raw && maskMatches(mask, name)) names << name;
-    }
-    return names;
-}
-
-const QString kJoinTarget = QStringLiteral("temp.xxx");
-const QString kJoinJournal = QStringLiteral("join.pending");
-
-// Names the sources that a join has put into the first one, until they are gone, so
-// that a run cut off in between never joins them in (and sends them) a second time.
-bool writeJoinJournal(const QString& path, const QStringList& names, QString* why) {
-    QByteArray bytes;
-    for (const QString& name : names) bytes += QFile::encodeName(name).toPercentEncoding() + '\n';
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
-        *why = path + QStringLiteral(": ") + file.errorString();
-        file.close();
-        QFile::remove(path);
-        return false;
-    }
-    return true;
-}
-
-QStringList readJoinJournal(const QString& path) {
-    QFile file(path);
-    QStringList names;
-    if (!file.open(QIODevice::ReadOnly)) return names;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty()) names << QFile::decodeName(QByteArray::fromPercentEncoding(line));
-    return names;
-}
-
-// Lets the crash tests stop the program dead at a chosen step of a send
-// (ZUDUVOR_KILL_AT=<step>), as a power cut would.
-void crashPoint(const char* step) {
-    static const QByteArray where = qgetenv("ZUDUVOR_KILL_AT");
-    if (!where.isEmpty() && where == step) ::raise(SIGKILL);
-}
-
-// Copies `from` to `to` and checks that the copy is whole. `to` must not exist yet.
-bool copyWhole(const QString& from, const QString& to, QString* why) {
-    QFile source(from);
-    const qint64 size = QFileInfo(from).size();
-    if (!source.copy(to)) {
-        *why = source.errorString();
-        return false;
-    }
-    if (QFileInfo(to).size() != size) {
-        QFile::remove(to);
-        *why = QStringLiteral("the copy is not complete (is the disk full?)");
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 void Zuduvor::SendClaims_Click() {
     view_.statusAdd(QStringLiteral("Wake up the SFTP Server!"));
@@ -110,13 +34,42 @@ void Zuduvor::ResendRun() {
     picker_.hidePicker();
 }
 
-void Zuduvor::FinishNormalRun() {
-    view_.setEnabled(Control::SendClaims, true);
-    picker_.hidePicker();
+void Zuduvor::NormalRun() {
+    BeginSend();
+    if (!SetupReadyForSend()) return;
+    // Two programs on one work root must never give out the same number.
+    QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
+    if (!LockWorkRoot(lock)) return;
+
+    QStringList found = FindClaimFiles();
+    if (found.isEmpty()) {
+        lock.unlock();
+        view_.statusAdd(QStringLiteral("No Claim File Found at ") + m_.Setup.UserPath);
+        return FinishNormalRun();
+    }
+    view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
+    OpenSFTPServer();
+    if (JoinsFiles() && !JoinClaimFiles(found)) return;
+    const Result<int> last = readSequenceFile(m_.Paths.SequenceFile);
+    if (!last)
+        return EndSend(QStringLiteral("The submission number could not be read: ") + last.reason() +
+                       QStringLiteral(". No claim was sent. Call ZOD."));
+
+    int number = *last;
+    int sent = 0;
+    for (const QString& name : found) {
+        const ClaimOutcome outcome = SendOneClaim(m_.Setup.UserPath + name, number);
+        if (outcome == ClaimOutcome::EndRun) return EndSend({});
+        if (outcome == ClaimOutcome::Stop) break;
+        if (outcome == ClaimOutcome::Sent) ++sent;
+    }
+    lock.unlock();
+    view_.statusAdd(QStringLiteral(" ") + QString::number(sent) +
+                    QStringLiteral(" Claim Files Sent"));
+    FinishNormalRun();
 }
 
-void Zuduvor::NormalRun() {
-    int sent = 0;
+void Zuduvor::BeginSend() {
     view_.setEnabled(Control::SendClaims, false);
     m_.Activity = QStringLiteral("SendClaims");
     WriteLogLine();
@@ -125,239 +78,158 @@ void Zuduvor::NormalRun() {
     // A resend mode left from an earlier picker opening must neither name this run's
     // uploads "Resending" nor let a picker click during the run start a resend.
     m_.PickerMode.ResendMode = false;
+}
 
+void Zuduvor::EndSend(const QString& message) {
+    if (!message.isEmpty()) dialogs_.message(message);
+    view_.setEnabled(Control::SendClaims, true);
+}
+
+void Zuduvor::FinishNormalRun() {
+    view_.statusAdd(QStringLiteral("Looking for Reports"));
+    GetReports_Click();
+    view_.setEnabled(Control::SendClaims, true);
+    picker_.hidePicker();
+}
+
+bool Zuduvor::SetupReadyForSend() {
     // After a start-up that found the setup incomplete, an empty claim folder would
     // mean the current folder: its files would be taken, deleted and sent.
-    if (m_.Setup.UserPath.isEmpty() || m_.Setup.UserFile.isEmpty() || m_.Setup.SiteID.isEmpty() ||
-        m_.Setup.FileType.isEmpty()) {
-        dialogs_.message(QStringLiteral(
-            "The setup is not complete, so no claim was sent. Click Setup, fill in every "
-            "value and save it, then start the program again."));
-        view_.setEnabled(Control::SendClaims, true);
-        return;
-    }
+    if (!m_.Setup.UserPath.isEmpty() && !m_.Setup.UserFile.isEmpty() &&
+        !m_.Setup.SiteID.isEmpty() && !m_.Setup.FileType.isEmpty())
+        return true;
+    EndSend(QStringLiteral(
+        "The setup is not complete, so no claim was sent. Click Setup, fill in every "
+        "value and save it, then start the program again."));
+    return false;
+}
 
-    // Two programs on one work root must never give out the same number.
-    QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
+bool Zuduvor::LockWorkRoot(QLockFile& lock) {
     lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            dialogs_.message(QStringLiteral(
-                "Claims are being sent by another ZUDUVOR program on this workstation right "
-                "now. Wait until it has finished, then click Send Claims to ZOD again."));
-        } else {
-            // No lock could be made at all: the work folder is full or not writable.
-            dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
-                             QStringLiteral(" cannot be written (is the disk full?), so no "
-                                            "claim was sent. Free some disk space, then try "
-                                            "once more."));
-        }
-        view_.setEnabled(Control::SendClaims, true);
-        return;
+    if (lock.tryLock(0)) return true;
+    if (lock.error() == QLockFile::LockFailedError) {
+        EndSend(QStringLiteral(
+            "Claims are being sent by another ZUDUVOR program on this workstation right "
+            "now. Wait until it has finished, then click Send Claims to ZOD again."));
+    } else {
+        // No lock could be made at all: the work folder is full or not writable.
+        EndSend(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
+                QStringLiteral(" cannot be written (is the disk full?), so no "
+                               "claim was sent. Free some disk space, then try "
+                               "once more."));
     }
+    return false;
+}
 
+bool Zuduvor::JoinsFiles() const {
+    const QString type = m_.Setup.FileType.toUpper();
+    return type == QLatin1String("AVO") || type == QLatin1String("DEN");
+}
+
+QStringList Zuduvor::FindClaimFiles() {
     const QString userPath = m_.Setup.UserPath;
     QStringList found = findFiles(userPath, m_.Setup.UserFile);
-    const bool join = m_.Setup.FileType.toUpper() == QLatin1String("AVO") ||
-                      m_.Setup.FileType.toUpper() == QLatin1String("DEN");
     for (const QString& name : unreachableNames(userPath, m_.Setup.UserFile))
         dialogs_.message(QStringLiteral("The claim file \"") + name + QStringLiteral("\" in ") +
                          userPath +
                          QStringLiteral(" has a name with characters this program cannot read, "
                                         "so it was not sent. Rename it, then click Send Claims "
                                         "to ZOD again."));
-    if (join)
+    if (JoinsFiles())
         found.removeIf(
             [](const QString& n) { return n.compare(kJoinTarget, Qt::CaseInsensitive) == 0; });
-
-    if (found.isEmpty()) {
-        lock.unlock();
-        view_.statusAdd(QStringLiteral("No Claim File Found at ") + userPath);
-        view_.statusAdd(QStringLiteral("Looking for Reports"));
-        GetReports_Click();
-        FinishNormalRun();
-        return;
-    }
-
-    view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
-    OpenSFTPServer();
-
-    auto endAtOnce = [&](const QString& message) {
-        if (!message.isEmpty()) dialogs_.message(message);
-        view_.setEnabled(Control::SendClaims, true);
-    };
-
-    if (join) {
-        QString joined, why;
-        if (!JoinStep(found, &joined, &why)) {
-            endAtOnce(QStringLiteral("The claim files in ") + userPath +
-                      QStringLiteral(" could not be joined into one: ") + why +
-                      QStringLiteral(". No claim was sent and no file was deleted. Call ZOD."));
-            return;
-        }
-        found = QStringList{joined};
-    }
-
-    int number = 0;
-    QString why;
-    if (!readSequenceFile(m_.Paths.SequenceFile, &number, &why)) {
-        endAtOnce(QStringLiteral("The submission number could not be read: ") + why +
-                  QStringLiteral(". No claim was sent. Call ZOD."));
-        return;
-    }
-
-    for (const QString& name : found) {
-        const QString original = userPath + name;
-        if (!QFileInfo::exists(original)) continue;  // gone since the search
-
-        // Never reuse a number whose copies are still here (an upload that did not
-        // complete, or a run that was cut off): take the next free one.
-        auto taken = [&](int n) {
-            const QString claim = makeClaimName(m_.Setup.SiteID, n, m_.Setup.FileType);
-            return QFileInfo::exists(m_.Paths.ClaimsBackupDir + claim) ||
-                   QFileInfo::exists(m_.Paths.ClaimsDir + claim);
-        };
-        int next = number + 1;
-        while (next <= kLastSubmissionNumber && taken(next)) ++next;
-        if (next > kLastSubmissionNumber) {
-            dialogs_.message(QStringLiteral(
-                "The submission numbers are used up (9999 reached), so no more claims can be "
-                "numbered. Your claim file was not touched. Call ZOD."));
-            break;
-        }
-        number = next;
-        m_.ClaimName = makeClaimName(m_.Setup.SiteID, number, m_.Setup.FileType);
-        const QString backup = m_.Paths.ClaimsBackupDir + m_.ClaimName;
-        const QString working = m_.Paths.ClaimsDir + m_.ClaimName;
-
-        auto copyFailed = [&](const QString& to) {
-            endAtOnce(QStringLiteral("The claim file ") + original +
-                      QStringLiteral(" could not be copied to ") + to + QStringLiteral(": ") + why +
-                      QStringLiteral(". It was not sent and is still in your claim folder. "
-                                     "Free some disk space or call ZOD, then try once more."));
-        };
-        if (!copyWhole(original, backup, &why)) return copyFailed(backup);
-        crashPoint("after-backup");
-        if (!copyWhole(original, working, &why)) {
-            QFile::remove(backup);
-            return copyFailed(working);
-        }
-        crashPoint("after-working-copy");
-        QFile practiceFile(original);
-        if (!practiceFile.remove()) {
-            // Sending it while it stays would send it again next time.
-            QFile::remove(working);
-            QFile::remove(backup);
-            endAtOnce(QStringLiteral("The claim file ") + original +
-                      QStringLiteral(" could not be removed from your claim folder: ") +
-                      practiceFile.errorString() +
-                      QStringLiteral(". It was not sent. Close the program that holds it open, "
-                                     "then try once more."));
-            return;
-        }
-
-        crashPoint("after-delete");
-        const UploadResult result = UploadClaimFile(/*resend=*/false);
-        crashPoint("after-upload");
-        if (result == UploadResult::EndRun) {
-            view_.setEnabled(Control::SendClaims, true);
-            return;
-        }
-        if (result == UploadResult::CloseFailed) break;
-        ++sent;
-        if (!writeSequenceFile(m_.Paths.SequenceFile, number, &why)) {
-            // The claim is on the server; its backup keeps its number from being reused.
-            dialogs_.message(QStringLiteral("The claim ") + m_.ClaimName +
-                             QStringLiteral(" was sent, but its number could not be recorded: ") +
-                             why + QStringLiteral(". Call ZOD."));
-        }
-        crashPoint("after-number");
-        QFile::remove(working);
-    }
-    lock.unlock();
-
-    view_.statusAdd(QStringLiteral(" ") + QString::number(sent) +
-                    QStringLiteral(" Claim Files Sent"));
-    view_.statusAdd(QStringLiteral("Looking for Reports"));
-    GetReports_Click();
-    FinishNormalRun();
+    return found;
 }
 
-bool Zuduvor::JoinStep(const QStringList& foundFiles, QString* joined, QString* error) {
-    const QString userPath = m_.Setup.UserPath;
-    const QString target = userPath + kJoinTarget;
-    const QString journal = m_.Paths.WorkRoot + kJoinJournal;
-    QStringList found = foundFiles;
-    if (QFileInfo::exists(journal)) {
-        // An earlier run was cut off in its join. Once the joined file has taken the first
-        // source's place (temp.xxx is gone), the sources named here are inside it.
-        if (!QFileInfo::exists(target)) {
-            for (const QString& name : readJoinJournal(journal)) {
-                found.removeAll(name);
-                QFile::remove(userPath + name);
-            }
-        }
-        QFile::remove(journal);
-    }
-    if (found.isEmpty()) {
-        *error = QStringLiteral("no claim file is left to join");
+bool Zuduvor::JoinClaimFiles(QStringList& found) {
+    const Result<QString> joined = joinClaimFiles(
+        m_.Setup.UserPath, found, m_.Paths.WorkRoot + QStringLiteral("join.pending"), observer_);
+    if (!joined) {
+        EndSend(QStringLiteral("The claim files in ") + m_.Setup.UserPath +
+                QStringLiteral(" could not be joined into one: ") + joined.reason() +
+                QStringLiteral(". No claim was sent and no file was deleted. Call ZOD."));
         return false;
     }
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = target + QStringLiteral(": ") + out.errorString();
+    found = QStringList{*joined};
+    return true;
+}
+
+Zuduvor::ClaimOutcome Zuduvor::SendOneClaim(const QString& original, int& number) {
+    if (!QFileInfo::exists(original)) return ClaimOutcome::Gone;  // gone since the search
+    if (!NumberClaim(number)) return ClaimOutcome::Stop;
+    const QString claim = m_.ClaimName;
+    if (!KeepCopies(original, claim) || !RemovePracticeFile(original, claim))
+        return ClaimOutcome::EndRun;
+    reach(SendStep::AfterDelete);
+    const UploadResult result = UploadClaimFile(/*resend=*/false);
+    reach(SendStep::AfterUpload);
+    if (result == UploadResult::EndRun) return ClaimOutcome::EndRun;
+    if (result == UploadResult::CloseFailed) return ClaimOutcome::Stop;
+    RecordNumber(number, claim);
+    reach(SendStep::AfterNumber);
+    QFile::remove(m_.Paths.ClaimsDir + claim);
+    return ClaimOutcome::Sent;
+}
+
+bool Zuduvor::NumberClaim(int& number) {
+    // Never reuse a number whose copies are still here (an upload that did not
+    // complete, or a run that was cut off): take the next free one.
+    const Result<int> next = nextFreeNumber(number, m_.Setup.SiteID, m_.Setup.FileType,
+                                            {m_.Paths.ClaimsBackupDir, m_.Paths.ClaimsDir});
+    if (!next) {
+        dialogs_.message(QStringLiteral(
+            "The submission numbers are used up (9999 reached), so no more claims can be "
+            "numbered. Your claim file was not touched. Call ZOD."));
         return false;
     }
-    auto fail = [&](const QString& why) {
-        out.close();
-        QFile::remove(target);
-        *error = why;
+    number = *next;
+    m_.ClaimName = makeClaimName(m_.Setup.SiteID, number, m_.Setup.FileType);
+    return true;
+}
+
+bool Zuduvor::KeepCopies(const QString& original, const QString& claim) {
+    const QString backup = m_.Paths.ClaimsBackupDir + claim;
+    const QString working = m_.Paths.ClaimsDir + claim;
+    const auto copyFailed = [&](const QString& to, const Status& copied) {
+        dialogs_.message(QStringLiteral("The claim file ") + original +
+                         QStringLiteral(" could not be copied to ") + to + QStringLiteral(": ") +
+                         copied.reason() +
+                         QStringLiteral(". It was not sent and is still in your claim folder. "
+                                        "Free some disk space or call ZOD, then try once more."));
         return false;
     };
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    for (const QString& name : found) {
-        QFile in(userPath + name);
-        if (!in.open(QIODevice::ReadOnly))
-            return fail(in.fileName() + QStringLiteral(": ") + in.errorString());
-        for (;;) {
-            const qint64 n = in.read(buffer.data(), buffer.size());
-            if (n < 0) return fail(in.fileName() + QStringLiteral(": ") + in.errorString());
-            if (n == 0) break;
-            if (out.write(buffer.constData(), n) != n)
-                return fail(target + QStringLiteral(": ") + out.errorString());
-        }
+    if (const Status copied = copyWhole(original, backup); !copied)
+        return copyFailed(backup, copied);
+    reach(SendStep::AfterBackup);
+    if (const Status copied = copyWhole(original, working); !copied) {
+        QFile::remove(backup);
+        return copyFailed(working, copied);
     }
-    if (!out.flush() || ::fsync(out.handle()) != 0)
-        return fail(target + QStringLiteral(": ") + out.errorString());
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return fail(target + QStringLiteral(": ") + out.errorString());
-    QString why;
-    if (!writeJoinJournal(journal, found.mid(1), &why)) return fail(why);
-
-    crashPoint("join-before-replace");
-    // The joined file replaces the first source in one step, and the others go only
-    // after that, so a run cut off at any point loses no claim.
-    const QString first = found.first();
-    std::error_code ec;
-    std::filesystem::rename(target.toStdString(), (userPath + first).toStdString(), ec);
-    if (ec) {
-        QFile::remove(target);
-        QFile::remove(journal);
-        *error = target + QStringLiteral(" could not replace ") + first + QStringLiteral(": ") +
-                 QString::fromStdString(ec.message());
-        return false;
-    }
-    crashPoint("join-after-replace");
-    for (const QString& name : found.mid(1)) {
-        if (!QFile::remove(userPath + name) && QFileInfo::exists(userPath + name)) {
-            *error = userPath + name + QStringLiteral(" could not be removed after joining");
-            return false;
-        }
-    }
-    QFile::remove(journal);
-    *joined = first;
+    reach(SendStep::AfterWorkingCopy);
     return true;
+}
+
+bool Zuduvor::RemovePracticeFile(const QString& original, const QString& claim) {
+    QFile practiceFile(original);
+    if (practiceFile.remove()) return true;
+    // Sending it while it stays would send it again next time.
+    QFile::remove(m_.Paths.ClaimsDir + claim);
+    QFile::remove(m_.Paths.ClaimsBackupDir + claim);
+    dialogs_.message(QStringLiteral("The claim file ") + original +
+                     QStringLiteral(" could not be removed from your claim folder: ") +
+                     practiceFile.errorString() +
+                     QStringLiteral(". It was not sent. Close the program that holds it open, "
+                                    "then try once more."));
+    return false;
+}
+
+void Zuduvor::RecordNumber(int number, const QString& claim) {
+    if (const Status written = writeSequenceFile(m_.Paths.SequenceFile, number); !written) {
+        // The claim is on the server; its backup keeps its number from being reused.
+        dialogs_.message(QStringLiteral("The claim ") + claim +
+                         QStringLiteral(" was sent, but its number could not be recorded: ") +
+                         written.reason() + QStringLiteral(". Call ZOD."));
+    }
 }
 
 Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {

@@ -47,13 +47,12 @@ void Zuduvor::ViewStage2() {
     const QString backup = m_.Paths.ClaimsBackupDir + name;
     const QString type = name.right(3).toUpper();
     QString target = backup;
-    QString why;
     bool ok = true;
     if (type == QLatin1String("83P") || type == QLatin1String("83D")) {
         target = claimTextPath();
-        if (!splitSegmentsFile(backup, target, &why)) {
+        if (const Status split = splitSegmentsFile(backup, target); !split) {
             dialogs_.message(QStringLiteral("The claim file ") + backup +
-                             QStringLiteral(" could not be shown: ") + why +
+                             QStringLiteral(" could not be shown: ") + split.reason() +
                              QStringLiteral(". Click View Submitted Claims to choose again."));
             ok = false;
         }
@@ -63,9 +62,11 @@ void Zuduvor::ViewStage2() {
                                         "choose again."));
         ok = false;
     }
-    if (ok && !launcher_.open(target, &why)) {
-        dialogs_.message(QStringLiteral("The text viewer could not be started for ") + target +
-                         QStringLiteral(": ") + why + QStringLiteral(". Open the file yourself."));
+    if (ok) {
+        if (const Status opened = launcher_.open(target); !opened)
+            dialogs_.message(QStringLiteral("The text viewer could not be started for ") + target +
+                             QStringLiteral(": ") + opened.reason() +
+                             QStringLiteral(". Open the file yourself."));
     }
     view_.statusClear();
     view_.statusAdd(ReadyLine);

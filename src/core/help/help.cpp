@@ -17,13 +17,12 @@ void Zuduvor::ZODWebSite_Click() {
         return;
     }
     const QString address = QString::fromUtf8(config::kWebSite);
-    QString error;
-    if (!launcher_.open(address, &error)) {
+    if (const Status opened = launcher_.open(address); !opened) {
         // The browser was found but would not start: say so rather than stay silent.
         dialogs_.message(QStringLiteral("The ZOD Web Site could not be opened (%1).\n%2\n"
                                         "Type the address into your web browser, "
                                         "or try once more.")
-                             .arg(address, error));
+                             .arg(address, opened.reason()));
     }
 }
 

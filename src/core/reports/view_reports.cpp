@@ -9,10 +9,9 @@ void Zuduvor::ViewReports_Click() {
     if (findFiles(folder, QStringLiteral("*.*")).isEmpty()) {
         dialogs_.message(QStringLiteral("No Report Files found at ") + folder, MessageKind::Info);
     } else {
-        QString why;
-        if (!launcher_.open(folder, &why)) {
+        if (const Status opened = launcher_.open(folder); !opened) {
             dialogs_.message(QStringLiteral("The report folder ") + folder +
-                             QStringLiteral(" could not be opened: ") + why +
+                             QStringLiteral(" could not be opened: ") + opened.reason() +
                              QStringLiteral(". Open it in your file browser yourself."));
         }
     }

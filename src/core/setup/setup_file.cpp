@@ -111,11 +111,12 @@ QByteArray formatSetupFile(const SetupParameters& params) {
     return out;
 }
 
-bool writeSetupFile(const QString& path, const SetupParameters& params, QString* error) {
-    QString why;
-    if (writeFileAtomically(path, formatSetupFile(params), true, &why)) return true;
-    if (error) *error = QStringLiteral("The setup could not be saved. %1").arg(why);
-    return false;
+Status writeSetupFile(const QString& path, const SetupParameters& params) {
+    // It holds the password: readable by its owner alone.
+    const Status written =
+        writeFileSafely(path, formatSetupFile(params), SafeFile::Access::OwnerOnly);
+    if (written) return written;
+    return fail(QStringLiteral("The setup could not be saved. %1").arg(written.reason()));
 }
 
 }  // namespace zv

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/module1.h"
+#include "app/result.h"
 
 namespace zv {
 
@@ -32,8 +33,8 @@ SetupReadResult readSetupFile(const QString& path, SetupParameters& params,
 
 // The seven lines in the file's order with the writer's case rules.
 QByteArray formatSetupFile(const SetupParameters& params);
-// Replaces the file atomically, readable by its owner only. On failure *error says
-// which file and why.
-bool writeSetupFile(const QString& path, const SetupParameters& params, QString* error);
+// Replaces the file in one step, readable by its owner only; a failure says which file
+// and why.
+Status writeSetupFile(const QString& path, const SetupParameters& params);
 
 }  // namespace zv

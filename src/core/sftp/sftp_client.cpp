@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -17,6 +16,7 @@
 #include <mutex>
 #include <variant>
 
+#include "app/text_file.h"
 #include "sftp/idle_watchdog.h"
 #include "sftp/ssh_handles.h"
 
@@ -488,12 +488,116 @@ int SftpClient::FetchRemoteFile(const QString& remotePath, const QString& localP
     return d->fetch(remotePath, localPath);
 }
 
-int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath) {
-    const QFileInfo target(localPath);
-    const QString shownLocal = QDir::toNativeSeparators(localPath);
-    if (target.isDir())
-        return fail(QStringLiteral("The local path %1 is a folder").arg(shownLocal));
+namespace {
 
+// The read pipeline of a download: up to kReadsInFlight requests in flight, each answer
+// written where it belongs.
+class ReadPipeline {
+public:
+    ReadPipeline(sftp_file file, SafeFile& part, qint64 expected, const QString& remotePath,
+                 IdleWatchdog& watchdog)
+        : file_(file),
+          part_(part),
+          expected_(expected),
+          remotePath_(remotePath),
+          watchdog_(watchdog),
+          buffer_(static_cast<int>(kReadRequest), Qt::Uninitialized) {}
+
+    // Reads to the end of the file; false when something failed (see problem()).
+    bool run() {
+        while (problem_.isEmpty()) {
+            while (wantMore()) {
+                ask(nextOffset_, kReadRequest);
+                nextOffset_ += kReadRequest;
+            }
+            if (inFlight_.empty() || !problem_.isEmpty()) break;
+            collectOldest();
+        }
+        if (problem_.isEmpty()) return true;
+        // Collect the answers still due, so they do not stay in libssh's queue.
+        for (const Request& r : inFlight_)
+            sftp_async_read(file_, buffer_.data(), r.length, static_cast<uint32_t>(r.id));
+        return false;
+    }
+    const QString& problem() const { return problem_; }
+    bool localProblem() const { return localProblem_; }
+    qint64 received() const { return received_; }
+    qint64 end() const { return end_; }
+
+private:
+    struct Request {
+        int id;
+        qint64 offset;
+        uint32_t length;
+    };
+
+    // libssh moves the file offset on short answers and remembers an end of file for
+    // the whole file, so each request and each collection sets the offset itself.
+    void ask(qint64 offset, uint32_t length) {
+        const int id = sftp_seek64(file_, static_cast<uint64_t>(offset)) < 0
+                           ? -1
+                           : sftp_async_read_begin(file_, length);
+        if (id < 0)
+            problem_ = QStringLiteral("Could not ask for %1").arg(remotePath_);
+        else
+            inFlight_.push_back({id, offset, length});
+    }
+
+    bool wantMore() const {
+        // One request past the expected end confirms it, in the same round trip.
+        return !atEnd_ && problem_.isEmpty() &&
+               static_cast<int>(inFlight_.size()) < kReadsInFlight &&
+               (expected_ < 0 || nextOffset_ <= expected_);
+    }
+
+    // Answers are collected oldest first: libssh 0.10's sftp_async_read waits for a new
+    // packet before looking at those it already queued, so waiting on a request whose
+    // answer came in while another was awaited never returns. A server answers in order,
+    // so the oldest request's answer is always the next to come.
+    void collectOldest() {
+        const Request head = inFlight_.front();
+        inFlight_.pop_front();
+        sftp_seek64(file_, static_cast<uint64_t>(head.offset));
+        const int n =
+            sftp_async_read(file_, buffer_.data(), head.length, static_cast<uint32_t>(head.id));
+        watchdog_.kick();
+        if (n < 0) {
+            problem_ = QStringLiteral("Downloading %1 failed").arg(remotePath_);
+        } else if (n == 0) {
+            atEnd_ = true;
+        } else if (const Status s = part_.writeAt(head.offset, buffer_.constData(), n); !s) {
+            problem_ = s.reason();
+            localProblem_ = true;
+        } else {
+            received_ += n;
+            end_ = std::max(end_, head.offset + n);
+            // A short answer is legal; the rest of the range is asked for again.
+            if (static_cast<uint32_t>(n) < head.length)
+                ask(head.offset + n, head.length - static_cast<uint32_t>(n));
+        }
+    }
+
+    sftp_file file_;
+    SafeFile& part_;
+    const qint64 expected_;
+    const QString& remotePath_;
+    IdleWatchdog& watchdog_;
+    QByteArray buffer_;
+    std::deque<Request> inFlight_;
+    qint64 nextOffset_ = 0;
+    qint64 received_ = 0;  // bytes written, each range once
+    qint64 end_ = 0;       // end of the furthest range written
+    bool atEnd_ = false;
+    QString problem_;
+    bool localProblem_ = false;
+};
+
+}  // namespace
+
+int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath) {
+    if (QFileInfo(localPath).isDir())
+        return fail(QStringLiteral("The local path %1 is a folder")
+                        .arg(QDir::toNativeSeparators(localPath)));
     ssh::File file(sftp_open(sftp.get(), remotePath.toUtf8().constData(), O_RDONLY, 0));
     if (!file) return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
     ssh::Attributes attrs(sftp_fstat(file.get()));
@@ -503,99 +607,22 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
     const bool sizeKnown = attrs->flags & SSH_FILEXFER_ATTR_SIZE;
     const qint64 expected = sizeKnown ? static_cast<qint64>(attrs->size) : -1;
 
-    // Written beside the target so the final rename stays on one file system; a failed
-    // download leaves nothing behind and the old file as it was. The temporary name is
-    // short, so a report whose own name is near the file system's limit still fits.
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.zvpart-XXXXXX"));
-    if (!part.open())
-        return fail(QStringLiteral("Cannot write in the folder %1: %2")
-                        .arg(QDir::toNativeSeparators(target.absolutePath()), part.errorString()));
-
-    struct Request {
-        int id;
-        qint64 offset;
-        uint32_t length;
-    };
-    // Answers are collected oldest first: libssh 0.10's sftp_async_read waits for a new
-    // packet before looking at those it already queued, so waiting on a request whose
-    // answer came in while another was awaited never returns. A server answers in order,
-    // so the oldest request's answer is always the next to come.
-    std::deque<Request> inFlight;
-    qint64 nextOffset = 0;
-    qint64 received = 0;  // bytes written, each range once
-    qint64 end = 0;       // end of the furthest range written
-    bool atEnd = false;
-    QByteArray buffer(static_cast<int>(kReadRequest), Qt::Uninitialized);
-    QString problem;
-
-    // libssh moves the file offset on short answers and remembers an end of file for
-    // the whole file, so each request and each collection sets the offset itself.
-    const auto ask = [&](qint64 offset, uint32_t length) {
-        const int id = sftp_seek64(file.get(), static_cast<uint64_t>(offset)) < 0
-                           ? -1
-                           : sftp_async_read_begin(file.get(), length);
-        if (id < 0)
-            problem = QStringLiteral("Could not ask for %1").arg(remotePath);
-        else
-            inFlight.push_back({id, offset, length});
-    };
-    const auto wantMore = [&] {
-        // One request past the expected end confirms it, in the same round trip.
-        return !atEnd && problem.isEmpty() && static_cast<int>(inFlight.size()) < kReadsInFlight &&
-               (expected < 0 || nextOffset <= expected);
-    };
-
-    while (problem.isEmpty()) {
-        while (wantMore()) {
-            ask(nextOffset, kReadRequest);
-            nextOffset += kReadRequest;
-        }
-        if (inFlight.empty() || !problem.isEmpty()) break;
-        const Request head = inFlight.front();
-        inFlight.pop_front();
-        sftp_seek64(file.get(), static_cast<uint64_t>(head.offset));
-        const int n =
-            sftp_async_read(file.get(), buffer.data(), head.length, static_cast<uint32_t>(head.id));
-        watchdog.kick();
-        if (n < 0) {
-            problem = QStringLiteral("Downloading %1 failed").arg(remotePath);
-        } else if (n == 0) {
-            atEnd = true;
-        } else if (!part.seek(head.offset) || part.write(buffer.constData(), n) != n) {
-            problem = QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString());
-        } else {
-            received += n;
-            end = std::max(end, head.offset + n);
-            // A short answer is legal; the rest of the range is asked for again.
-            if (static_cast<uint32_t>(n) < head.length)
-                ask(head.offset + n, head.length - static_cast<uint32_t>(n));
-        }
-    }
-    if (!problem.isEmpty()) {
-        // Collect the answers still due, so they do not stay in libssh's queue.
-        for (const Request& r : inFlight)
-            sftp_async_read(file.get(), buffer.data(), r.length, static_cast<uint32_t>(r.id));
-        return failWith(problem);
-    }
+    // A failed download leaves nothing behind and the old file as it was.
+    SafeFile part(localPath);
+    if (const Status opened = part.open(); !opened) return fail(opened.reason());
+    ReadPipeline pipeline(file.get(), part, expected, remotePath, watchdog);
+    if (!pipeline.run())
+        return pipeline.localProblem() ? fail(pipeline.problem()) : failWith(pipeline.problem());
     file.reset();
     // The ranges written never overlap, so as many bytes as the furthest end means no
     // hole was left.
-    if (received != end || (expected >= 0 && received != expected))
+    const qint64 received = pipeline.received();
+    if (received != pipeline.end() || (expected >= 0 && received != expected))
         return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
                         .arg(received)
-                        .arg(expected >= 0 ? expected : end)
+                        .arg(expected >= 0 ? expected : pipeline.end())
                         .arg(remotePath));
-    if (!part.flush() || ::fsync(part.handle()) != 0)
-        return fail(QStringLiteral("Writing %1 failed: %2").arg(shownLocal, part.errorString()));
-    part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    const QByteArray from = QFile::encodeName(part.fileName());
-    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
-    part.close();
-    if (::rename(from.constData(), to.constData()) != 0)
-        return fail(QStringLiteral("Could not put the downloaded file in place as %1: %2")
-                        .arg(shownLocal, QString::fromLocal8Bit(strerror(errno))));
-    part.setAutoRemove(false);
+    if (const Status placed = part.commit(); !placed) return fail(placed.reason());
     return 1;
 }
 

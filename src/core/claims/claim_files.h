@@ -1,0 +1,38 @@
+#pragma once
+// The local file work of a send, apart from the server: whole copies, the join of a
+// dental package's files with its journal, the next free submission number and the
+// names the program cannot read.
+#include <QString>
+#include <QStringList>
+
+#include "app/result.h"
+#include "claims/send_observer.h"
+
+namespace zv {
+
+// The joined file's name while it is written, in the practice's folder.
+inline const QString kJoinTarget = QStringLiteral("temp.xxx");
+
+// Copies `from` to `to` and checks that the copy is whole. `to` must not exist yet; a
+// copy that is not whole is taken away again.
+Status copyWhole(const QString& from, const QString& to);
+
+// Joins the files `found` (names in `folder`, in this order) into the first one and
+// returns its name. `journal` names the sources already inside the joined file until
+// they are gone, so that a run cut off in between neither loses a claim nor joins one
+// in twice: a journal left by such a run is put right first.
+Result<QString> joinClaimFiles(const QString& folder, QStringList found, const QString& journal,
+                               SendObserver* observer = nullptr);
+
+// The first number after `last` whose claim name has no copy in any of `copyFolders`
+// (an upload that did not complete, or a run that was cut off, keeps its number); fails
+// when the numbers up to 9999 are used up.
+Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileType,
+                           const QStringList& copyFolders);
+
+// Names in `folder` matching `mask` whose bytes cannot be spelled back from their text
+// form (not UTF-8): the program can neither list nor open such a file, so without a
+// word it would stay behind unsent at every run.
+QStringList unreachableNames(const QString& folder, const QString& mask);
+
+}  // namespace zv
