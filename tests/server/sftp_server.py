@@ -151,14 +151,6 @@ async def readdir_with_switches(handler, packet):
 SFTPServerHandler._packet_handlers[FXP_READDIR] = readdir_with_switches
 
 
-class SessionWithSwitches(SSHServerStreamSession):
-    def subsystem_requested(self, subsystem):
-        if subsystem == "sftp" and switches().get("refuse_sftp"):
-            log("subsystem sftp refused-by-switch")
-            return False
-        return super().subsystem_requested(subsystem)
-
-
 class PasswordServer(asyncssh.SSHServer):
     def password_auth_supported(self):
         return True
@@ -169,7 +161,10 @@ class PasswordServer(asyncssh.SSHServer):
         return ok
 
     def session_requested(self):
-        return SessionWithSwitches(None, FaultySftpServer, 3, False)
+        if switches().get("refuse_sftp"):
+            log("session refused-by-switch")
+            return False
+        return SSHServerStreamSession(None, FaultySftpServer, 3, False)
 
 
 async def pipe(reader, writer, trickling):

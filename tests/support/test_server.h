@@ -22,7 +22,7 @@
 //   endlessListing a listing of that folder never ends: each readdir brings 100 new names
 //   trickle       on every connection, once the server has sent N bytes, it sends one
 //                 byte every S seconds (switching it off lets the rest go)
-//   refuseSftp    the SFTP subsystem is refused
+//   refuseSftp    the session that SFTP runs in is refused
 //   extraEntries  names listed in a folder as 10-byte regular files that do not exist
 // OP = open write close read stat remove rename opendir readdir.
 //
