@@ -1,9 +1,10 @@
-// The rules and the files the program keeps locally, where a task test would not see the
-// fault: character set, masks, work root, the 12-hour clock, catalogue folders, the setup file's
-// reader on sound and damaged input, safe replacement, the sequence file's creation, the
-// folder search and the 837 split; and every kept fuzz input replayed through the fuzz
-// targets' own checks (they also hold the setup writer, the sequence record and the
-// mask rules against second implementations).
+// The logic without a window, where a task test would not see the fault: character set,
+// masks, work root, the 12-hour clock, catalogue folders, the setup file's reader on sound
+// and damaged input, safe replacement, the sequence file's creation, the folder search and
+// the 837 split; every kept fuzz input replayed through the fuzz targets' own checks (they
+// also hold the setup writer, the sequence record and the mask rules against second
+// implementations); start-up's end states as the user meets them, the log after Exit, the
+// web site, and the command line's usage errors.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -12,8 +13,11 @@
 #include <numeric>
 
 #include "../../fuzz/fuzz_checks.h"
+#include "app/command_line.h"
 #include "app/workstation_rules.h"
 #include "setup/catalogue.h"
+#include "support/recorders.h"
+#include "zuduvor_config.h"
 
 using namespace zv;
 using P = SetupParameters;
@@ -135,4 +139,68 @@ TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
         ASSERT_TRUE(QFile::link(dir.filePath(target), dir.filePath(link)));
     EXPECT_EQ(findFiles(dir.path() + "/", "*.83p"),
               QStringList({"A.83p", "b.83P", "filelink.83P"}));
+}
+
+struct Workstation {
+    QTemporaryDir tmp;
+    QString root = tmp.path() + "/zod/";
+    bool made = QDir().mkpath(root);
+    Module1 m;
+    test::RecordingView view;
+    test::RecordingDialogs dialogs;
+    test::RecordingLauncher launcher;
+    Zuduvor z{m, view, view, dialogs, launcher};
+    QByteArray log() { return contents(root + "ZUDUVOR.LOG"); }
+};
+
+TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
+    const QByteArray full = formatSetupFile({"/c/", "*.txt", "83P", "DOCUTRAC", "k9", "pw", "/r/"});
+    // clang-format off
+    const std::tuple<QByteArray, StartState, QString> rows[] = {
+        {{}, StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"", StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"UserFile*.txt\r\nsiteid  x\r\nFileType83P\r\n", StartState::UnknownKey, "Unknown Setup Parameter. Please Redo the Setup."},
+        {"UserFile*.txt\r\nSiteID  x\r\n", StartState::MissingValue, "User Claim File not found, Setup Required."},
+        {full, StartState::Complete, ""}};
+    // clang-format on
+    for (const auto& [setup, state, message] : rows) {
+        Workstation s;
+        EXPECT_TRUE(writeFileAtomically(s.root + "ZUDUVOR.LOG", "earlier\r\n", false, nullptr));
+        EXPECT_TRUE(setup.isNull() || writeFileAtomically(s.root + "setup.prm", setup, false, {}));
+        EXPECT_EQ(s.z.Form_Load({s.root, "127.0.0.1", 2222, "", ""}), state);
+        EXPECT_EQ(s.dialogs.texts().join(""), message);
+        EXPECT_EQ(s.view.status, QStringList{ReadyLine});
+        EXPECT_TRUE(s.view.siteIdText == s.m.Setup.SiteID.toUpper() &&
+                    !s.view.dateTimeText.isEmpty());
+        const QByteArray log = s.log();
+        const bool logged = state == StartState::MissingValue || state == StartState::Complete;
+        EXPECT_EQ(log.startsWith("Start DADEDIRUred on ") && log.count("\r\n") == 1, logged)
+            << log.toStdString();
+        // A task still finishing after Exit must not reopen (and so empty) the log.
+        s.z.Command1_Click();
+        s.z.WriteLogLine();
+        EXPECT_EQ(s.log(), log);
+    }
+}
+
+TEST(MainLogic, TheWebSiteOpensOrSaysWhyNot) {
+    Workstation s;
+    s.z.ZODWebSite_Click();
+    s.launcher.succeed = false;
+    s.z.ZODWebSite_Click();
+    s.launcher.exists = false;
+    s.z.ZODWebSite_Click();
+    EXPECT_EQ(s.launcher.opened, QStringList{config::kWebSite});
+    const QString shown = s.dialogs.texts().join("|");
+    EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
+}
+
+TEST(CommandLine, UsageErrorsAreCaught) {
+    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x"})
+        EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "")
+            << bad.toStdString();
+    EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
+    const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win
+    EXPECT_EQ(parseCommandLine(arguments, {"ZUDUVOR_SFTP_PORT=2200"}).start.sftpPort, 2201);
 }

@@ -17,8 +17,6 @@ import warnings
 warnings.simplefilter("ignore")  # cryptography's deprecation notes about old ciphers
 
 import asyncssh  # noqa: E402
-from asyncssh.sftp import FXP_READDIR, SFTPServerHandler  # noqa: E402
-from asyncssh.stream import SSHServerStreamSession  # noqa: E402
 
 DIR, USER, PASSWORD, PORT, ALGORITHMS = sys.argv[1:6]
 LOG = open(os.path.join(DIR, "server.log"), "a", encoding="utf-8")
@@ -133,7 +131,8 @@ for name, op in [("close", "close"), ("stat", "stat"), ("lstat", "stat"), ("fsta
                  ("remove", "remove"), ("rename", "rename")]:
     setattr(FaultySftpServer, name, passthrough(name, op))
 
-PLAIN_READDIR = SFTPServerHandler._packet_handlers[FXP_READDIR]
+HANDLERS = asyncssh.sftp.SFTPServerHandler._packet_handlers
+PLAIN_READDIR = HANDLERS[asyncssh.sftp.FXP_READDIR]
 
 
 async def readdir_with_switches(handler, packet):
@@ -148,7 +147,7 @@ async def readdir_with_switches(handler, packet):
     return await PLAIN_READDIR(handler, packet)
 
 
-SFTPServerHandler._packet_handlers[FXP_READDIR] = readdir_with_switches
+HANDLERS[asyncssh.sftp.FXP_READDIR] = readdir_with_switches
 
 
 class PasswordServer(asyncssh.SSHServer):
@@ -164,7 +163,7 @@ class PasswordServer(asyncssh.SSHServer):
         if switches().get("refuse_sftp"):
             log("session refused-by-switch")
             return False
-        return SSHServerStreamSession(None, FaultySftpServer, 3, False)
+        return asyncssh.stream.SSHServerStreamSession(None, FaultySftpServer, 3, False)
 
 
 async def pipe(reader, writer, trickling):
