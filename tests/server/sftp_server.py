@@ -9,6 +9,7 @@
 
 import asyncio
 import fnmatch
+import itertools
 import json
 import os
 import sys
@@ -21,6 +22,7 @@ import asyncssh  # noqa: E402
 DIR, USER, PASSWORD, PORT, ALGORITHMS = sys.argv[1:6]
 LOG = open(os.path.join(DIR, "server.log"), "a", encoding="utf-8")
 BASE = asyncssh.SFTPServer
+ENDLESS = itertools.count()  # numbers for the names of endless listings
 
 
 def log(line):
@@ -57,7 +59,6 @@ class FaultySftpServer(BASE):
         super().__init__(chan, chroot=os.path.realpath(os.path.join(DIR, "home")).encode())
         self._paths = {}  # open file -> its path, as the switches see it
         self._dir = ""  # the folder of the last listing, for its readdir requests
-        self._endless = 0
         self._dropped = False
 
     def _drop(self, line):
@@ -140,8 +141,7 @@ async def readdir_with_switches(handler, packet):
     await server._run("readdir", server._dir, lambda: None)
     if rule("endless_listing", "readdir", server._dir):
         # Fresh names keep every open listing from ever running dry.
-        first, server._endless = server._endless, server._endless + 100
-        fresh = [regular_file(b"endless-%09d.txt" % i) for i in range(first, first + 100)]
+        fresh = [regular_file(b"endless-%09d.txt" % next(ENDLESS)) for _ in range(100)]
         for names in handler._dir_handles.values():
             names.extend(fresh)
     return await PLAIN_READDIR(handler, packet)
