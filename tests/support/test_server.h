@@ -31,8 +31,9 @@
 //
 // The server's log (logText()) has a line per password attempt, with the password it
 // received ("auth user=... password=... accepted|refused"), and a line per SFTP operation
-// ("<op> <path> ok|error ...|failed-by-switch|delayed Ns|dropped-before|cut-at X|..."; bytes
-// of a name that are not UTF-8 as \xNN).
+// ("<op> <path> ok|failed-by-switch|delayed Ns|dropped-before|dropped-after|cut-at X|
+// after-drop"; bytes of a name that are not UTF-8 as \xNN). An operation that fails on its
+// own gets no line.
 //
 // TestSshdServer runs OpenSSH's sshd as a child of the test, on 127.0.0.1 with its own
 // configuration and host key, inside a private mount namespace in which copies of
