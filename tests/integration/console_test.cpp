@@ -9,7 +9,7 @@ namespace {
 
 struct Row {
     const char* name;
-    void (*arrange)(TestSftpServer& server, const ServerAccount& account, Station& st);
+    void (*arrange)(ServerTest& t);
     QStringList command;
     int exitCode;
     const char* out;           // a part of standard output
@@ -17,18 +17,16 @@ struct Row {
     const char* serverClaims;  // the names on the server afterwards, blank-separated
 };
 
-void none(TestSftpServer&, const ServerAccount&, Station&) {}
-void claim(TestSftpServer&, const ServerAccount&, Station& st) { st.putClaim("a.clm", "ISA~"); }
-void failingClaim(TestSftpServer& server, const ServerAccount&, Station& st) {
-    st.putClaim("a.clm", "ISA~");
-    server.failOn("open", "claims/*");
+void none(ServerTest&) {}
+void claim(ServerTest& t) { t.putClaim("a.clm", "ISA~"); }
+void failingClaim(ServerTest& t) {
+    t.putClaim("a.clm", "ISA~");
+    t.server.failOn("open", "claims/*");
 }
-void report(TestSftpServer&, const ServerAccount& account, Station&) {
-    writeBytes(account.reportsDir() + "R1", "r");
-}
-void waiting(TestSftpServer&, const ServerAccount& account, Station& st) {
-    writeBytes(account.claimsDir() + "A.83P", "abc");
-    st.putBackup("K9SITE0001.83P", "AB~CD~");
+void report(ServerTest& t) { writeBytes(t.account.reportsDir() + "R1", "r"); }
+void waiting(ServerTest& t) {
+    writeBytes(t.account.claimsDir() + "A.83P", "abc");
+    t.putBackup("K9SITE0001.83P", "AB~CD~");
 }
 
 // clang-format off
@@ -45,16 +43,16 @@ const Row kRows[] = {
     {"ResendWithYes", waiting, {"resend", "K9SITE0001.83P", "--yes"}, 0, "Resending File K9SITE0001.83P\n", "", "A.83P K9SITE0001.83P"},
     {"ViewWritesClaimText", waiting, {"view", "K9SITE0001.83P"}, 0, "/zod/claim.txt\n", "", "A.83P"},
     {"UsageError", none, {"sendd"}, 2, "", "sendd", ""},
-    {"Help", none, {"--help"}, 0, "list-waiting", "", ""},
 };
 // clang-format on
 
-class Console : public StationTest, public ::testing::WithParamInterface<Row> {};
+class Console : public ServerTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(Console, ExitStatusAndBothStreams) {
+    startStation();
     const Row& row = GetParam();
-    row.arrange(server, account, st);
-    const ConsoleRun run = st.runConsole(row.command);
+    row.arrange(*this);
+    const ConsoleRun run = runConsole(row.command);
     EXPECT_FALSE(run.crashed);
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
     EXPECT_TRUE(run.out.contains(row.out)) << run.out;
@@ -63,7 +61,7 @@ TEST_P(Console, ExitStatusAndBothStreams) {
     EXPECT_FALSE(row.exitCode == 1 && run.out.contains(run.err.section('\n', 0, 0)))
         << "a message went to standard output";
     EXPECT_EQ(namesIn(account.claimsDir()).join(' '), row.serverClaims);
-    expectNoPassword(st, account.password, run.out + run.err);
+    expectNoPassword(run.out + run.err);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Console, ::testing::ValuesIn(kRows),

@@ -19,29 +19,29 @@ struct Row {
     const char* head;  // first line of the first message; "" = none but the report question
 };
 
-class FaultMatrix : public StationTest, public ::testing::WithParamInterface<Row> {
+class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {
 protected:
     void act(bool first) {
         switch (GetParam().task) {
             case Task::Send:
-                st.z().SendClaims_Click();
+                z().SendClaims_Click();
                 if (first) break;  // the claim whose upload failed waits for a resend
-                st.dialogs.answers = {true};
-                st.z().ResendClaims_Click();
-                st.pick(st.claimName(2));
+                dialogs.answers = {true};
+                z().ResendClaims_Click();
+                pick(claimName(2));
                 break;
             case Task::Resend:
-                st.dialogs.answers = {true};
-                st.z().ResendClaims_Click();
-                st.pick(st.claimName(1));
-                st.dialogs.shown.erase(st.dialogs.shown.begin());  // the warning
+                dialogs.answers = {true};
+                z().ResendClaims_Click();
+                pick(claimName(1));
+                dialogs.shown.erase(dialogs.shown.begin());  // the warning
                 break;
             case Task::Delete:
-                st.z().DeleteClaimFiles_Click();
-                if (st.view.pickerTexts().filter("A.83P").size() == 1) st.pick("A.83P");
+                z().DeleteClaimFiles_Click();
+                if (view.pickerTexts().filter("A.83P").size() == 1) pick("A.83P");
                 break;
             case Task::Reports:
-                st.z().GetReports_Click();
+                z().GetReports_Click();
                 break;
         }
     }
@@ -50,24 +50,25 @@ protected:
 };
 
 TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
+    startStation();
     const Row& row = GetParam();
     const QString op = QLatin1String(row.op);
     QString target;
     if (row.task == Task::Send) {
         claims = {patterned(100'000, 11), patterned(250'000, 12), patterned(3000, 13)};
-        for (int i = 0; i < 3; ++i) st.putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
-        target = "claims/" + st.claimName(2);
+        for (int i = 0; i < 3; ++i) putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
+        target = "claims/" + claimName(2);
     } else if (row.task == Task::Resend) {
         claims = {patterned(120'000, 21)};
-        st.putClaim("x.clm", claims[0]);
-        st.z().SendClaims_Click();
-        QFile::remove(account.claimsDir() + st.claimName(1));  // taken by the clearinghouse
-        target = "claims/" + st.claimName(1);
+        putClaim("x.clm", claims[0]);
+        z().SendClaims_Click();
+        QFile::remove(account.claimsDir() + claimName(1));  // taken by the clearinghouse
+        target = "claims/" + claimName(1);
     } else if (row.task == Task::Delete) {
         writeBytes(account.claimsDir() + "A.83P", QByteArray(1234, 'a'));
         writeBytes(account.claimsDir() + "B.83P", "b");
-        st.putBackup("A.83P", QByteArray(1234, 'a'));
-        st.putBackup("B.83P", "b");
+        putBackup("A.83P", QByteArray(1234, 'a'));
+        putBackup("B.83P", "b");
         target = op == "remove" ? "claims/A.83P" : "claims";
     } else {
         reports = {{"R1.TXT", patterned(80'000, 31)},
@@ -77,52 +78,51 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
             writeBytes(account.reportsDir() + it.key(), it.value());
         target = op == "opendir" || op == "readdir" ? "reports" : "reports/R2.TXT";
     }
-    st.dialogs.clear();
+    dialogs.shown.clear();
     if (row.fault == Fault::Refused) server.failOn(op, target);
     if (row.fault == Fault::CutBefore || row.fault == Fault::CutAfter)
         server.dropOn(op, target, row.fault == Fault::CutAfter);
     if (row.fault == Fault::Stalled) {
-        st.z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends the wait
+        z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends the wait
         server.delayOn(op, target, 120);
     }
 
     act(true);
 
-    const QStringList heads = st.messageHeads();
+    const QStringList heads = messageHeads();
     if (*row.head == 0) {
         EXPECT_TRUE(heads.isEmpty() || heads.first() == "Click OK to View Reports") << heads;
     } else {
         ASSERT_FALSE(heads.isEmpty()) << "nothing was shown";
-        EXPECT_EQ(heads.first(), QLatin1String(row.head)) << st.allMessages();
-        const QString detail = st.dialogs.texts().first().section('\n', 1).trimmed();
+        EXPECT_EQ(heads.first(), QLatin1String(row.head)) << allMessages();
+        const QString detail = dialogs.texts().first().section('\n', 1).trimmed();
         EXPECT_FALSE(detail.isEmpty()) << "no reason in words";
         EXPECT_TRUE(row.fault != Fault::Stalled || detail.contains("did not answer")) << detail;
     }
-    expectNoClaimLost(st, account, claims, row.task != Task::Resend);
-    expectNoReportLost(st, account, reports);
-    expectNoPassword(st, account.password);
+    expectNoClaimLost(claims, row.task != Task::Resend);
+    expectNoReportLost(reports);
+    expectNoPassword();
     for (Control c : {Control::SendClaims, Control::ResendClaims, Control::GetReports,
                       Control::DeleteClaimFiles})
-        EXPECT_TRUE(st.view.isEnabled(c));
+        EXPECT_TRUE(view.isEnabled(c));
     if (row.task == Task::Send) {
         // The run ends at the failure: the third claim waits untouched, the number stays.
-        EXPECT_EQ(readBytes(st.practice() + "c3.clm"), claims[2]);
-        EXPECT_EQ(st.seq(), "0001");
+        EXPECT_EQ(readBytes(practice() + "c3.clm"), claims[2]);
+        EXPECT_EQ(seq(), "0001");
         if (row.fault == Fault::Refused) {
-            EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + st.claimName(2)));
+            EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + claimName(2)));
             const char* logged = op == "open"    ? " Upload File not Found"
                                  : op == "write" ? " Upload Failure"
                                                  : " Upload File Close Error";
-            EXPECT_TRUE(st.logText().contains(st.claimName(2) + logged)) << st.logText();
+            EXPECT_TRUE(logText().contains(claimName(2) + logged)) << logText();
             // A refused close still lets the run fetch the reports; the others end it.
-            EXPECT_EQ(st.view.status.contains("Looking for Reports"), op == "close");
+            EXPECT_EQ(view.status.contains("Looking for Reports"), op == "close");
         }
     }
     // A failed upload keeps the picker for another try; a refused close ends the resend.
-    EXPECT_TRUE(row.task != Task::Resend || st.view.pickerVisible == (op != "close"));
+    EXPECT_TRUE(row.task != Task::Resend || view.pickerVisible == (op != "close"));
     // A refused removal keeps the picker for a second try.
-    EXPECT_TRUE(row.fault != R || op != "remove" || row.task != Task::Delete ||
-                st.view.pickerVisible);
+    EXPECT_TRUE(row.fault != R || op != "remove" || row.task != Task::Delete || view.pickerVisible);
     if (row.task == Task::Delete) {
         EXPECT_EQ(readBytes(account.claimsDir() + "B.83P"), "b");
         EXPECT_TRUE(row.fault == Fault::CutAfter ||
@@ -131,14 +131,14 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     // A failed download ends the run at once; a failed removal does not.
     if (row.task == Task::Reports && row.fault == Fault::Refused && op != "close") {
         EXPECT_TRUE((op != "read" && op != "remove") ||
-                    QFileInfo::exists(st.reportFolder() + "R3.TXT") == (op == "remove"));
+                    QFileInfo::exists(reportFolder() + "R3.TXT") == (op == "remove"));
     }
 
     server.clearFaults();
-    st.dialogs.clear();
+    dialogs.shown.clear();
     act(false);
 
-    EXPECT_EQ(filesIn(st.reportFolder()), reports);
+    EXPECT_EQ(filesIn(reportFolder()), reports);
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
     for (const QByteArray& claim : claims) {
         qsizetype copies = 0;
@@ -146,9 +146,8 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
         EXPECT_EQ(copies, 1) << "a claim is not on the server exactly once";
     }
     EXPECT_TRUE(row.task != Task::Delete || namesIn(account.claimsDir()) == QStringList{"B.83P"});
-    EXPECT_TRUE(row.task >= Task::Delete || !st.view.pickerVisible) << "the picker stays";
-    EXPECT_FALSE(st.allMessages().contains('\n')) << st.allMessages();
-    expectNoPassword(st, account.password);
+    EXPECT_TRUE(row.task >= Task::Delete || !view.pickerVisible) << "the picker stays";
+    EXPECT_FALSE(allMessages().contains('\n')) << allMessages();
 }
 
 constexpr const char* kNotFound = "Upload File not Found.";

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "claims/numbering.h"
 
@@ -45,33 +47,69 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
 }
 
 // Short paths: a folder value in setup.prm holds at most 42 characters.
-Station::Station() : dir_("/tmp/zvi-XXXXXX") {
+ServerTest::ServerTest() : dir_("/tmp/zvi-XXXXXX") {
     for (const QString& sub : {practice(), reportFolder(), workRoot()}) QDir().mkpath(sub);
 }
 
-Station::~Station() {
+ServerTest::~ServerTest() {
     z_.reset();
+    for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
+        ::umount2(QFile::encodeName(*it).constData(), MNT_DETACH);
     QProcess::execute("chattr", {"-R", "-i", dir_.path()});  // left by a failed test
 }
 
-void Station::writeSetup(const ServerAccount& server, const QString& fileType,
-                         const QString& userFile) {
-    server_ = server;
+void ServerTest::SetUp() {
+    if (kind() == ServerKind::OpenSsh) {
+        ZV_START_TEST_SERVER(sshd);
+        account = accountOf(sshd);
+    } else {
+        ZV_START_TEST_SERVER(server);
+        account = accountOf(server);
+    }
+}
+
+void ServerTest::TearDown() {
+    if (IsSkipped()) return;
+    for (const QString& text : dialogs.texts())
+        EXPECT_TRUE(text.size() < 600 &&
+                    (!text.contains('\n') || text.section('\n', 1).size() > 10))
+            << text;
+    EXPECT_TRUE(view.isEnabled(Control::SendClaims) && view.isEnabled(Control::GetReports));
+    expectNoPassword();
+}
+
+QByteArray ServerTest::setupBytes(const QString& fileType, const QString& mask) const {
+    // Each line: the 8-character key and the value, padded to 50, then CR LF.
+    QByteArray out;
+    for (auto [key, value] : {std::pair{"UserPath", practice()},
+                              {"UserFile", mask},
+                              {"FileType", fileType},
+                              {"SoftType", QStringLiteral("TEST")},
+                              {"SiteID  ", account.user},
+                              {"PassWord", account.password},
+                              {"RptPath ", reportFolder()}})
+        out += (QByteArray(key) + value.toUtf8()).leftJustified(50, ' ', true) + "\r\n";
+    return out;
+}
+
+void ServerTest::writeSetup(const QString& fileType, const QString& mask) {
     fileType_ = fileType;
-    writeBytes(workRoot() + "setup.prm",
-               setupLine("UserPath", practice()) + setupLine("UserFile", userFile) +
-                   setupLine("FileType", fileType) + setupLine("SoftType", "TEST") +
-                   setupLine("SiteID  ", server.user) + setupLine("PassWord", server.password) +
-                   setupLine("RptPath ", reportFolder()));
+    writeBytes(workRoot() + "setup.prm", setupBytes(fileType, mask));
 }
 
-StartState Station::start(const ServerAccount& server) {
-    server_ = server;
+StartState ServerTest::start() {
     z_ = std::make_unique<Zuduvor>(m, view, view, dialogs, launcher);
-    return z_->Form_Load({workRoot(), server.host, server.port, {}, {}});
+    return z_->Form_Load({workRoot(), account.host, account.port, {}, {}});
 }
 
-void Station::putBackup(const QString& name, const QByteArray& bytes) {
+void ServerTest::startStation(const QString& fileType, const QString& mask) {
+    writeSetup(fileType, mask);
+    ASSERT_EQ(start(), StartState::Complete) << allMessages();
+}
+
+QString ServerTest::claimName(int n) const { return makeClaimName(account.user, n, fileType_); }
+
+void ServerTest::putBackup(const QString& name, const QByteArray& bytes) {
     writeBytes(backupDir() + name, bytes);
     QFile f(backupDir() + name);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
@@ -79,20 +117,20 @@ void Station::putBackup(const QString& name, const QByteArray& bytes) {
                               QFileDevice::FileModificationTime));
 }
 
-void Station::pick(const QString& name) {
+void ServerTest::pick(const QString& name) {
     for (const PickerLine& line : view.pickerLines)
         if (line.name == name) return z().Form5_List1_Click(line);
     ADD_FAILURE() << name.toStdString() << " is not in the picker";
 }
 
-QStringList Station::messageHeads() const {
+QStringList ServerTest::messageHeads() const {
     QStringList out;
     for (const QString& text : dialogs.texts()) out << text.section(QLatin1Char('\n'), 0, 0);
     return out;
 }
 
-std::unique_ptr<QProcess> Station::startConsole(const QStringList& command,
-                                                const QStringList& extraEnv) const {
+std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command,
+                                                   const QStringList& extraEnv) const {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& key : env.keys())
@@ -102,13 +140,13 @@ std::unique_ptr<QProcess> Station::startConsole(const QStringList& command,
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);
     process->start(QStringLiteral(ZV_ZUDUVOR_BINARY),
-                   QStringList{"--work-root", workRoot(), "--sftp-host", server_.host,
-                               "--sftp-port", QString::number(server_.port)} +
+                   QStringList{"--work-root", workRoot(), "--sftp-host", account.host,
+                               "--sftp-port", QString::number(account.port)} +
                        command);
     return process;
 }
 
-ConsoleRun Station::runConsole(const QStringList& command, const QStringList& extraEnv) const {
+ConsoleRun ServerTest::runConsole(const QStringList& command, const QStringList& extraEnv) const {
     auto process = startConsole(command, extraEnv);
     if (!process->waitForFinished(120000)) {  // only a hang takes this long
         ADD_FAILURE() << "the program did not end";
@@ -120,10 +158,9 @@ ConsoleRun Station::runConsole(const QStringList& command, const QStringList& ex
             QString::fromUtf8(process->readAllStandardError())};
 }
 
-void expectNoClaimLost(const Station& st, const ServerAccount& server,
-                       const QList<QByteArray>& claims, bool seqMustBeOnServer) {
-    const auto practice = filesIn(st.practice()), backups = filesIn(st.backupDir());
-    const auto working = filesIn(st.workingDir()), onServer = filesIn(server.claimsDir());
+void ServerTest::expectNoClaimLost(const QList<QByteArray>& claims, bool seqMustBeOnServer) const {
+    const auto inPractice = filesIn(practice()), backups = filesIn(backupDir());
+    const auto working = filesIn(workingDir()), onServer = filesIn(account.claimsDir());
     for (auto it = onServer.cbegin(); it != onServer.cend(); ++it) {
         // A partial server copy is tolerable only while the whole claim waits here.
         EXPECT_TRUE(backups.contains(it.key()) &&
@@ -139,20 +176,19 @@ void expectNoClaimLost(const Station& st, const ServerAccount& server,
         for (auto it = working.cbegin(); it != working.cend(); ++it)
             kept =
                 kept || (it.value().contains(claims[i]) && backups.value(it.key()) == it.value());
-        for (const QByteArray& bytes : practice) kept = kept || bytes.contains(claims[i]);
+        for (const QByteArray& bytes : inPractice) kept = kept || bytes.contains(claims[i]);
         EXPECT_TRUE(kept) << "claim " << i << " (" << claims[i].size() << " bytes) is lost";
     }
-    const int number = parseSequenceRecord(st.seq());
+    const int number = parseSequenceRecord(seq());
     if (number > 0 && seqMustBeOnServer) {
-        const QString name = st.claimName(number);
+        const QString name = claimName(number);
         EXPECT_TRUE(onServer.contains(name) && onServer.value(name) == backups.value(name))
             << "seqfile.fil names " << name.toStdString() << ", whose upload did not complete";
     }
 }
 
-void expectNoReportLost(const Station& st, const ServerAccount& server,
-                        const QMap<QString, QByteArray>& reports) {
-    const auto local = filesIn(st.reportFolder()), remote = filesIn(server.reportsDir());
+void ServerTest::expectNoReportLost(const QMap<QString, QByteArray>& reports) const {
+    const auto local = filesIn(reportFolder()), remote = filesIn(account.reportsDir());
     for (auto it = reports.cbegin(); it != reports.cend(); ++it) {
         EXPECT_TRUE(local.value(it.key()) == it.value() || remote.value(it.key()) == it.value())
             << "report " << it.key().toStdString() << " is lost";
@@ -163,18 +199,13 @@ void expectNoReportLost(const Station& st, const ServerAccount& server,
         EXPECT_TRUE(reports.contains(name)) << "left in the report folder: " << name.toStdString();
 }
 
-void expectNoPassword(const Station& st, const QString& password, const QString& extra) {
-    const QString seen = st.allMessages() + st.view.status.join('\n') + st.logText() + extra;
-    EXPECT_FALSE(seen.contains(password, Qt::CaseInsensitive)) << "the password shows in:\n"
-                                                               << seen.toStdString();
+void ServerTest::expectNoPassword(const QString& extra) const {
+    const QString seen = allMessages() + view.status.join('\n') + logText() + extra;
+    EXPECT_FALSE(seen.contains(account.password, Qt::CaseInsensitive)) << "the password shows in:\n"
+                                                                       << seen.toStdString();
 }
 
-ScopedMount::~ScopedMount() {
-    for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
-        ::umount2(QFile::encodeName(*it).constData(), MNT_DETACH);
-}
-
-QString ScopedMount::tmpfs(const QString& folder, const QString& size) {
+QString ServerTest::mountTmpfs(const QString& folder, const QString& size) {
     QDir().mkpath(folder);
     if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0,
                 ("size=" + size.toLatin1()).constData()) != 0)
@@ -183,7 +214,7 @@ QString ScopedMount::tmpfs(const QString& folder, const QString& size) {
     return {};
 }
 
-QString ScopedMount::readOnly(const QString& folder) {
+QString ServerTest::mountReadOnly(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder);
     if (::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0)
         return QString::fromLocal8Bit(strerror(errno));
@@ -193,24 +224,188 @@ QString ScopedMount::readOnly(const QString& folder) {
     return {};
 }
 
-void ServerTest::SetUp() {
-    if (kind() == ServerKind::OpenSsh) {
-        ZV_START_TEST_SERVER(sshd);
-        account = accountOf(sshd);
-    } else {
-        ZV_START_TEST_SERVER(server);
-        account = accountOf(server);
+namespace {
+// In a scenario's words "x{N}" stands for N times x, "@N" for N claim-like bytes, and
+// "%XX" for the byte XX.
+QString expand(QString words) {
+    static const QRegularExpression repeat(QStringLiteral("(.)\\{(\\d+)\\}"));
+    for (auto m = repeat.match(words); m.hasMatch(); m = repeat.match(words))
+        words.replace(m.capturedStart(), m.capturedLength(),
+                      QString(m.captured(2).toInt(), m.captured(1).at(0)));
+    return words;
+}
+QByteArray bytesOf(const QString& text) {
+    if (text.startsWith('@')) return patterned(text.mid(1).toInt(), text.mid(1).toUInt());
+    return QByteArray::fromPercentEncoding(text.toUtf8());
+}
+QString listed(const QMap<QString, QByteArray>& files, bool withBytes) {
+    QStringList out;
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        out << (withBytes ? it.key() + '=' + QString::fromUtf8(*it) : it.key());
+    return out.join('|');
+}
+}  // namespace
+
+QString ServerTest::path(const QString& p) const {
+    return p.startsWith("~/") ? account.home + p.mid(1) : p.startsWith('/') ? p : base() + p;
+}
+
+// Files: p: a claim in the practice folder, x: a file there that is no claim, mix: a.clm,
+// [x].clm and "b c.txt" there with a claim beside and one below it; z: a 50 MiB claim
+// that is mostly a hole; b: a backup, c: a working copy, w: a claim waiting on the
+// server, r: a report there, l: a file in the report folder, s: seqfile.fil, t: claim.txt,
+// k: a file that must stay as it is, ln:LINK>TARGET; RO: a read-only folder, I: an
+// immutable file, F: a file that fills its disk, T: a 256 KiB tmpfs (before start-up);
+// the server: fail:OP refuses, shortwrite and shortread lie, list:DIR=A,B and
+// many:DIR=FORMAT (10,000 names) add names to a listing.
+void ServerTest::place(const QString& word) {
+    const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
+    const QString name = rest.section('=', 0, 0);
+    const QByteArray bytes = bytesOf(rest.section('=', 1));
+    if (key == "p") {
+        putClaim(name, bytes);
+        if (!bytes.isEmpty()) claims_ << bytes;
+    } else if (key == "mix") {
+        for (const char* claim : {"p:a.clm=a.clm", "p:[x].clm=[x].clm", "p:b c.txt=b c.txt",
+                                  "k:outside.clm=outside", "k:practice/sub/inner.clm=inner"})
+            place(claim);
+    } else if (key == "z") {
+        QFile f(practice() + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20));
+        f.close();
+        claims_ << readBytes(f.fileName());
+    } else if (key == "b") {
+        putBackup(name, bytes);
+    } else if (key == "k") {
+        if (rest.contains('=')) writeBytes(path(name), bytes);
+        kept_[path(name)] = readBytes(path(name));
+    } else if (key == "r" || key == "l") {
+        writeBytes((key == "r" ? account.reportsDir() : reportFolder()) + name, bytes);
+        reports_[name] = bytes;
+    } else if (const int i = QStringList{"x", "c", "w", "s", "t"}.indexOf(key); i >= 0) {
+        const QString folder[] = {practice(), workingDir(), account.claimsDir()};
+        i < 3 ? writeBytes(folder[i] + name, bytes)
+              : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
+    } else if (key == "ln") {
+        ASSERT_TRUE(QFile::link(path(rest.section('>', 1)), path(rest.section('>', 0, 0))));
+    } else if (key == "RO") {
+        ZV_MOUNT_OR_SKIP(mountReadOnly(path(rest)));
+    } else if (key == "I") {
+        ASSERT_EQ(QProcess::execute("chattr", {"+i", path(rest)}), 0);
+    } else if (key == "F") {
+        QFile filler(path(rest));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+        }
+    } else if (key == "fail") {
+        server.failOn(rest);
+    } else if (key == "shortwrite" || key == "shortread") {
+        key == "shortwrite" ? server.shortWriteOn() : server.shortReadOn();
+    } else if (key == "list" || key == "many") {
+        QStringList names = rest.section('=', 1).split(',');
+        for (int i = 0; key == "many" && i < 10000; ++i)
+            names << rest.section('=', 1).arg(i, 5, 10, QLatin1Char('0'));
+        server.extraEntries(name, key == "many" ? names.mid(1) : names);
+    } else if (key != "T") {
+        ADD_FAILURE() << "no such file word: " << word;
     }
 }
 
-void ServerTest::startStation(const QString& fileType, const QString& mask) {
-    st.writeSetup(account, fileType, mask);
-    ASSERT_EQ(st.start(account), StartState::Complete) << st.allMessages().toStdString();
+// Clicks: S send, R resend, D delete, V view claims, v view reports, G get reports, X
+// close the picker, p: pick, q: a picker line with no blank, ok the next question is
+// answered OK (else Cancel), o the opener fails, ! the server restarts, -b: -p: -w: a
+// file taken away, resendmode left over from before, i:WORD done when the window next
+// takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
+// picker hidden, 0b no backups, 0r no reports on the server, 0w no working copies,
+// ls:DIR=A,B the names in a folder, status:TEXT=N lines holding TEXT, nolog: not in the
+// server's log. Any other word places a file.
+void ServerTest::click(const QString& word) {
+    const QString arg = word.section(':', 1);
+    const QString clicks[] = {"S", "R", "D", "V", "v", "G", "X"};
+    void (Zuduvor::*handlers[])() = {&Zuduvor::SendClaims_Click,       &Zuduvor::ResendClaims_Click,
+                                     &Zuduvor::DeleteClaimFiles_Click, &Zuduvor::ViewClaims_Click,
+                                     &Zuduvor::ViewReports_Click,      &Zuduvor::GetReports_Click,
+                                     &Zuduvor::Form5_Command1_Click};
+    if (const auto i = std::find(std::begin(clicks), std::end(clicks), word) - clicks; i < 7) {
+        (z().*handlers[i])();
+    } else if (word == "ok") {
+        dialogs.answers.push_back(true);
+    } else if (word == "o") {
+        launcher.succeed = false;
+    } else if (word == "!") {
+        ASSERT_TRUE(server.restart());
+    } else if (word == "resendmode") {
+        m.PickerMode.ResendMode = true;
+        m.ClaimName = claimName(5);
+    } else if (word.startsWith("p:") || word.startsWith("q:")) {
+        word[0] == 'p' ? pick(arg) : z().Form5_List1_Click({arg, arg});
+    } else if (word.startsWith('-')) {
+        const QString file = (word[1] == 'b'   ? backupDir()
+                              : word[1] == 'p' ? practice()
+                                               : account.claimsDir()) +
+                             arg;
+        if (word[1] == 'p') claims_.removeAll(readBytes(file));  // taken back by its owner
+        ASSERT_TRUE(QFile::remove(file)) << file;
+    } else if (word.startsWith("i:")) {
+        view.onPendingInput = [this, arg] {
+            view.onPendingInput = nullptr;
+            click(arg);
+        };
+    } else if (word.startsWith('#')) {
+        QStringList lines = view.pickerTexts();
+        lines.sort();
+        EXPECT_EQ(lines.join(','), word.mid(1));
+    } else if (word.startsWith("lines:")) {
+        EXPECT_EQ(view.pickerLines.size(), arg.toULongLong());
+    } else if (word == "h") {
+        EXPECT_FALSE(view.pickerVisible) << "the picker stays";
+    } else if (const int i = QStringList{"0b", "0r", "0w"}.indexOf(word); i >= 0) {
+        const QString folder[] = {backupDir(), account.reportsDir(), workingDir()};
+        EXPECT_EQ(namesIn(folder[i]), QStringList()) << "left in " << folder[i];
+    } else if (word.startsWith("ls:")) {
+        EXPECT_EQ(namesIn(path(arg.section('=', 0, 0))).join(','), arg.section('=', 1));
+    } else if (word.startsWith("status:")) {
+        const QStringList lines = view.status.filter(arg.section('=', 0, 0));
+        EXPECT_EQ(lines.size(), arg.section('=', 1).toInt()) << view.status;
+        for (const QString& line : lines)  // one short line each, whatever the name was
+            EXPECT_TRUE(line.size() < 150 && !line.contains(QRegularExpression("[\\x00-\\x1f]")))
+                << line;
+    } else if (word.startsWith("nolog:")) {
+        EXPECT_FALSE(server.logText().contains(arg));
+    } else {
+        place(word);
+    }
 }
 
-void StationTest::SetUp() {
-    ServerTest::SetUp();
-    if (!IsSkipped() && !HasFatalFailure()) startStation();
+void ServerTest::run(const Scenario& s) {
+    const QStringList files = expand(QString::fromUtf8(s.files)).split('|', Qt::SkipEmptyParts);
+    for (const QString& word : files)
+        if (word.startsWith("T:")) ZV_MOUNT_OR_SKIP(mountTmpfs(path(word.mid(2)), "256k"));
+    startStation(QString(s.setup).section('|', 0, 0), QString(s.setup).section('|', 1));
+    for (const QString& word : files) place(word);
+    if (IsSkipped() || HasFatalFailure()) return;
+    for (const QString& word : expand(QString::fromUtf8(s.clicks)).split('|', Qt::SkipEmptyParts))
+        click(word);
+    EXPECT_TRUE(!s.told || (!dialogs.shown.empty() && allMessages().contains(s.told)))
+        << "not told " << s.told;
+    for (const QString& text : dialogs.texts())
+        EXPECT_TRUE(s.told || !text.contains('\n')) << "a failure was shown: " << text;
+    const QString server = expand(s.server), reports = expand(s.reports);
+    EXPECT_EQ(listed(filesIn(account.claimsDir()), server.contains('=')), server);
+    EXPECT_EQ(listed(filesIn(reportFolder()), reports.contains('=')), reports);
+    EXPECT_TRUE(!s.seq || seq() == QByteArray::fromPercentEncoding(s.seq))
+        << seq().toHex().toStdString();
+    EXPECT_TRUE(!s.text || readBytes(workRoot() + "claim.txt") == s.text);
+    EXPECT_EQ(launcher.opened.join('|').remove(base()), s.opened);
+    for (auto it = kept_.cbegin(); it != kept_.cend(); ++it)
+        EXPECT_EQ(readBytes(it.key()), *it) << it.key() << " changed";
+    if (!claims_.isEmpty())
+        expectNoClaimLost(claims_, files.filter(QRegularExpression("^s:")).isEmpty());
+    expectNoReportLost(reports_);
+    EXPECT_FALSE(allMessages().contains("another ZUDUVOR program"));
+    EXPECT_TRUE(view.pickerVisible ||
+                !(m.PickerMode.ResendMode || m.PickerMode.DeleteMode || m.PickerMode.ViewMode))
+        << "a mode is left behind the hidden picker";
 }
 
 }  // namespace zv::test
