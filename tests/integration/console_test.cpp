@@ -9,7 +9,7 @@ namespace {
 
 struct Row {
     const char* name;
-    void (*arrange)(ServerTest& t);
+    const char* arrange;  // a scenario's files
     QStringList command;
     int exitCode;
     const char* out;           // a part of standard output
@@ -17,32 +17,20 @@ struct Row {
     const char* serverClaims;  // the names on the server afterwards, blank-separated
 };
 
-void none(ServerTest&) {}
-void claim(ServerTest& t) { t.putClaim("a.clm", "ISA~"); }
-void failingClaim(ServerTest& t) {
-    t.putClaim("a.clm", "ISA~");
-    t.server.failOn("open", "claims/*");
-}
-void report(ServerTest& t) { writeBytes(t.account.reportsDir() + "R1", "r"); }
-void waiting(ServerTest& t) {
-    writeBytes(t.account.claimsDir() + "A.83P", "abc");
-    t.putBackup("K9SITE0001.83P", "AB~CD~");
-}
-
 // clang-format off
 const Row kRows[] = {
-    {"Send", claim, {"send"}, 0, "Sending File K9SITE0001.83P\n", "", "K9SITE0001.83P"},
-    {"SendFailing", failingClaim, {"send"}, 1, "", "Upload File not Found.\n", ""},
-    {"ReportsAnswerCancel", report, {"get-reports"}, 0, "Downloading Report R1\n 1 Reports Downloaded\n", "Click OK to View Reports", ""},
-    {"ReportsYesOpensTheFolder", report, {"get-reports", "--yes"}, 0, "/rpt/\n", "", ""},
-    {"ListWaiting", waiting, {"list-waiting"}, 0, "\nA.83P   3\n", "", "A.83P"},
-    {"ListBackups", waiting, {"list-backups"}, 0, "\nK9SITE0001.83P   ", "", "A.83P"},
-    {"DeleteByName", waiting, {"delete", "A.83P"}, 0, "File A.83P Deleted.\n", "", ""},
-    {"DeleteMissing", none, {"delete", "A.83P"}, 1, "", "A.83P", ""},
-    {"ResendNeedsYes", waiting, {"resend", "K9SITE0001.83P"}, 0, "", "WARNING! Please check with ZOD before resending a file.", "A.83P"},
-    {"ResendWithYes", waiting, {"resend", "K9SITE0001.83P", "--yes"}, 0, "Resending File K9SITE0001.83P\n", "", "A.83P K9SITE0001.83P"},
-    {"ViewWritesClaimText", waiting, {"view", "K9SITE0001.83P"}, 0, "/zod/claim.txt\n", "", "A.83P"},
-    {"UsageError", none, {"sendd"}, 2, "", "sendd", ""},
+    {"Send", "p:a.clm=ISA~", {"send"}, 0, "Sending File K9SITE0001.83P\n", "", "K9SITE0001.83P"},
+    {"SendFailing", "p:a.clm=ISA~|fail:open=claims/*", {"send"}, 1, "", "Upload File not Found.\n", ""},
+    {"ReportsAnswerCancel", "r:R1=r", {"get-reports"}, 0, "Downloading Report R1\n 1 Reports Downloaded\n", "Click OK to View Reports", ""},
+    {"ReportsYesOpensTheFolder", "r:R1=r", {"get-reports", "--yes"}, 0, "/rpt/\n", "", ""},
+    {"ListWaiting", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"list-waiting"}, 0, "\nA.83P   3\n", "", "A.83P"},
+    {"ListBackups", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"list-backups"}, 0, "\nK9SITE0001.83P   ", "", "A.83P"},
+    {"DeleteByName", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"delete", "A.83P"}, 0, "File A.83P Deleted.\n", "", ""},
+    {"DeleteMissing", "", {"delete", "A.83P"}, 1, "", "A.83P", ""},
+    {"ResendNeedsYes", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"resend", "K9SITE0001.83P"}, 0, "", "WARNING! Please check with ZOD before resending a file.", "A.83P"},
+    {"ResendWithYes", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"resend", "K9SITE0001.83P", "--yes"}, 0, "Resending File K9SITE0001.83P\n", "", "A.83P K9SITE0001.83P"},
+    {"ViewWritesClaimText", "w:A.83P=abc|b:K9SITE0001.83P=AB~CD~", {"view", "K9SITE0001.83P"}, 0, "/zod/claim.txt\n", "", "A.83P"},
+    {"UsageError", "", {"sendd"}, 2, "", "sendd", ""},
 };
 // clang-format on
 
@@ -51,7 +39,7 @@ class Console : public ServerTest, public ::testing::WithParamInterface<Row> {};
 TEST_P(Console, ExitStatusAndBothStreams) {
     startStation();
     const Row& row = GetParam();
-    row.arrange(*this);
+    clicks(row.arrange);
     const ConsoleRun run = runConsole(row.command);
     EXPECT_FALSE(run.crashed);
     EXPECT_EQ(run.exitCode, row.exitCode) << run.err;

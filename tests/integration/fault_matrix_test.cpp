@@ -19,75 +19,34 @@ struct Row {
     const char* head;  // first line of the first message; "" = none but the report question
 };
 
-class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {
-protected:
-    void act(bool first) {
-        switch (GetParam().task) {
-            case Task::Send:
-                z().SendClaims_Click();
-                if (first) break;  // the claim whose upload failed waits for a resend
-                dialogs.answers = {true};
-                z().ResendClaims_Click();
-                pick(claimName(2));
-                break;
-            case Task::Resend:
-                dialogs.answers = {true};
-                z().ResendClaims_Click();
-                pick(claimName(1));
-                dialogs.shown.erase(dialogs.shown.begin());  // the warning
-                break;
-            case Task::Delete:
-                z().DeleteClaimFiles_Click();
-                if (view.pickerTexts().filter("A.83P").size() == 1) pick("A.83P");
-                break;
-            case Task::Reports:
-                z().GetReports_Click();
-                break;
-        }
-    }
-    QList<QByteArray> claims;
-    QMap<QString, QByteArray> reports;
+// Per task: what is there before, the object the fault hits, the task, and the task again
+// once the server is well (a claim whose upload failed waits for a resend).
+struct TaskWords {
+    const char *before, *target, *first, *again;
 };
+// clang-format off
+const TaskWords kTasks[] = {
+    {"p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/$0002.83P", "S", "S|ok|R|@$0002.83P"},
+    {"p:x.clm=@120000|S|-w:$0001.83P", "claims/$0001.83P", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
+    {"w:A.83P=a{1234}|w:B.83P=b|b:A.83P=a{1234}|b:B.83P=b", "claims/A.83P", "D|?A.83P", "D|?A.83P"},
+    {"r:R1.TXT=@80000|r:R2.TXT=@700000|r:R3.TXT=@10", "reports/R2.TXT", "G", "G"},
+};
+// clang-format on
+
+class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     startStation();
     const Row& row = GetParam();
     const QString op = QLatin1String(row.op);
-    QString target;
-    if (row.task == Task::Send) {
-        claims = {patterned(100'000, 11), patterned(250'000, 12), patterned(3000, 13)};
-        for (int i = 0; i < 3; ++i) putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
-        target = "claims/" + claimName(2);
-    } else if (row.task == Task::Resend) {
-        claims = {patterned(120'000, 21)};
-        putClaim("x.clm", claims[0]);
-        z().SendClaims_Click();
-        QFile::remove(account.claimsDir() + claimName(1));  // taken by the clearinghouse
-        target = "claims/" + claimName(1);
-    } else if (row.task == Task::Delete) {
-        writeBytes(account.claimsDir() + "A.83P", QByteArray(1234, 'a'));
-        writeBytes(account.claimsDir() + "B.83P", "b");
-        putBackup("A.83P", QByteArray(1234, 'a'));
-        putBackup("B.83P", "b");
-        target = op == "remove" ? "claims/A.83P" : "claims";
-    } else {
-        reports = {{"R1.TXT", patterned(80'000, 31)},
-                   {"R2.TXT", patterned(700'000, 32)},
-                   {"R3.TXT", patterned(10, 33)}};
-        for (auto it = reports.cbegin(); it != reports.cend(); ++it)
-            writeBytes(account.reportsDir() + it.key(), it.value());
-        target = op == "opendir" || op == "readdir" ? "reports" : "reports/R2.TXT";
-    }
+    const TaskWords& task = kTasks[int(row.task)];
+    clicks(task.before);
+    QString target = task.target;
+    if (op == "opendir" || op == "readdir") target = target.section('/', 0, 0);
     dialogs.shown.clear();
-    if (row.fault == Fault::Refused) server.failOn(op, target);
-    if (row.fault == Fault::CutBefore || row.fault == Fault::CutAfter)
-        server.dropOn(op, target, row.fault == Fault::CutAfter);
-    if (row.fault == Fault::Stalled) {
-        z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends the wait
-        server.delayOn(op, target, 120);
-    }
-
-    act(true);
+    clicks(QStringList{"fail", "drop", "cut", "stall"}[int(row.fault)] + ":" + op + "=" + target);
+    clicks(task.first);
+    if (row.task == Task::Resend) dialogs.shown.erase(dialogs.shown.begin());  // the warning
 
     const QStringList heads = messageHeads();
     if (*row.head == 0) {
@@ -136,7 +95,7 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
 
     server.clearFaults();
     dialogs.shown.clear();
-    act(false);
+    clicks(task.again);
 
     EXPECT_EQ(filesIn(reportFolder()), reports);
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());

@@ -78,7 +78,7 @@ const Scenario kRows[] = {
     // "." and ".." are not files at all. 250 bytes is a legal name here, 300 is not.
     {"NamesLeadingOutOfTheReportFolder", "83P|*.CLM", "r:R1.TXT=r1|r:r{246}.TXT=long|list:reports=../x,/etc/passwd,a/b,a\\b,ctl\x01x,line\nbreak,..,.,z{300}|k:x|k:rpt/a/b|k:/etc/passwd", "G|status:not a plain file name=6|status:too long=1|nolog:remove reports/..", nullptr, "", nullptr, "R1.TXT=r1|r{246}.TXT=long"},
     {"TenThousandEntries", "83P|*.CLM", "many:claims=K9SITE%1.83P|many:reports=../r%1", "D|lines:10000|X|G|status:Skipped Report=10000", nullptr, ""},
-    {"WaitingClaimWithAPathForANameIsNotDeleted", "83P|*.CLM", "k:~/victim=keep me|list:claims=../victim", "D|p:../victim", "not a plain file name", ""},
+    {"WaitingClaimWithAPathForANameIsNotDeleted", "83P|*.CLM", "k:~/victim=keep me|list:claims=../victim", "D|@../victim", "not a plain file name", ""},
     {"LyingServerKeepsHalfAClaim", "83P|*.CLM", "p:x.clm=@200000|shortwrite", "S", "File Upload Failure. Try once more.", ""},
     // Short replies are legal: the rest is asked for. The link is replaced, not followed.
     {"ShortReadsAndALinkInTheReportFolder", "83P|*.CLM", "r:S.TXT=@300001|k:outside.txt=outside|ln:rpt/S.TXT>outside.txt|shortread", "G", nullptr, "", nullptr, "S.TXT"},

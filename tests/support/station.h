@@ -38,10 +38,6 @@ struct ServerAccount {
     QString claimsDir() const { return home + QStringLiteral("/claims/"); }
     QString reportsDir() const { return home + QStringLiteral("/reports/"); }
 };
-template <class Server>
-ServerAccount accountOf(const Server& s) {
-    return {s.host(), s.port(), s.user(), s.password(), s.home()};
-}
 enum class ServerKind { Asyncssh, OpenSsh };
 
 struct ConsoleRun {
@@ -111,11 +107,8 @@ public:
     void expectNoReportLost(const QMap<QString, QByteArray>& reports) const;
     // The password in no message, status line, log line or `extra` text.
     void expectNoPassword(const QString& extra = {}) const;
-    // A folder made full (tmpfs) or read-only (bind mount) until the test ends; the
-    // result is empty, or why not.
-    QString mountTmpfs(const QString& folder, const QString& size);
-    QString mountReadOnly(const QString& folder);
     void run(const Scenario& s);
+    void clicks(const QString& words);  // a scenario's clicks or files, '|'-separated
 
     Module1 m;
     RecordingView view;
@@ -124,24 +117,21 @@ public:
     TestSftpServer server;
     TestSshdServer sshd;
     ServerAccount account;
+    QList<QByteArray> claims;           // every claim placed, by content
+    QMap<QString, QByteArray> reports;  // every report placed
 
 private:
     QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
     void place(const QString& word);
     void click(const QString& word);
+    // A folder made full (256 KiB tmpfs) or read-only (bind mount) until the test ends.
+    bool mount(const QString& folder, bool readOnly);
 
     QTemporaryDir dir_;
-    QList<QByteArray> claims_;
-    QMap<QString, QByteArray> reports_, kept_;
+    QMap<QString, QByteArray> kept_;
     QString fileType_ = QStringLiteral("83P");
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
 };
 
 }  // namespace zv::test
-
-#define ZV_MOUNT_OR_SKIP(expr)                                          \
-    do {                                                                \
-        if (const QString why = (expr); !why.isEmpty())                 \
-            GTEST_SKIP() << "cannot mount here: " << why.toStdString(); \
-    } while (0)
