@@ -61,9 +61,7 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     expectNoClaimLost(claims, row.task != Task::Resend);
     expectNoReportLost(reports);
     expectNoPassword();
-    for (Control c : {Control::SendClaims, Control::ResendClaims, Control::GetReports,
-                      Control::DeleteClaimFiles})
-        EXPECT_TRUE(view.isEnabled(c));
+    for (const auto& [control, enabled] : view.enabled) EXPECT_TRUE(enabled) << int(control);
     if (row.task == Task::Send) {
         // The run ends at the failure: the third claim waits untouched, the number stays.
         EXPECT_EQ(readBytes(practice() + "c3.clm"), claims[2]);

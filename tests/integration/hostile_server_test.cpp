@@ -11,69 +11,17 @@ namespace {
 
 constexpr const char* kOpenFailure = "SFTP Open Failure. Wait 5 minutes and try once more.";
 
-// Peers the program must not get past: refused before any file moves, and the password
-// goes to none but the known server.
-enum class Peer { Silent, Http, Banner, Weak, Gone, NoSftp, WrongPassword };
-struct Refusal {
-    const char* name;
-    Peer peer;
-    const char* head;  // first line of the first message
-};
-// clang-format off
-const Refusal kRefusals[] = {
-    {"SilentListener", Peer::Silent, kOpenFailure},
-    {"HttpListener", Peer::Http, kOpenFailure},
-    {"BannerOnlyListener", Peer::Banner, kOpenFailure},
-    {"WeakAlgorithmsOnly", Peer::Weak, kOpenFailure},
-    {"ServerGone", Peer::Gone, kOpenFailure},
-    {"SftpRefused", Peer::NoSftp, "SFTP Initialization Failure.Call ZOD."},
-    {"WrongPassword", Peer::WrongPassword, "SFTP Authentications Error. Call ZOD."},
-};
-// clang-format on
-
-class Refused : public ServerTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(Refused, BeforeAnyFileMoves) {
-    const Peer peer = GetParam().peer;
-    static const char* greetings[] = {"", "HTTP/1.1 400 Bad Request\r\n\r\n",
-                                      "SSH-2.0-OpenSSH_9.2\r\n"};
-    QProcess fake;  // says its greeting to each caller, then keeps quiet
-    TestSftpServer weak(TestSftpServer::Options{.weakAlgorithms = true});
-    if (peer <= Peer::Banner) {
-        fake.start("/usr/bin/python3",
-                   {"-c",
-                    "import socket,sys\ns=socket.create_server(('127.0.0.1',0))\n"
-                    "print(s.getsockname()[1],flush=True)\nk=[]\nwhile 1:\n"
-                    " k.append(s.accept()[0]);k[-1].sendall(sys.argv[1].encode())",
-                    greetings[int(peer)]});
-        ASSERT_TRUE(fake.waitForReadyRead(20000));
-        account.port = fake.readLine().trimmed().toInt();
-    } else if (peer == Peer::Weak) {
-        ASSERT_TRUE(weak.start());
-        account = {weak.host(), weak.port(), weak.user(), weak.password(), weak.home()};
-    }
-    if (peer == Peer::WrongPassword) account.password = "Wr0ng-Guess-93";
-    startStation();
-    writeBytes(account.reportsDir() + "R1.TXT", "report");
-    putClaim("a.clm", "claim");
-    if (peer == Peer::Gone) server.stop();
-    server.refuseSftp(peer == Peer::NoSftp);
-    z().GetReports_Click();
-    z().SendClaims_Click();
-    fake.kill();
-    fake.waitForFinished(5000);
-    EXPECT_EQ(messageHeads().value(0), GetParam().head) << allMessages();
-    EXPECT_EQ(filesIn(reportFolder()).size(), 0);
-    expectNoClaimLost({"claim"});
-    EXPECT_FALSE(weak.logText().contains("auth user=")) << "a password went to a weak server";
-    EXPECT_TRUE(peer != Peer::WrongPassword || server.logText().contains("password=Wr0ng"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, Refused, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // clang-format off
 const Scenario kRows[] = {
+    // Peers the program must not get past: refused before any file moves, and the
+    // password goes to none but the known server.
+    {"SilentListener", "83P|*.CLM|listener:", "r:R1.TXT=report|p:a.clm=claim", "G|S", kOpenFailure, ""},
+    {"HttpListener", "83P|*.CLM|listener:HTTP/1.1 400 Bad Request%0D%0A%0D%0A", "r:R1.TXT=report|p:a.clm=claim", "G|S", kOpenFailure, ""},
+    {"BannerOnlyListener", "83P|*.CLM|listener:SSH-2.0-OpenSSH_9.2%0D%0A", "r:R1.TXT=report|p:a.clm=claim", "G|S", kOpenFailure, ""},
+    {"WeakAlgorithmsOnly", "83P|*.CLM|weak", "r:R1.TXT=report|p:a.clm=claim", "G|S|nolog:auth user=", kOpenFailure, ""},
+    {"ServerGone", "83P|*.CLM", "r:R1.TXT=report|p:a.clm=claim", "stop|G|S", kOpenFailure, ""},
+    {"SftpRefused", "83P|*.CLM", "r:R1.TXT=report|p:a.clm=claim", "nosftp|G|S", "SFTP Initialization Failure.Call ZOD.", ""},
+    {"WrongPassword", "83P|*.CLM|password:Wr0ng-Guess-93", "r:R1.TXT=report|p:a.clm=claim", "G|S|log:password=Wr0ng-Guess-93", "SFTP Authentications Error. Call ZOD.", ""},
     // Nothing is written outside the report folder, and each name is refused in words;
     // "." and ".." are not files at all. 250 bytes is a legal name here, 300 is not.
     {"NamesLeadingOutOfTheReportFolder", "83P|*.CLM", "r:R1.TXT=r1|r:r{246}.TXT=long|list:reports=../x,/etc/passwd,a/b,a\\b,ctl\x01x,line\nbreak,..,.,z{300}|k:x|k:rpt/a/b|k:/etc/passwd", "G|status:not a plain file name=6|status:too long=1|nolog:remove reports/..", nullptr, "", nullptr, "R1.TXT=r1|r{246}.TXT=long"},

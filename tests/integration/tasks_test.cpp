@@ -35,14 +35,14 @@ const Scenario kRows[] = {
     // The workstation's disk: full folders are small tmpfs mounts, unwritable ones
     // read-only bind mounts (root ignores file modes). The claim stays in the practice
     // folder and its number unused; no half-made backup blocks it.
-    {"FullWorkRoot", "83P|*.CLM", "T:zod|p:a.clm=@180000|s:0007", "S|0b", "still in your claim folder", "", "0007"},
+    {"FullWorkRoot", "83P|*.CLM|T:zod", "p:a.clm=@180000|s:0007", "S|0b", "still in your claim folder", "", "0007"},
     {"ReadOnlyBackups", "83P|*.CLM", "p:a.clm=claim|s:0007|RO:zod/claimsbu", "S|0b", "could not be copied", "", "0007"},
     {"ReadOnlyPractice", "83P|*.CLM", "p:a.clm=claim|s:0007|RO:practice", "S|0b", "could not be removed from your claim folder", "", "0007"},
-    {"WorkRootWithNoRoomAtAll", "83P|*.CLM", "T:zod|p:a.clm=claim|s:0007|F:zod/filler", "S|0b", "", "", "0007"},
+    {"WorkRootWithNoRoomAtAll", "83P|*.CLM|T:zod", "p:a.clm=claim|s:0007|F:zod/filler", "S|0b", "", "", "0007"},
     {"ImmutableSequenceFile", "83P|*.CLM", "p:a.clm=claim|s:0007|I:zod/seqfile.fil", "S|0b", "seqfile.fil", "", "0007"},
     {"LastNumberUsedUp", "83P|*.CLM", "p:a.clm=claim|s:9999", "S|0b", "Call ZOD", "", "9999"},
-    {"FullPracticeFolderWhileJoining", "DEN|*.TXT", "T:practice|p:a.txt=@100000|p:b.txt=@100001", "S|0b|ls:practice=a.txt,b.txt", "no file was deleted", ""},
-    {"FullReportFolder", "83P|*.CLM", "T:rpt|r:R1.TXT=@100000|r:R2.TXT=@300000", "G", "Report Download Failure-Try Once More.\n", "", nullptr, "R1.TXT"},
+    {"FullPracticeFolderWhileJoining", "DEN|*.TXT|T:practice", "p:a.txt=@100000|p:b.txt=@100001", "S|0b|ls:practice=a.txt,b.txt", "no file was deleted", ""},
+    {"FullReportFolder", "83P|*.CLM|T:rpt", "r:R1.TXT=@100000|r:R2.TXT=@300000", "G", "Report Download Failure-Try Once More.\n", "", nullptr, "R1.TXT"},
     {"ReadOnlyReportFolder", "83P|*.CLM", "r:R1.TXT=report|RO:rpt", "G", "Report Download Failure-Try Once More.\n", ""},
     // Modes and clicks that must not act on the wrong file.
     {"NoClaimFileStillFetchesReportsAndLeavesTheNumber", "83P|*.CLM", "r:R1.TXT=one", "ok|S", nullptr, "", "<missing>", "R1.TXT=one", nullptr, "rpt/"},

@@ -51,6 +51,8 @@ ServerTest::ServerTest() : dir_("/tmp/zvi-XXXXXX") {
 
 ServerTest::~ServerTest() {
     z_.reset();
+    listener_.kill();
+    listener_.waitForFinished(5000);
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         QProcess::execute("umount", {"-l", *it});
     QProcess::execute("chattr", {"-R", "-i", dir_.path()});  // left by a failed test
@@ -75,21 +77,20 @@ void ServerTest::TearDown() {
         EXPECT_TRUE(text.size() < 600 &&
                     (!text.contains('\n') || text.section('\n', 1).size() > 10))
             << text;
-    EXPECT_TRUE(view.isEnabled(Control::SendClaims) && view.isEnabled(Control::GetReports));
+    for (const auto& [control, enabled] : view.enabled)
+        EXPECT_TRUE(enabled) << "button " << int(control) << " stays disabled";
     expectNoPassword();
 }
 
 QByteArray ServerTest::setupBytes(const QString& fileType, const QString& mask) const {
     // Each line: the 8-character key and the value, padded to 50, then CR LF.
+    const char* keys[] = {"UserPath", "UserFile", "FileType", "SoftType",
+                          "SiteID  ", "PassWord", "RptPath "};
+    const QString values[] = {practice(),       mask,          fileType, "TEST", account.user,
+                              account.password, reportFolder()};
     QByteArray out;
-    for (auto [key, value] : {std::pair{"UserPath", practice()},
-                              {"UserFile", mask},
-                              {"FileType", fileType},
-                              {"SoftType", QStringLiteral("TEST")},
-                              {"SiteID  ", account.user},
-                              {"PassWord", account.password},
-                              {"RptPath ", reportFolder()}})
-        out += (QByteArray(key) + value.toUtf8()).leftJustified(50, ' ', true) + "\r\n";
+    for (int i = 0; i < 7; ++i)
+        out += (keys[i] + values[i].toUtf8()).leftJustified(50, ' ', true) + "\r\n";
     return out;
 }
 
@@ -248,7 +249,9 @@ QString ServerTest::path(const QString& p) const {
 // that is mostly a hole; b: a backup, c: a working copy, w: a claim waiting on the
 // server, r: a report there, l: a file in the report folder, s: seqfile.fil, t: claim.txt,
 // k: a file that must stay as it is, ln:LINK>TARGET; RO: a read-only folder, I: an
-// immutable file, F: a file that fills its disk, T: a 256 KiB tmpfs (before start-up);
+// immutable file, F: a file that fills its disk; before start-up: T: a 256 KiB tmpfs,
+// listener:GREETING no SSH server at all, weak a server with weak algorithms only,
+// password: another password;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
 // it (the reply is lost), stall: holds the reply beyond the time-out, shortwrite and shortread lie,
 // list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing.
@@ -304,7 +307,23 @@ void ServerTest::place(const QString& word) {
         for (int i = 0; key == "many" && i < 10000; ++i)
             names << rest.section('=', 1).arg(i, 5, 10, QLatin1Char('0'));
         server.extraEntries(name, key == "many" ? names.mid(1) : names);
-    } else if (key != "T") {
+    } else if (key == "T") {
+        if (!mount(path(rest), false)) GTEST_SKIP() << "cannot mount here";
+    } else if (key == "listener") {  // says its greeting to each caller, then keeps quiet
+        listener_.start("/usr/bin/python3",
+                        {"-c",
+                         "import socket,sys\ns=socket.create_server(('127.0.0.1',0))\n"
+                         "print(s.getsockname()[1],flush=True)\nk=[]\nwhile 1:\n"
+                         " k.append(s.accept()[0]);k[-1].sendall(sys.argv[1].encode())",
+                         bytesOf(rest)});
+        ASSERT_TRUE(listener_.waitForReadyRead(20000));
+        account.port = listener_.readLine().trimmed().toInt();
+    } else if (key == "weak") {
+        ASSERT_TRUE(weak.start());
+        account = {weak.host(), weak.port(), weak.user(), weak.password(), weak.home()};
+    } else if (key == "password") {
+        account.password = rest;
+    } else {
         ADD_FAILURE() << "no such file word: " << word;
     }
 }
@@ -316,7 +335,8 @@ void ServerTest::place(const QString& word) {
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
 // picker hidden, 0m no picker mode left, 0b no backups, 0r no reports on the server, 0w no working
 // copies, ls:DIR=A,B the names in a folder, status:TEXT=N lines holding TEXT, nolog: not in the
-// server's log. Any other word places a file.
+// server's log, log: in it; stop the server stops, nosftp it refuses SFTP. Any other word
+// places a file.
 void ServerTest::click(const QString& word) {
     const QString arg = word.section(':', 1);
     const QString clicks[] = {"S", "R", "D", "V", "v", "G", "X"};
@@ -372,8 +392,10 @@ void ServerTest::click(const QString& word) {
         for (const QString& line : lines)  // one short line each, whatever the name was
             EXPECT_TRUE(line.size() < 150 && !line.contains(QRegularExpression("[\\x00-\\x1f]")))
                 << line;
-    } else if (word.startsWith("nolog:")) {
-        EXPECT_FALSE(server.logText().contains(arg));
+    } else if (word.startsWith("log:") || word.startsWith("nolog:")) {
+        EXPECT_EQ(server.logText().contains(arg) || weak.logText().contains(arg), word[0] == 'l');
+    } else if (word == "stop" || word == "nosftp") {
+        word == "stop" ? server.stop() : server.refuseSftp(true);
     } else {
         place(word);
     }
@@ -387,10 +409,10 @@ void ServerTest::clicks(const QString& words) {
 void ServerTest::run(const Scenario& s) {
     const QStringList files =
         expand(QString::fromUtf8(s.files), account.user).split('|', Qt::SkipEmptyParts);
-    for (const QString& word : files)
-        if (word.startsWith("T:") && !mount(path(word.mid(2)), false))
-            GTEST_SKIP() << "cannot mount here";
-    startStation(QString(s.setup).section('|', 0, 0), QString(s.setup).section('|', 1));
+    const QStringList setup = QString::fromUtf8(s.setup).split('|');
+    for (const QString& word : setup.mid(2)) place(word);
+    if (IsSkipped() || HasFatalFailure()) return;
+    startStation(setup[0], setup[1]);
     for (const QString& word : files) place(word);
     if (IsSkipped() || HasFatalFailure()) return;
     clicks(QString::fromUtf8(s.clicks));

@@ -50,7 +50,8 @@ struct ConsoleRun {
 // clicks, and the state it must end in. station.cpp says what each word means.
 struct Scenario {
     const char* name;
-    const char* setup;
+    const char* setup;  // then words that come before start-up
+
     const char* files;   // '|'-separated words
     const char* clicks;  // '|'-separated words
     const char* told;    // a part of some message; null: no failure is shown at all
@@ -116,6 +117,7 @@ public:
     RecordingLauncher launcher;
     TestSftpServer server;
     TestSshdServer sshd;
+    TestSftpServer weak{TestSftpServer::Options{.weakAlgorithms = true}};
     ServerAccount account;
     QList<QByteArray> claims;           // every claim placed, by content
     QMap<QString, QByteArray> reports;  // every report placed
@@ -129,6 +131,7 @@ private:
 
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
+    QProcess listener_;
     QString fileType_ = QStringLiteral("83P");
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
