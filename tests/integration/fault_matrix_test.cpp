@@ -68,10 +68,6 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
         EXPECT_EQ(seq(), "0001");
         if (row.fault == Fault::Refused) {
             EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + claimName(2)));
-            const char* logged = op == "open"    ? " Upload File not Found"
-                                 : op == "write" ? " Upload Failure"
-                                                 : " Upload File Close Error";
-            EXPECT_TRUE(logText().contains(claimName(2) + logged)) << logText();
             // A refused close still lets the run fetch the reports; the others end it.
             EXPECT_EQ(view.status.contains("Looking for Reports"), op == "close");
         }

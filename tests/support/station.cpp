@@ -285,8 +285,6 @@ void ServerTest::place(const QString& word) {
               : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
     } else if (key == "ln") {
         ASSERT_TRUE(QFile::link(path(rest.section('>', 1)), path(rest.section('>', 0, 0))));
-    } else if (key == "RO") {
-        if (!mount(path(rest), true)) GTEST_SKIP() << "cannot mount here";
     } else if (key == "I") {
         ASSERT_EQ(QProcess::execute("chattr", {"+i", path(rest)}), 0);
     } else if (key == "F") {
@@ -307,8 +305,8 @@ void ServerTest::place(const QString& word) {
         for (int i = 0; key == "many" && i < 10000; ++i)
             names << rest.section('=', 1).arg(i, 5, 10, QLatin1Char('0'));
         server.extraEntries(name, key == "many" ? names.mid(1) : names);
-    } else if (key == "T") {
-        if (!mount(path(rest), false)) GTEST_SKIP() << "cannot mount here";
+    } else if (key == "T" || key == "RO") {
+        if (!mount(path(rest), key == "RO")) GTEST_SKIP() << "cannot mount here";
     } else if (key == "listener") {  // says its greeting to each caller, then keeps quiet
         listener_.start("/usr/bin/python3",
                         {"-c",
@@ -335,7 +333,8 @@ void ServerTest::place(const QString& word) {
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
 // picker hidden, 0m no picker mode left, 0b no backups, 0r no reports on the server, 0w no working
 // copies, ls:DIR=A,B the names in a folder, status:TEXT=N lines holding TEXT, nolog: not in the
-// server's log, log: in it; stop the server stops, nosftp it refuses SFTP. Any other word
+// server's log, log: in it; stop the server stops, nosftp it refuses SFTP; newkey it
+// comes back with another host key, noauth no password was tried since. Any other word
 // places a file.
 void ServerTest::click(const QString& word) {
     const QString arg = word.section(':', 1);
@@ -396,6 +395,12 @@ void ServerTest::click(const QString& word) {
         EXPECT_EQ(server.logText().contains(arg) || weak.logText().contains(arg), word[0] == 'l');
     } else if (word == "stop" || word == "nosftp") {
         word == "stop" ? server.stop() : server.refuseSftp(true);
+    } else if (word == "newkey") {  // the old connection must end for the new server's port
+        (void)z().Client().ConnectServer(QString(), 0);
+        ASSERT_TRUE(server.changeHostKey());
+        auths_ = server.logText().count("auth user=");
+    } else if (word == "noauth") {
+        EXPECT_EQ(server.logText().count("auth user="), auths_) << "a password went to it";
     } else {
         place(word);
     }

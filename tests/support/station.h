@@ -132,6 +132,7 @@ private:
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
     QProcess listener_;
+    qsizetype auths_ = 0;
     QString fileType_ = QStringLiteral("83P");
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
