@@ -19,9 +19,6 @@
 inline std::ostream& operator<<(std::ostream& os, const QString& s) {
     return os << s.toStdString();
 }
-inline std::ostream& operator<<(std::ostream& os, const QStringList& l) {
-    return os << l.join('|');
-}
 
 namespace zv::test {
 
