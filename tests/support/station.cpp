@@ -391,6 +391,17 @@ void ServerTest::click(const QString& word) {
         EXPECT_EQ(server.logText().contains(arg) || weak.logText().contains(arg), word[0] == 'l');
     } else if (word == "stop" || word == "nosftp") {
         word == "stop" ? server.stop() : server.refuseSftp(true);
+    } else if (word.startsWith("cli:")) {  // the program without a window, on this station
+        cli_ = runConsole(arg.split(' '));
+        EXPECT_FALSE(cli_.crashed);
+        EXPECT_FALSE(cli_.exitCode == 1 && cli_.out.contains(cli_.err.section('\n', 0, 0)))
+            << "a message went to standard output";
+        expectNoPassword(cli_.out + cli_.err);
+    } else if (word.startsWith("exit:")) {
+        EXPECT_EQ(cli_.exitCode, arg.toInt()) << cli_.err;
+    } else if (word.startsWith("out:") || word.startsWith("err:")) {
+        const QString& stream = word[0] == 'o' ? cli_.out : cli_.err;
+        EXPECT_TRUE(stream.contains(QString::fromUtf8(bytesOf(arg)))) << stream;
     } else if (word == "newkey") {  // the old connection must end for the new server's port
         (void)z().Client().ConnectServer(QString(), 0);
         ASSERT_TRUE(server.changeHostKey());

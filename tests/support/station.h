@@ -130,6 +130,7 @@ private:
     QMap<QString, QByteArray> kept_;
     QProcess listener_;
     qsizetype auths_ = 0;
+    ConsoleRun cli_;
     QString fileType_ = QStringLiteral("83P");
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
