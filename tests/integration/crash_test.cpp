@@ -38,24 +38,24 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
-    st.writeSetup(account, join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
+    writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
     const QList<QByteArray> claims{patterned(150'000, 51), patterned(20'000, 52)};
-    st.putClaim(join ? "a.txt" : "a.clm", claims[0]);
-    st.putClaim(join ? "b.txt" : "b.clm", claims[1]);
+    putClaim(join ? "a.txt" : "a.clm", claims[0]);
+    putClaim(join ? "b.txt" : "b.clm", claims[1]);
 
-    st.consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
-    const ConsoleRun killed = st.runConsole({"--kill-at", GetParam().step, "send"});
+    consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
+    const ConsoleRun killed = runConsole({"--kill-at", GetParam().step, "send"});
     ASSERT_TRUE(killed.crashed) << "the program did not reach " << GetParam().step << ": "
                                 << killed.err.toStdString();
-    expectNoClaimLost(st, account, claims);
+    expectNoClaimLost(claims);
 
-    st.consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
-    expectCleanRun(st.runConsole({"send"}));
-    expectNoClaimLost(st, account, claims);
+    consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
+    expectCleanRun(runConsole({"send"}));
+    expectNoClaimLost(claims);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice
     // folder, and each claim is on the server or in claims/.
-    EXPECT_TRUE(filesIn(st.practice()).isEmpty())
-        << filesIn(st.practice()).keys().join(' ').toStdString();
+    EXPECT_TRUE(filesIn(practice()).isEmpty())
+        << filesIn(practice()).keys().join(' ').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,58 +76,58 @@ class KillDuringServerOp : public CrashFixture,
                            public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
-    st.writeSetup(account);
+    writeSetup();
     const QList<QByteArray> claims{patterned(400'000, 61), patterned(900, 62)};
-    st.putClaim("a.clm", claims[0]);
-    st.putClaim("b.clm", claims[1]);
+    putClaim("a.clm", claims[0]);
+    putClaim("b.clm", claims[1]);
     server.delayOn(QLatin1String(GetParam()), "claims/*", 30);
 
-    auto first = st.startConsole({"send"});
+    auto first = startConsole({"send"});
     ASSERT_TRUE(waitForServerLog(QLatin1String(GetParam()) + " claims/"))
         << "the send never reached the server's " << GetParam();
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
     server.clearFaults();
 
-    expectCleanRun(st.runConsole({"send"}));
-    expectNoClaimLost(st, account, claims);
+    expectCleanRun(runConsole({"send"}));
+    expectNoClaimLost(claims);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::Values("open", "write", "close"),
                          [](const auto& info) { return std::string(info.param); });
 
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
-    st.writeSetup(account);
+    writeSetup();
     const QList<QByteArray> claims{patterned(50'000, 71), patterned(60'000, 72)};
-    st.putClaim("a.clm", claims[0]);
+    putClaim("a.clm", claims[0]);
     server.delayOn("write", "claims/*", 4);
 
-    auto first = st.startConsole({"send"});
+    auto first = startConsole({"send"});
     ASSERT_TRUE(waitForServerLog("write claims/"));
-    st.putClaim("b.clm", claims[1]);
-    const ConsoleRun second = st.runConsole({"send"});
+    putClaim("b.clm", claims[1]);
+    const ConsoleRun second = runConsole({"send"});
 
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains(QLatin1String("another ZUDUVOR program")))
         << second.err.toStdString();
-    EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)})
+    EXPECT_EQ(filesIn(backupDir()).keys(), QStringList{claimName(1)})
         << "the second program numbered a claim";
-    EXPECT_EQ(readBytes(st.practice() + "b.clm"), claims[1]);
+    EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
     ASSERT_TRUE(first->waitForFinished(30000));
     EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
-    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(1)), claims[0]);
+    EXPECT_EQ(readBytes(account.claimsDir() + claimName(1)), claims[0]);
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    expectCleanRun(st.runConsole({"send"}));
-    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(2)), claims[1]);
-    EXPECT_EQ(st.seq(), "0002");
-    expectNoClaimLost(st, account, claims);
+    expectCleanRun(runConsole({"send"}));
+    EXPECT_EQ(readBytes(account.claimsDir() + claimName(2)), claims[1]);
+    EXPECT_EQ(seq(), "0002");
+    expectNoClaimLost(claims);
 }
 
 TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) {
-    st.writeSetup(account);
+    writeSetup();
     const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(300'000, 81)},
                                             {"R2.TXT", patterned(300'000, 82)}};
     for (auto it = reports.cbegin(); it != reports.cend(); ++it)
@@ -135,15 +135,15 @@ TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) 
     // Held after part of R2 has come: its first read answers, a later one stalls.
     server.delayOn("read", "reports/R2.TXT", 30);
 
-    auto first = st.startConsole({"get-reports"});
+    auto first = startConsole({"get-reports"});
     ASSERT_TRUE(waitForServerLog("read reports/R2.TXT delayed"));
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
     server.clearFaults();
     EXPECT_EQ(readBytes(account.reportsDir() + "R2.TXT"), reports.last());
 
-    expectCleanRun(st.runConsole({"get-reports"}));
-    EXPECT_EQ(filesIn(st.reportFolder()), reports) << "a part file was left behind";
+    expectCleanRun(runConsole({"get-reports"}));
+    EXPECT_EQ(filesIn(reportFolder()), reports) << "a part file was left behind";
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
 }
 

@@ -31,7 +31,6 @@ struct RecordingDialogs : Dialogs {
         for (const auto& s : shown) out << s.text;
         return out;
     }
-    void clear() { shown.clear(); }
 };
 
 struct RecordingLauncher : Launcher {
@@ -51,13 +50,13 @@ struct RecordingView : MainView, PickerView {
     QStringList status;
     QString dateTimeText, siteIdText;
     std::map<Control, bool> enabled;
-    bool statusFocused = false, pickerVisible = false, listEnabled = true;
+    bool pickerVisible = false, listEnabled = true;
     std::vector<PickerLine> pickerLines;
     std::function<void()> onPendingInput;
 
     void statusAdd(const QString& line) override { status << line; }
     void statusClear() override { status.clear(); }
-    void focusStatus() override { statusFocused = true; }
+    void focusStatus() override {}
     void setDateTimeText(const QString& t) override { dateTimeText = t; }
     void setSiteIDText(const QString& t) override { siteIdText = t; }
     void setEnabled(Control c, bool e) override { enabled[c] = e; }
