@@ -1,5 +1,5 @@
-// The console program with one addition for the crash tests: `--kill-at STEP` stops
-// the process dead (SIGKILL, as a power cut would) when a send reaches STEP.
+// The console program with one addition for the crash tests: `--kill-at N` stops the
+// process dead (SIGKILL, as a power cut would) when a send reaches SendStep number N.
 #include <QCoreApplication>
 #include <QProcessEnvironment>
 #include <QTextStream>
@@ -11,35 +11,15 @@
 
 namespace {
 
-const char* stepName(zv::SendStep step) {
-    switch (step) {
-        case zv::SendStep::AfterBackup:
-            return "after-backup";
-        case zv::SendStep::AfterWorkingCopy:
-            return "after-working-copy";
-        case zv::SendStep::AfterDelete:
-            return "after-delete";
-        case zv::SendStep::AfterUpload:
-            return "after-upload";
-        case zv::SendStep::AfterNumber:
-            return "after-number";
-        case zv::SendStep::JoinBeforeReplace:
-            return "join-before-replace";
-        case zv::SendStep::JoinAfterReplace:
-            return "join-after-replace";
-    }
-    return "";
-}
-
 class KillAt : public zv::SendObserver {
 public:
-    explicit KillAt(QString step) : step_(std::move(step)) {}
+    explicit KillAt(int step) : step_(step) {}
     void stepReached(zv::SendStep step) override {
-        if (step_ == QLatin1String(stepName(step))) ::raise(SIGKILL);
+        if (int(step) == step_) ::raise(SIGKILL);
     }
 
 private:
-    QString step_;
+    int step_;
 };
 
 }  // namespace
@@ -48,9 +28,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     const qsizetype at = args.indexOf(QStringLiteral("--kill-at"));
-    QString step;
+    int step = -1;
     if (at > 0 && at + 1 < args.size()) {
-        step = args.at(at + 1);
+        step = args.at(at + 1).toInt();
         args.remove(at, 2);
     }
     const zv::CommandLine cl =
