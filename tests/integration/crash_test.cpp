@@ -24,10 +24,6 @@ protected:
         }
         return false;
     }
-    void expectCleanRun(const ConsoleRun& run) {
-        EXPECT_FALSE(run.crashed);
-        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    }
 };
 
 struct KillCase {
@@ -40,9 +36,7 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
     writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
-    const QList<QByteArray> claims{patterned(150'000, 51), patterned(20'000, 52)};
-    putClaim(join ? "a.txt" : "a.clm", claims[0]);
-    putClaim(join ? "b.txt" : "b.clm", claims[1]);
+    clicks(join ? "p:a.txt=@150000|p:b.txt=@20000" : "p:a.clm=@150000|p:b.clm=@20000");
 
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     const QString step = QString::number(int(GetParam().step));
@@ -52,7 +46,7 @@ TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     expectNoClaimLost(claims);
 
     consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
-    expectCleanRun(runConsole({"send"}));
+    clicks("cli:send|exit:0");
     expectNoClaimLost(claims);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice
     // folder, and each claim is on the server or in claims/.
@@ -98,7 +92,7 @@ TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
     server.clearFaults();
     expectNoClaimLost(claims);
 
-    expectCleanRun(runConsole({c.command}));
+    clicks(QStringLiteral("cli:%1|exit:0").arg(c.command));
     expectNoClaimLost(claims);
     EXPECT_EQ(filesIn(reportFolder()), reports) << "a part file was left behind";
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
@@ -131,7 +125,7 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    expectCleanRun(runConsole({"send"}));
+    clicks("cli:send|exit:0");
     EXPECT_EQ(readBytes(account.claimsDir() + claimName(2)), claims[1]);
     EXPECT_EQ(seq(), "0002");
     expectNoClaimLost(claims);

@@ -68,12 +68,7 @@ const Scenario kRows[] = {
 };
 // clang-format on
 
-class Tasks : public ServerTest, public ::testing::WithParamInterface<Scenario> {};
-
-TEST_P(Tasks, EndsInTheRightState) { run(GetParam()); }
-
-INSTANTIATE_TEST_SUITE_P(Rows, Tasks, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+ZV_SCENARIO_ROWS(Tasks, EndsInTheRightState, kRows);
 
 // A damaged setup.prm: start-up says so or goes on, and tasks clicked after a failed
 // start-up must not take the current folder for the claim folder.
