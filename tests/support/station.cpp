@@ -109,15 +109,12 @@ void ServerTest::startStation(const QString& fileType, const QString& mask) {
 
 QString ServerTest::claimName(int n) const { return makeClaimName(account.user, n, fileType_); }
 
-std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command,
-                                                   const QStringList& extraEnv) const {
+std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command) const {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& key : env.keys())
         if (key.startsWith(QLatin1String("ZUDUVOR_"))) env.remove(key);
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    for (const QString& pair : extraEnv)
-        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);
     process->start(consoleProgram,
                    QStringList{"--work-root", workRoot(), "--sftp-host", account.host,
@@ -126,8 +123,8 @@ std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command,
     return process;
 }
 
-ConsoleRun ServerTest::runConsole(const QStringList& command, const QStringList& extraEnv) const {
-    auto process = startConsole(command, extraEnv);
+ConsoleRun ServerTest::runConsole(const QStringList& command) const {
+    auto process = startConsole(command);
     if (!process->waitForFinished(120000)) {  // only a hang takes this long
         ADD_FAILURE() << "the program did not end";
         process->kill();

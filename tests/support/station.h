@@ -90,9 +90,8 @@ public:
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // The console mode of the built program on this work root.
-    std::unique_ptr<QProcess> startConsole(const QStringList& command,
-                                           const QStringList& extraEnv = {}) const;
-    ConsoleRun runConsole(const QStringList& command, const QStringList& extraEnv = {}) const;
+    std::unique_ptr<QProcess> startConsole(const QStringList& command) const;
+    ConsoleRun runConsole(const QStringList& command) const;
     QString allMessages() const { return dialogs.texts().join(QStringLiteral("\n---\n")); }
 
     // Every claim (by content) is on the server exactly once and whole, or waits whole in
