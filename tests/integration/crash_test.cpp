@@ -13,18 +13,17 @@
 namespace zv::test {
 namespace {
 
-class CrashFixture : public ServerTest {
-protected:
-    // Waits until the server's log matches `pattern` (the program is then held there).
-    bool waitForServerLog(const QString& pattern) {
-        const QRegularExpression re(pattern);
-        for (QDeadlineTimer deadline(20000); !deadline.hasExpired();) {
-            if (server.logText().contains(re)) return true;
-            QThread::msleep(20);
-        }
-        return false;
+using CrashFixture = ServerTest;
+
+// Waits until the server's log matches `pattern` (the program is then held there).
+bool waitForLog(const TestSftpServer& server, const QString& pattern) {
+    const QRegularExpression re(pattern);
+    for (QDeadlineTimer deadline(20000); !deadline.hasExpired();) {
+        if (server.logText().contains(re)) return true;
+        QThread::msleep(20);
     }
-};
+    return false;
+}
 
 struct KillCase {
     SendStep step;
@@ -85,7 +84,7 @@ TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
 
     auto first = startConsole({c.command});
     const QString held = QString(c.glob).remove('*');
-    ASSERT_TRUE(waitForServerLog(QStringLiteral("%1 %2\\S* delayed").arg(c.op, held)))
+    ASSERT_TRUE(waitForLog(server, QStringLiteral("%1 %2\\S* delayed").arg(c.op, held)))
         << "the run never reached the server's " << c.op;
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
@@ -107,7 +106,7 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     server.delayOn("write", "claims/*", 4);
 
     auto first = startConsole({"send"});
-    ASSERT_TRUE(waitForServerLog("write claims/"));
+    ASSERT_TRUE(waitForLog(server, "write claims/"));
     // The second program is told, and numbers and moves nothing.
     clicks("p:b.clm=@60000|cli:send|exit:1|err:another ZUDUVOR program|ls:zod/claimsbu=$0001.83P");
     EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);

@@ -26,7 +26,7 @@ struct TaskWords {
 // clang-format off
 const TaskWords kTasks[] = {
     {"p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/$0002.83P", "S", "S|ok|R|@$0002.83P"},
-    {"p:x.clm=@120000|S|-w:$0001.83P", "claims/$0001.83P", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
+    {"p:x.clm=@120000|S|-:~/claims/$0001.83P", "claims/$0001.83P", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
     {"w:A.83P=a{1234}|w:B.83P=b|b:A.83P=a{1234}|b:B.83P=b", "claims/A.83P", "D|?A.83P", "D|?A.83P"},
     {"r:R1.TXT=@80000|r:R2.TXT=@700000|r:R3.TXT=@10", "reports/R2.TXT", "G", "G"},
 };

@@ -303,7 +303,7 @@ void ServerTest::place(const QString& word) {
 
 // Clicks: S send, R resend, D delete, V view claims, v view reports, G get reports, X
 // close the picker, @NAME pick (?NAME when listed), q: a picker line with no blank, ok the next
-// question is answered OK (else Cancel), o the opener fails, ! the server restarts, -b: -p: -w: a
+// question is answered OK (else Cancel), o the opener fails, ! the server restarts, -:PATH a
 // file taken away, resendmode left over from before, i:WORD done when the window next
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
 // picker hidden, 0m no picker mode left, ls:DIR=A,B the names in a folder, status:TEXT=N lines
@@ -336,13 +336,9 @@ void ServerTest::click(const QString& word) {
         EXPECT_TRUE(it != lines.end() || word[0] == '?') << word << " is not in the picker";
     } else if (word.startsWith("q:")) {
         z().Form5_List1_Click({arg, arg});
-    } else if (word.startsWith('-')) {
-        const QString file = (word[1] == 'b'   ? backupDir()
-                              : word[1] == 'p' ? practice()
-                                               : account.claimsDir()) +
-                             arg;
-        if (word[1] == 'p') claims.removeAll(readBytes(file));  // taken back by its owner
-        ASSERT_TRUE(QFile::remove(file)) << file;
+    } else if (word.startsWith("-:")) {
+        if (arg.startsWith("practice/")) claims.removeAll(readBytes(path(arg)));  // by its owner
+        ASSERT_TRUE(QFile::remove(path(arg))) << arg;
     } else if (word.startsWith("i:")) {
         view.onPendingInput = [this, arg] {
             view.onPendingInput = nullptr;

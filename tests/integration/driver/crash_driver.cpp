@@ -11,15 +11,11 @@
 
 namespace {
 
-class KillAt : public zv::SendObserver {
-public:
-    explicit KillAt(int step) : step_(step) {}
-    void stepReached(zv::SendStep step) override {
-        if (int(step) == step_) ::raise(SIGKILL);
+struct KillAt : zv::SendObserver {
+    int step = -1;
+    void stepReached(zv::SendStep reached) override {
+        if (int(reached) == step) ::raise(SIGKILL);
     }
-
-private:
-    int step_;
 };
 
 }  // namespace
@@ -28,21 +24,19 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
     const qsizetype at = args.indexOf(QStringLiteral("--kill-at"));
-    int step = -1;
+    KillAt killAt;
     if (at > 0 && at + 1 < args.size()) {
-        step = args.at(at + 1).toInt();
+        killAt.step = args.at(at + 1).toInt();
         args.remove(at, 2);
     }
     const zv::CommandLine cl =
         zv::parseCommandLine(args, QProcessEnvironment::systemEnvironment().toStringList());
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!cl.error.isEmpty() || cl.command.isEmpty()) {
-        err << "crash_driver: " << (cl.error.isEmpty() ? QStringLiteral("no command") : cl.error)
-            << '\n';
+    if (!cl.error.isEmpty()) {
+        err << "crash_driver: " << cl.error << '\n';
         return 2;
     }
-    KillAt killAt(step);
     zv::ConsoleRunner runner(out, err, &killAt);
     return runner.run(cl);
 }
