@@ -356,7 +356,7 @@ void ServerTest::click(const QString& word) {
     } else if (word == "0m") {
         EXPECT_FALSE(m.PickerMode.ResendMode || m.PickerMode.DeleteMode || m.PickerMode.ViewMode);
     } else if (word.startsWith("ls:")) {
-        EXPECT_EQ(namesIn(path(arg.section('=', 0, 0))).join(','), arg.section('=', 1));
+        EXPECT_EQ(filesIn(path(arg.section('=', 0, 0))).keys().join(','), arg.section('=', 1));
     } else if (word.startsWith("status:")) {
         const QStringList lines = view.status.filter(arg.section('=', 0, 0));
         EXPECT_EQ(lines.size(), arg.section('=', 1).toInt()) << view.status.join('|');

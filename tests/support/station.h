@@ -26,7 +26,6 @@ QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be rea
 void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
 QByteArray patterned(qsizetype size, quint32 seed);        // claim-like bytes, distinct per seed
 QMap<QString, QByteArray> filesIn(const QString& folder);  // name -> contents, dot-files too
-inline QStringList namesIn(const QString& folder) { return filesIn(folder).keys(); }
 
 struct ServerAccount {
     QString host;
