@@ -45,12 +45,10 @@ TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     expectNoClaimLost(claims);
 
     consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
-    clicks("cli:send|exit:0");
-    expectNoClaimLost(claims);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice
     // folder, and each claim is on the server or in claims/.
-    EXPECT_TRUE(filesIn(practice()).isEmpty())
-        << filesIn(practice()).keys().join(' ').toStdString();
+    clicks("cli:send|exit:0|ls:practice=");
+    expectNoClaimLost(claims);
 }
 
 using enum SendStep;
