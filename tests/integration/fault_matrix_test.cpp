@@ -85,8 +85,9 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     }
     // A failed download ends the run at once; a failed removal does not.
     if (row.task == Task::Reports && row.fault == Fault::Refused &&
-        (op == "read" || op == "remove"))
+        (op == "read" || op == "remove")) {
         EXPECT_EQ(QFileInfo::exists(reportFolder() + "R3.TXT"), op == "remove");
+    }
 
     server.clearFaults();
     dialogs.shown.clear();
