@@ -24,12 +24,7 @@ const Scenario kRows[] = {
 };
 // clang-format on
 
-class Console : public ServerTest, public ::testing::WithParamInterface<Scenario> {};
-
-TEST_P(Console, ExitStatusAndBothStreams) { run(GetParam()); }
-
-INSTANTIATE_TEST_SUITE_P(Rows, Console, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+ZV_SCENARIO_ROWS(Console, ExitStatusAndBothStreams, kRows);
 
 }  // namespace
 }  // namespace zv::test

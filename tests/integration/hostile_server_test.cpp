@@ -38,12 +38,7 @@ const Scenario kRows[] = {
 };
 // clang-format on
 
-class HostileServer : public ServerTest, public ::testing::WithParamInterface<Scenario> {};
-
-TEST_P(HostileServer, RefusedSafelyAndInWords) { run(GetParam()); }
-
-INSTANTIATE_TEST_SUITE_P(Rows, HostileServer, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+ZV_SCENARIO_ROWS(HostileServer, RefusedSafelyAndInWords, kRows);
 
 }  // namespace
 }  // namespace zv::test

@@ -51,8 +51,6 @@ ServerTest::ServerTest() : dir_("/tmp/zvi-XXXXXX") {
 
 ServerTest::~ServerTest() {
     z_.reset();
-    listener_.kill();
-    listener_.waitForFinished(5000);
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         QProcess::execute("umount", {"-l", *it});
     QProcess::execute("chattr", {"-R", "-i", dir_.path()});  // left by a failed test
@@ -111,35 +109,12 @@ void ServerTest::startStation(const QString& fileType, const QString& mask) {
 
 QString ServerTest::claimName(int n) const { return makeClaimName(account.user, n, fileType_); }
 
-void ServerTest::putBackup(const QString& name, const QByteArray& bytes) {
-    writeBytes(backupDir() + name, bytes);
-    QFile f(backupDir() + name);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
-                f.setFileTime(QDateTime(QDate(2026, 1, 5), QTime(9, 3, 7)),
-                              QFileDevice::FileModificationTime));
-}
-
-void ServerTest::pick(const QString& name) {
-    for (const PickerLine& line : view.pickerLines)
-        if (line.name == name) return z().Form5_List1_Click(line);
-    ADD_FAILURE() << name.toStdString() << " is not in the picker";
-}
-
-QStringList ServerTest::messageHeads() const {
-    QStringList out;
-    for (const QString& text : dialogs.texts()) out << text.section(QLatin1Char('\n'), 0, 0);
-    return out;
-}
-
-std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command,
-                                                   const QStringList& extraEnv) const {
+std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command) const {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& key : env.keys())
         if (key.startsWith(QLatin1String("ZUDUVOR_"))) env.remove(key);
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    for (const QString& pair : extraEnv)
-        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);
     process->start(consoleProgram,
                    QStringList{"--work-root", workRoot(), "--sftp-host", account.host,
@@ -148,8 +123,8 @@ std::unique_ptr<QProcess> ServerTest::startConsole(const QStringList& command,
     return process;
 }
 
-ConsoleRun ServerTest::runConsole(const QStringList& command, const QStringList& extraEnv) const {
-    auto process = startConsole(command, extraEnv);
+ConsoleRun ServerTest::runConsole(const QStringList& command) const {
+    auto process = startConsole(command);
     if (!process->waitForFinished(120000)) {  // only a hang takes this long
         ADD_FAILURE() << "the program did not end";
         process->kill();
@@ -202,19 +177,10 @@ void ServerTest::expectNoReportLost(const QMap<QString, QByteArray>& reports) co
 }
 
 void ServerTest::expectNoPassword(const QString& extra) const {
-    const QString seen = allMessages() + view.status.join('\n') + logText() + extra;
+    const QString seen =
+        allMessages() + view.status.join('\n') + readBytes(workRoot() + "ZUDUVOR.LOG") + extra;
     EXPECT_FALSE(seen.contains(account.password, Qt::CaseInsensitive)) << "the password shows in:\n"
                                                                        << seen.toStdString();
-}
-
-bool ServerTest::mount(const QString& folder, bool readOnly) {
-    QDir().mkpath(folder);
-    if (QProcess::execute("mount", readOnly ? QStringList{"--bind", "-o", "ro", folder, folder}
-                                            : QStringList{"-t", "tmpfs", "-o", "size=256k", "tmpfs",
-                                                          folder}) != 0)
-        return false;
-    mounted_ << folder;
-    return true;
 }
 
 namespace {
@@ -271,8 +237,12 @@ void ServerTest::place(const QString& word) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20));
         f.close();
         claims << readBytes(f.fileName());
-    } else if (key == "b") {
-        putBackup(name, bytes);
+    } else if (key == "b") {  // dated 01/05/2026 9:03:07 AM
+        writeBytes(backupDir() + name, bytes);
+        QFile f(backupDir() + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                    f.setFileTime(QDateTime(QDate(2026, 1, 5), QTime(9, 3, 7)),
+                                  QFileDevice::FileModificationTime));
     } else if (key == "k") {
         if (rest.contains('=')) writeBytes(path(name), bytes);
         kept_[path(name)] = readBytes(path(name));
@@ -305,8 +275,13 @@ void ServerTest::place(const QString& word) {
         for (int i = 0; key == "many" && i < 10000; ++i)
             names << rest.section('=', 1).arg(i, 5, 10, QLatin1Char('0'));
         server.extraEntries(name, key == "many" ? names.mid(1) : names);
-    } else if (key == "T" || key == "RO") {
-        if (!mount(path(rest), key == "RO")) GTEST_SKIP() << "cannot mount here";
+    } else if (key == "T" || key == "RO") {  // until the test ends
+        QDir().mkpath(path(rest));
+        const QStringList ro{"--bind", "-o", "ro", path(rest), path(rest)},
+            full{"-t", "tmpfs", "-o", "size=256k", "tmpfs", path(rest)};
+        if (QProcess::execute("mount", key == "RO" ? ro : full) != 0)
+            GTEST_SKIP() << "cannot mount here";
+        mounted_ << path(rest);
     } else if (key == "listener") {  // says its greeting to each caller, then keeps quiet
         listener_.start("/usr/bin/python3",
                         {"-c",
@@ -328,7 +303,7 @@ void ServerTest::place(const QString& word) {
 
 // Clicks: S send, R resend, D delete, V view claims, v view reports, G get reports, X
 // close the picker, @NAME pick (?NAME when listed), q: a picker line with no blank, ok the next
-// question is answered OK (else Cancel), o the opener fails, ! the server restarts, -b: -p: -w: a
+// question is answered OK (else Cancel), o the opener fails, ! the server restarts, -:PATH a
 // file taken away, resendmode left over from before, i:WORD done when the window next
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
 // picker hidden, 0m no picker mode left, ls:DIR=A,B the names in a folder, status:TEXT=N lines
@@ -354,23 +329,24 @@ void ServerTest::click(const QString& word) {
         m.PickerMode.ResendMode = true;
         m.ClaimName = claimName(5);
     } else if (word.startsWith('@') || word.startsWith('?')) {  // ?: only when it is listed
-        if (word[0] == '@' || !view.pickerTexts().filter(word.mid(1)).isEmpty()) pick(word.mid(1));
+        const auto lines = view.pickerLines;                    // the click may list anew
+        const auto it = std::find_if(lines.begin(), lines.end(),
+                                     [&](const PickerLine& l) { return l.name == word.mid(1); });
+        if (it != lines.end()) z().Form5_List1_Click(*it);
+        EXPECT_TRUE(it != lines.end() || word[0] == '?') << word << " is not in the picker";
     } else if (word.startsWith("q:")) {
         z().Form5_List1_Click({arg, arg});
-    } else if (word.startsWith('-')) {
-        const QString file = (word[1] == 'b'   ? backupDir()
-                              : word[1] == 'p' ? practice()
-                                               : account.claimsDir()) +
-                             arg;
-        if (word[1] == 'p') claims.removeAll(readBytes(file));  // taken back by its owner
-        ASSERT_TRUE(QFile::remove(file)) << file;
+    } else if (word.startsWith("-:")) {
+        if (arg.startsWith("practice/")) claims.removeAll(readBytes(path(arg)));  // by its owner
+        ASSERT_TRUE(QFile::remove(path(arg))) << arg;
     } else if (word.startsWith("i:")) {
         view.onPendingInput = [this, arg] {
             view.onPendingInput = nullptr;
             click(arg);
         };
     } else if (word.startsWith('#')) {
-        QStringList lines = view.pickerTexts();
+        QStringList lines;
+        for (const PickerLine& line : view.pickerLines) lines << line.text;
         lines.sort();
         EXPECT_EQ(lines.join(','), word.mid(1));
     } else if (word.startsWith("lines:")) {
@@ -380,7 +356,7 @@ void ServerTest::click(const QString& word) {
     } else if (word == "0m") {
         EXPECT_FALSE(m.PickerMode.ResendMode || m.PickerMode.DeleteMode || m.PickerMode.ViewMode);
     } else if (word.startsWith("ls:")) {
-        EXPECT_EQ(namesIn(path(arg.section('=', 0, 0))).join(','), arg.section('=', 1));
+        EXPECT_EQ(filesIn(path(arg.section('=', 0, 0))).keys().join(','), arg.section('=', 1));
     } else if (word.startsWith("status:")) {
         const QStringList lines = view.status.filter(arg.section('=', 0, 0));
         EXPECT_EQ(lines.size(), arg.section('=', 1).toInt()) << view.status.join('|');
@@ -419,13 +395,11 @@ void ServerTest::clicks(const QString& words) {
 }
 
 void ServerTest::run(const Scenario& s) {
-    const QStringList files =
-        expand(QString::fromUtf8(s.files), account.user).split('|', Qt::SkipEmptyParts);
     const QStringList setup = QString::fromUtf8(s.setup).split('|');
     for (const QString& word : setup.mid(2)) place(word);
     if (IsSkipped() || HasFatalFailure()) return;
     startStation(setup[0], setup[1]);
-    for (const QString& word : files) place(word);
+    clicks(QString::fromUtf8(s.files));
     if (IsSkipped() || HasFatalFailure()) return;
     clicks(QString::fromUtf8(s.clicks));
     EXPECT_TRUE(!s.told || (!dialogs.shown.empty() && allMessages().contains(s.told)))
@@ -442,7 +416,7 @@ void ServerTest::run(const Scenario& s) {
     for (auto it = kept_.cbegin(); it != kept_.cend(); ++it)
         EXPECT_EQ(readBytes(it.key()), *it) << it.key() << " changed";
     if (!claims.isEmpty())
-        expectNoClaimLost(claims, files.filter(QRegularExpression("^s:")).isEmpty());
+        expectNoClaimLost(claims, !QString(s.files).contains(QRegularExpression("(^|\\|)s:")));
     expectNoReportLost(reports);
     EXPECT_FALSE(allMessages().contains("another ZUDUVOR program"));
 }

@@ -26,7 +26,6 @@ QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be rea
 void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
 QByteArray patterned(qsizetype size, quint32 seed);        // claim-like bytes, distinct per seed
 QMap<QString, QByteArray> filesIn(const QString& folder);  // name -> contents, dot-files too
-inline QStringList namesIn(const QString& folder) { return filesIn(folder).keys(); }
 
 struct ServerAccount {
     QString host;
@@ -86,18 +85,13 @@ public:
     Zuduvor& z() { return *z_; }
     QString claimName(int n) const;
     void putClaim(const QString& name, const QByteArray& b) { writeBytes(practice() + name, b); }
-    void putBackup(const QString& name, const QByteArray& bytes);  // dated 01/05/2026 9:03:07 AM
     QByteArray seq() const { return readBytes(seqFile()); }
-    void pick(const QString& name);  // clicks the picker line of `name`
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // The console mode of the built program on this work root.
-    std::unique_ptr<QProcess> startConsole(const QStringList& command,
-                                           const QStringList& extraEnv = {}) const;
-    ConsoleRun runConsole(const QStringList& command, const QStringList& extraEnv = {}) const;
-    QStringList messageHeads() const;  // each message box's first line
+    std::unique_ptr<QProcess> startConsole(const QStringList& command) const;
+    ConsoleRun runConsole(const QStringList& command) const;
     QString allMessages() const { return dialogs.texts().join(QStringLiteral("\n---\n")); }
-    QString logText() const { return QString::fromLatin1(readBytes(workRoot() + "ZUDUVOR.LOG")); }
 
     // Every claim (by content) is on the server exactly once and whole, or waits whole in
     // claims/ and claimsbu/ for a resend, or is untouched in the practice folder; the
@@ -125,8 +119,6 @@ private:
     QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
     void place(const QString& word);
     void click(const QString& word);
-    // A folder made full (256 KiB tmpfs) or read-only (bind mount) until the test ends.
-    bool mount(const QString& folder, bool readOnly);
 
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
@@ -139,3 +131,10 @@ private:
 };
 
 }  // namespace zv::test
+
+// A table of scenarios as one parameterised suite, each case named by its row.
+#define ZV_SCENARIO_ROWS(Suite, Test, rows)                                             \
+    class Suite : public ServerTest, public ::testing::WithParamInterface<Scenario> {}; \
+    TEST_P(Suite, Test) { run(GetParam()); }                                            \
+    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows),                    \
+                             [](const auto& info) { return std::string(info.param.name); })
