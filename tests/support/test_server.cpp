@@ -13,14 +13,10 @@
 
 namespace zv::test {
 
-namespace {
-
-QByteArray readAll(const QString& path) {
+static QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
-}  // namespace
 
 LoopbackServer::LoopbackServer(const QString& user, const QString& password)
     : user_(user), password_(password) {
