@@ -35,7 +35,6 @@ public:
     void Label10_Click();
     void Label5_Click();
 
-
 protected:
     QRect helpArea() const override;
 

@@ -25,7 +25,6 @@ public:
     void HelpCommand_Click();
     void Label2_Click();
 
-
 protected:
     QRect helpArea() const override;
 
