@@ -635,4 +635,13 @@ int SftpClient::DeleteRemoteFile(const QString& remotePath) {
     return 1;
 }
 
+int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    Impl::Waiting waiting(*d);
+    if (sftp_rename(d->sftp.get(), from.toUtf8().constData(), to.toUtf8().constData()) != SSH_OK)
+        return d->failWith(QStringLiteral("Could not rename %1 to %2 on the server").arg(from, to));
+    return 1;
+}
+
 }  // namespace zv

@@ -64,6 +64,10 @@ public:
     // server that advertises limits@openssh.com).
     int uploadChunkSize() const;
 
+    // Renames with SFTP's own rename, which refuses to replace an existing file (OpenSSH's
+    // server and the test server both keep the file already there).
+    [[nodiscard]] int RenameRemoteFile(const QString& from, const QString& to);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
