@@ -336,19 +336,15 @@ Zuduvor::UploadResult Zuduvor::PlaceUpload(const QString& part, const QString& n
     // (another work root with this site ID, say) stays. A resend the user confirmed
     // replaces its own earlier copy; with no atomic replace in libssh 0.10, that copy is
     // removed first.
-    int removed = 1;
-    QString removeDetail;
-    if (resend) {
-        removed = blocking([&] { return c.DeleteRemoteFile(remote); });
-        removeDetail = c.ErrorDetail();
-    }
-    if (blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)
+    const bool cleared =
+        !resend || blocking([&] { return c.RemoveRemoteFileIfPresent(remote); }) == 1;
+    if (cleared && blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)
         return UploadResult::Completed;
-    const QString detail = removed == 1 ? c.ErrorDetail() : removeDetail;
+    const QString detail = c.ErrorDetail();
     (void)blocking([&] { return c.DeleteRemoteFile(part); });
     m_.Activity = name + QStringLiteral(" Upload Rename Error");
     WriteLogLine();
-    if (removed != 1)
+    if (!cleared)
         dialogs_.message(QStringLiteral("The earlier copy of ") + name +
                          QStringLiteral(" on the ZOD server could not be removed, so the claim "
                                         "was not resent. It is kept here: try once more, or "
