@@ -18,6 +18,7 @@
 //   ViewReports_Click                                           reports/view_reports.cpp
 //   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
 //   Setup_Click                                                 app/zuduvor.cpp
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -94,7 +95,7 @@ private:
     QString nowText() const;  // "mm-dd-yyyy at hh:mm:ss"
 
     // Claim submission: NormalRun's steps, in their order.
-    enum class UploadResult { Completed, CloseFailed, EndRun };
+    enum class UploadResult { Completed, CloseFailed, NotPlaced, EndRun };
     enum class ClaimOutcome { Sent, Gone, Stop, EndRun };
     // The run's own kind decides the status line, whatever the picker is set to meanwhile.
     UploadResult UploadClaimFile(bool resend);
@@ -102,6 +103,12 @@ private:
     void NormalRun();
     void BeginSend();
     bool SetupReadyForSend();
+    bool PracticeFolderOutsideWorkRoot();
+    // Upper-cased names waiting in the server's claims/ (none when it cannot be listed);
+    // our uploads left there by a cut-off run are taken away.
+    QSet<QString> ListServerClaims();
+    // Gives the whole upload `part` the claim's name on the server.
+    UploadResult PlaceUpload(const QString& part, const QString& name, bool resend);
     bool LockWorkRoot(QLockFile& lock);
     QStringList FindClaimFiles();
     bool JoinsFiles() const;
@@ -146,6 +153,8 @@ private:
     std::unique_ptr<SftpClient> client_;
     // Set only by the picker's resend action: a Send click never turns into a resend.
     bool resendRequested_ = false;
+    // The names a normal run found on the server: numbers that are taken.
+    QSet<QString> serverClaims_;
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;

@@ -1,6 +1,7 @@
 #include "claims/claim_files.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,9 +105,10 @@ Result<QString> joinClaimFiles(const QString& folder, QStringList found, const Q
 }
 
 Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileType,
-                           const QStringList& copyFolders) {
+                           const QStringList& copyFolders, const QSet<QString>& serverNames) {
     const auto taken = [&](int n) {
         const QString claim = makeClaimName(siteId, n, fileType);
+        if (serverNames.contains(claim)) return true;
         for (const QString& folder : copyFolders)
             if (QFileInfo::exists(folder + claim)) return true;
         return false;
@@ -116,6 +118,11 @@ Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileT
     if (next > kLastSubmissionNumber)
         return Result<int>::failure(QStringLiteral("the submission numbers are used up"));
     return next;
+}
+
+bool isPlainFile(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 QStringList unreachableNames(const QString& folder, const QString& mask) {

@@ -2,6 +2,7 @@
 // The local file work of a send, apart from the server: whole copies, the join of a
 // dental package's files with its journal, the next free submission number and the
 // names the program cannot read.
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,10 +26,15 @@ Result<QString> joinClaimFiles(const QString& folder, QStringList found, const Q
                                SendObserver* observer = nullptr);
 
 // The first number after `last` whose claim name has no copy in any of `copyFolders`
-// (an upload that did not complete, or a run that was cut off, keeps its number); fails
-// when the numbers up to 9999 are used up.
+// (an upload that did not complete, or a run that was cut off, keeps its number) and is
+// not in `serverNames` (upper-cased names waiting on the server, which must never be
+// replaced); fails when the numbers up to 9999 are used up.
 Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileType,
-                           const QStringList& copyFolders);
+                           const QStringList& copyFolders, const QSet<QString>& serverNames = {});
+
+// True only for a regular file that is not a link: a link could hand any file (the setup
+// file with its password, say) to the server as a claim.
+bool isPlainFile(const QString& path);
 
 // Names in `folder` matching `mask` whose bytes cannot be spelled back from their text
 // form (not UTF-8): the program can neither list nor open such a file, so without a

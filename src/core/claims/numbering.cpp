@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 
 namespace zv {
 
@@ -38,6 +39,20 @@ QString submissionNumberText(int number) {
 
 QString makeClaimName(const QString& siteId, int number, const QString& fileType) {
     return (siteId + submissionNumberText(number) + QLatin1Char('.') + fileType).toUpper();
+}
+
+QString uploadTempName(const QString& claimName) {
+    return QLatin1Char('.') + claimName + QStringLiteral(".part");
+}
+
+bool isLeftoverUpload(const QString& name, const QString& siteId, const QString& fileType) {
+    const QString head = QLatin1Char('.') + siteId.toUpper();
+    const QString tail = QLatin1Char('.') + fileType.toUpper() + QStringLiteral(".part");
+    if (name.size() != head.size() + 4 + tail.size() || !name.startsWith(head) ||
+        !name.endsWith(tail))
+        return false;
+    const QString digits = name.mid(head.size(), 4);
+    return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); });
 }
 
 Result<int> readSequenceFile(const QString& path) {

@@ -16,6 +16,11 @@ int parseSequenceRecord(const QByteArray& record);
 QString submissionNumberText(int number);
 // Upper-cased site ID + four digits + "." + file type: ("k9", 42, "83p") -> "K90042.83P".
 QString makeClaimName(const QString& siteId, int number, const QString& fileType);
+// The server name an upload is written under until the server holds all of it: a dot-name
+// that the server's processing leaves alone ("K90042.83P" -> ".K90042.83P.part").
+QString uploadTempName(const QString& claimName);
+// True for an upload temp name of this site and file type, left by a cut-off upload.
+bool isLeftoverUpload(const QString& name, const QString& siteId, const QString& fileType);
 
 // seqfile.fil: record 1 = the first four bytes; further bytes are left untouched.
 // Reading a missing file gives 0 (the file is created empty). The record is written in

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSet>
 
 #include "app/file_mask.h"
 #include "app/workstation_rules.h"
@@ -27,6 +28,7 @@ void Zuduvor::SendClaims_Click() {
 
 void Zuduvor::ResendRun() {
     OpenSFTPServer();
+    (void)ListServerClaims();  // only to take away uploads left by a cut-off run
     const UploadResult result = UploadClaimFile(/*resend=*/true);
     view_.setEnabled(Control::ResendClaims, true);
     if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
@@ -36,7 +38,7 @@ void Zuduvor::ResendRun() {
 
 void Zuduvor::NormalRun() {
     BeginSend();
-    if (!SetupReadyForSend()) return;
+    if (!SetupReadyForSend() || !PracticeFolderOutsideWorkRoot()) return;
     // Two programs on one work root must never give out the same number.
     QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
     if (!LockWorkRoot(lock)) return;
@@ -49,6 +51,7 @@ void Zuduvor::NormalRun() {
     }
     view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
     OpenSFTPServer();
+    serverClaims_ = ListServerClaims();
     if (JoinsFiles() && !JoinClaimFiles(found)) return;
     const Result<int> last = readSequenceFile(m_.Paths.SequenceFile);
     if (!last)
@@ -104,6 +107,41 @@ bool Zuduvor::SetupReadyForSend() {
     return false;
 }
 
+bool Zuduvor::PracticeFolderOutsideWorkRoot() {
+    // The program's own files (a working copy in claims/, the setup file, the sequence
+    // file) must never be taken for the practice's claims and sent.
+    const QString practice = QFileInfo(m_.Setup.UserPath).canonicalFilePath();
+    QString root = QFileInfo(m_.Paths.WorkRoot).canonicalFilePath();
+    if (practice.isEmpty() || root.isEmpty()) return true;
+    if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
+    if (!(practice + QLatin1Char('/')).startsWith(root)) return true;
+    EndSend(QStringLiteral("The claim folder in Setup (") + m_.Setup.UserPath +
+            QStringLiteral(") is the program's own work folder ") + root +
+            QStringLiteral(" or one of its folders, so no claim was sent. Click Setup and set "
+                           "the claim folder to the folder where your practice program "
+                           "writes its claim files."));
+    return false;
+}
+
+QSet<QString> Zuduvor::ListServerClaims() {
+    QSet<QString> names;
+    if (!SessionOpen) return names;  // the upload then tells what went wrong
+    SftpClient& c = Client();
+    const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+    if (handle.isEmpty()) return names;  // the final rename still never replaces a file
+    const std::optional<RemoteListing> listing = blocking([&] { return c.ReadRemoteDir(handle); });
+    closeQuietly(handle);
+    if (!listing) return names;
+    for (int i = 0; i < listing->EntryCount(); ++i) {
+        const QString name = listing->EntryAt(i).EntryName;
+        if (isLeftoverUpload(name, m_.Setup.SiteID, m_.Setup.FileType))
+            (void)blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); });
+        else
+            names.insert(name.toUpper());
+    }
+    return names;
+}
+
 bool Zuduvor::LockWorkRoot(QLockFile& lock) {
     lock.setStaleLockTime(0);
     if (lock.tryLock(0)) return true;
@@ -129,6 +167,13 @@ bool Zuduvor::JoinsFiles() const {
 QStringList Zuduvor::FindClaimFiles() {
     const QString userPath = m_.Setup.UserPath;
     QStringList found = findFiles(userPath, m_.Setup.UserFile);
+    found.removeIf([&](const QString& name) {
+        if (isPlainFile(userPath + name)) return false;
+        view_.statusAdd(QStringLiteral("The claim file ") + name +
+                        QStringLiteral(" is a link, not a file: it was left in place and "
+                                       "not sent"));
+        return true;
+    });
     for (const QString& name : unreachableNames(userPath, m_.Setup.UserFile))
         dialogs_.message(QStringLiteral("The claim file \"") + name + QStringLiteral("\" in ") +
                          userPath +
@@ -155,7 +200,7 @@ bool Zuduvor::JoinClaimFiles(QStringList& found) {
 }
 
 Zuduvor::ClaimOutcome Zuduvor::SendOneClaim(const QString& original, int& number) {
-    if (!QFileInfo::exists(original)) return ClaimOutcome::Gone;  // gone since the search
+    if (!isPlainFile(original)) return ClaimOutcome::Gone;  // gone (or a link) since the search
     if (!NumberClaim(number)) return ClaimOutcome::Stop;
     const QString claim = m_.ClaimName;
     if (!KeepCopies(original, claim) || !RemovePracticeFile(original, claim))
@@ -164,7 +209,7 @@ Zuduvor::ClaimOutcome Zuduvor::SendOneClaim(const QString& original, int& number
     const UploadResult result = UploadClaimFile(/*resend=*/false);
     reach(SendStep::AfterUpload);
     if (result == UploadResult::EndRun) return ClaimOutcome::EndRun;
-    if (result == UploadResult::CloseFailed) return ClaimOutcome::Stop;
+    if (result != UploadResult::Completed) return ClaimOutcome::Stop;
     RecordNumber(number, claim);
     reach(SendStep::AfterNumber);
     QFile::remove(m_.Paths.ClaimsDir + claim);
@@ -174,8 +219,9 @@ Zuduvor::ClaimOutcome Zuduvor::SendOneClaim(const QString& original, int& number
 bool Zuduvor::NumberClaim(int& number) {
     // Never reuse a number whose copies are still here (an upload that did not
     // complete, or a run that was cut off): take the next free one.
-    const Result<int> next = nextFreeNumber(number, m_.Setup.SiteID, m_.Setup.FileType,
-                                            {m_.Paths.ClaimsBackupDir, m_.Paths.ClaimsDir});
+    const Result<int> next =
+        nextFreeNumber(number, m_.Setup.SiteID, m_.Setup.FileType,
+                       {m_.Paths.ClaimsBackupDir, m_.Paths.ClaimsDir}, serverClaims_);
     if (!next) {
         dialogs_.message(QStringLiteral(
             "The submission numbers are used up (9999 reached), so no more claims can be "
@@ -243,10 +289,12 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     m_.ClaimName = name;
 
     SftpClient& c = Client();
-    const QString remote = QStringLiteral("claims/") + name;
+    // Written under a temporary dot-name and given its real name only once the server
+    // holds all of it, so that a cut-off upload is never taken for a claim.
+    const QString part = QStringLiteral("claims/") + uploadTempName(name);
     const QString local = m_.Paths.ClaimsDir + name;
     const QString handle = blocking([&] {
-        return c.OpenRemoteFile(remote, QStringLiteral("writeOnly"),
+        return c.OpenRemoteFile(part, QStringLiteral("writeOnly"),
                                 QStringLiteral("createTruncate"));
     });
     if (handle.isEmpty()) {
@@ -264,7 +312,7 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
         // A partial file must not be taken for a claim: close it and take it away again
         // (when the connection still allows it); the claim stays here for a resend.
         closeQuietly(handle);
-        (void)blocking([&] { return c.DeleteRemoteFile(remote); });
+        (void)blocking([&] { return c.DeleteRemoteFile(part); });
         return UploadResult::EndRun;
     }
     m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
@@ -275,10 +323,41 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
         // The file is not counted as sent (a server that kept only part of it also
         // ends here): take the server copy away so that it is not processed; the
         // claim stays here for a resend.
-        (void)blocking([&] { return c.DeleteRemoteFile(remote); });
+        (void)blocking([&] { return c.DeleteRemoteFile(part); });
         return UploadResult::CloseFailed;
     }
-    return UploadResult::Completed;
+    return PlaceUpload(part, name, resend);
+}
+
+Zuduvor::UploadResult Zuduvor::PlaceUpload(const QString& part, const QString& name, bool resend) {
+    SftpClient& c = Client();
+    const QString remote = QStringLiteral("claims/") + name;
+    // A plain rename never replaces a file: a claim waiting on the server under this name
+    // (another work root with this site ID, say) stays. A resend the user confirmed
+    // replaces its own earlier copy; with no atomic replace in libssh 0.10, that copy is
+    // removed first.
+    const bool cleared =
+        !resend || blocking([&] { return c.RemoveRemoteFileIfPresent(remote); }) == 1;
+    if (cleared && blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)
+        return UploadResult::Completed;
+    const QString detail = c.ErrorDetail();
+    (void)blocking([&] { return c.DeleteRemoteFile(part); });
+    m_.Activity = name + QStringLiteral(" Upload Rename Error");
+    WriteLogLine();
+    if (!cleared)
+        dialogs_.message(QStringLiteral("The earlier copy of ") + name +
+                         QStringLiteral(" on the ZOD server could not be removed, so the claim "
+                                        "was not resent. It is kept here: try once more, or "
+                                        "call ZOD.") +
+                         m_.LF + detail);
+    else
+        dialogs_.message(QStringLiteral("The claim ") + name +
+                         QStringLiteral(" could not be given its name on the ZOD server (a file "
+                                        "of that name may be waiting there already; it was not "
+                                        "replaced). The claim was not sent and is kept here for "
+                                        "a resend: call ZOD before resending it.") +
+                         m_.LF + detail);
+    return UploadResult::NotPlaced;
 }
 
 }  // namespace zv

@@ -635,4 +635,23 @@ int SftpClient::DeleteRemoteFile(const QString& remotePath) {
     return 1;
 }
 
+int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    Impl::Waiting waiting(*d);
+    if (sftp_rename(d->sftp.get(), from.toUtf8().constData(), to.toUtf8().constData()) != SSH_OK)
+        return d->failWith(QStringLiteral("Could not rename %1 to %2 on the server").arg(from, to));
+    return 1;
+}
+
+int SftpClient::RemoveRemoteFileIfPresent(const QString& remotePath) {
+    d->error.clear();
+    if (!d->ready()) return 0;
+    Impl::Waiting waiting(*d);
+    if (sftp_unlink(d->sftp.get(), remotePath.toUtf8().constData()) == SSH_OK) return 1;
+    if (ssh_is_connected(d->session.get()) && sftp_get_error(d->sftp.get()) == SSH_FX_NO_SUCH_FILE)
+        return 1;
+    return d->failWith(QStringLiteral("Could not delete %1 on the server").arg(remotePath));
+}
+
 }  // namespace zv

@@ -64,6 +64,12 @@ public:
     // server that advertises limits@openssh.com).
     int uploadChunkSize() const;
 
+    // Renames with SFTP's own rename, which refuses to replace an existing file (OpenSSH's
+    // server and the test server both keep the file already there).
+    [[nodiscard]] int RenameRemoteFile(const QString& from, const QString& to);
+    // 1 when the file is gone afterwards, also when it was not there at all.
+    [[nodiscard]] int RemoveRemoteFileIfPresent(const QString& remotePath);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
