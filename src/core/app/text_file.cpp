@@ -94,7 +94,10 @@ std::optional<mode_t> currentUmask() {
 int renameNoReplace(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
-    if (::link(from, to) == 0) return ::unlink(from), 0;
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
+    }
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return -1;
     struct stat st;
     if (::lstat(to, &st) == 0) {
@@ -194,8 +197,8 @@ Status SafeFile::open() {
                  O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (fd_ >= 0) {
         buffer_.reserve(kWriteBufferSize);
-        // Kernels before 6.0 gave such a file its mode without the umask on some file
-        // systems: nothing may be more open than the umask allows.
+        // Some kernels give such a file its mode without applying the umask: nothing may
+        // be more open than the umask allows.
         if (const std::optional<mode_t> mask = currentUmask();
             mask && ::fchmod(fd_, mode & ~*mask) != 0)
             return failure(errno);
