@@ -2,14 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QByteArrayView>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <array>
+#include <optional>
 
 namespace zv {
 
@@ -58,7 +61,72 @@ void syncFolder(const QString& folder) {
 
 constexpr qint64 kWriteBufferSize = 64 * 1024;
 
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The process's umask, read without changing it (umask() would, for every thread).
+std::optional<mode_t> currentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return std::nullopt;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (!line.startsWith("Umask:")) continue;
+        bool ok = false;
+        const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+        if (ok) return static_cast<mode_t>(mask);
+    }
+    return std::nullopt;
+}
+
+// Renames without ever replacing `to` (-1 with EEXIST when it exists), on file systems
+// without RENAME_NOREPLACE through a hard link, and on those without links either by a
+// look right before the rename.
+int renameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return -1;
+    struct stat st;
+    if (::lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return errno == ENOENT ? ::rename(from, to) : -1;
+}
+
 }  // namespace
+
+QString readableName(const QByteArray& bytes) {
+    QString out;
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const uchar b = p[i];
+        const qsizetype length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+        if (length == 0 || i + length > bytes.size() ||
+            !QByteArrayView(p + i, length).isValidUtf8()) {
+            out += QString::asprintf("\\x%02X", b);
+            ++i;
+            continue;
+        }
+        for (const QChar c : QString::fromUtf8(bytes.constData() + i, length))
+            out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'?') : c;
+        i += length;
+    }
+    return out;
+}
 
 QByteArray toCp1252(const QString& text) {
     QByteArray out;
@@ -117,7 +185,7 @@ Status SafeFile::open() {
     const mode_t mode = access_ == Access::OwnerOnly ? 0600 : 0666;  // 0666 less the umask
     if (!tempPath_.isEmpty()) {
         fd_ = ::open(QFile::encodeName(tempPath_).constData(),
-                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+                     O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
         if (fd_ < 0) return failure(errno);
         // A named temporary left by an earlier run keeps its old mode: set it again.
         if (access_ == Access::OwnerOnly && ::fchmod(fd_, mode) != 0) return failure(errno);
@@ -126,9 +194,14 @@ Status SafeFile::open() {
     // A file without a name until commit() leaves nothing behind when the program is
     // killed; file systems that cannot make one get a named temporary file instead.
     fd_ = ::open(QFile::encodeName(QFileInfo(path_).absolutePath()).constData(),
-                 O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+                 O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (fd_ >= 0) {
         buffer_.reserve(kWriteBufferSize);
+        // Some kernels give such a file its mode without applying the umask: nothing may
+        // be more open than the umask allows.
+        if (const std::optional<mode_t> mask = currentUmask();
+            mask && ::fchmod(fd_, mode & ~*mask) != 0)
+            return failure(errno);
         return {};
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return failure(errno);
@@ -139,7 +212,7 @@ Status SafeFile::openNamed(int mode) {
     for (int attempt = 0; attempt < 20; ++attempt) {
         const QString candidate = freshTempName();
         const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+                              O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0) {
             fd_ = fd;
             tempPath_ = candidate;
@@ -241,6 +314,59 @@ Status SafeFile::commit() {
     committed_ = true;
     syncFolder(QFileInfo(path_).absolutePath());
     return {};
+}
+
+Result<bool> SafeFile::commitIfFree(const QByteArray& path) {
+    using R = Result<bool>;
+    if (fd_ < 0) return R::failure(failure(EBADF).reason());
+    if (!synced_) {
+        if (Status s = sync(); !s) return R::failure(s.reason());
+    }
+    // A link, like RENAME_NOREPLACE, never replaces a file: the name is taken only when free.
+    const int placed =
+        tempPath_.isEmpty()
+            ? ::linkat(AT_FDCWD, ("/proc/self/fd/" + QByteArray::number(fd_)).constData(), AT_FDCWD,
+                       path.constData(), AT_SYMLINK_FOLLOW)
+            : renameNoReplace(QFile::encodeName(tempPath_).constData(), path.constData());
+    if (placed != 0) return errno == EEXIST ? R(false) : R::failure(failure(errno).reason());
+    committed_ = true;
+    const int closeResult = ::close(fd_);
+    fd_ = -1;
+    if (closeResult != 0) {
+        const int err = errno;
+        ::unlink(path.constData());
+        return R::failure(failure(err).reason());
+    }
+    syncFolder(QFileInfo(path_).absolutePath());
+    return true;
+}
+
+Result<bool> SafeFile::sameContentAs(const QByteArray& path) {
+    using R = Result<bool>;
+    if (fd_ < 0) return R::failure(failure(EBADF).reason());
+    if (Status s = flushBuffer(); !s) return R::failure(s.reason());
+    // Read back through a descriptor of its own: some FUSE file systems do not show what
+    // was written through the writing one.
+    const UniqueFd mine(
+        ::open(("/proc/self/fd/" + QByteArray::number(fd_)).constData(), O_RDONLY | O_CLOEXEC));
+    // Whatever cannot be read as a plain file (a link, a folder, a device) is different.
+    const UniqueFd other(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat ours, theirs;
+    if (mine.get() < 0 || ::fstat(mine.get(), &ours) != 0)
+        return R::failure(failure(errno).reason());
+    if (other.get() < 0 || ::fstat(other.get(), &theirs) != 0 || !S_ISREG(theirs.st_mode))
+        return false;
+    if (ours.st_size != theirs.st_size) return false;
+    QByteArray a(kWriteBufferSize, Qt::Uninitialized), b(kWriteBufferSize, Qt::Uninitialized);
+    for (off_t offset = 0; offset < ours.st_size;) {
+        const ssize_t n = ::pread(mine.get(), a.data(), a.size(), offset);
+        if (n <= 0) return R::failure(failure(n < 0 ? errno : EIO).reason());
+        if (::pread(other.get(), b.data(), n, offset) != n ||
+            memcmp(a.constData(), b.constData(), n))
+            return false;
+        offset += n;
+    }
+    return true;
 }
 
 Status writeFileSafely(const QString& path, const QByteArray& data, SafeFile::Access access) {

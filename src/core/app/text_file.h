@@ -12,6 +12,10 @@ namespace zv {
 QByteArray toCp1252(const QString& text);
 QString fromCp1252(const QByteArray& bytes);
 
+// A file name's bytes as text for the user: UTF-8 read as such, each other byte shown as
+// \xNN (so a name in another encoding can still be told apart), control characters as '?'.
+QString readableName(const QByteArray& bytes);
+
 // Splits at CR LF, a lone CR or a lone LF. A last line without a line end counts;
 // a line end at the very end does not start another (empty) line.
 QList<QByteArray> splitLines(const QByteArray& bytes);
@@ -43,6 +47,14 @@ public:
     // Puts the data on the disk; commit() does it when it was not done before.
     Status sync();
     Status commit();
+    // Gives the finished file the name `path` (the file system's own bytes) only while no
+    // file has it, as the file system sees names (one that ignores letter case takes
+    // "r1.txt" for "R1.TXT"): false when the name is taken; the file is then kept for
+    // sameContentAs() or another name.
+    Result<bool> commitIfFree(const QByteArray& path);
+    // Whether the file at `path` is a regular file (a link is not followed) that holds
+    // exactly the bytes written here.
+    Result<bool> sameContentAs(const QByteArray& path);
 
 private:
     Status openNamed(int mode);

@@ -128,8 +128,9 @@ private:
 
     // Get Reports: the listed reports one by one; false when a download failed, which
     // ends the task.
+    enum class ReportOutcome { OnDisk, Skipped, Failed };
     bool DownloadListedReports(const QString& handle);
-    bool FetchReport(const QString& name);
+    ReportOutcome FetchReport(const RemoteEntry& entry);
 
     // Shared by several tasks.
     void closeQuietly(const QString& handle);

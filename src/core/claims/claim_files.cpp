@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
@@ -62,13 +63,14 @@ Status appendFile(SafeFile& out, const QString& path) {
 }  // namespace
 
 Status copyWhole(const QString& from, const QString& to) {
-    QFile source(from);
-    const qint64 size = QFileInfo(from).size();
-    if (!source.copy(to)) return fail(source.errorString());
-    if (QFileInfo(to).size() != size) {
-        QFile::remove(to);
-        return fail(QStringLiteral("the copy is not complete (is the disk full?)"));
-    }
+    // Written as a new file of the program's own: it takes the umask's mode, not the
+    // source's (which may be more open), and never replaces a file already there.
+    SafeFile out(to);
+    if (Status s = out.open(); !s) return s;
+    if (Status s = appendFile(out, from); !s) return s;
+    const Result<bool> placed = out.commitIfFree(QFile::encodeName(to));
+    if (!placed) return fail(placed.reason());
+    if (!*placed) return fail(QDir::toNativeSeparators(to) + QStringLiteral(" already exists"));
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "app/file_mask.h"
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
+#include "claims/claim_files.h"
 #include "claims/picker_lines.h"
 
 namespace zv {
@@ -45,11 +46,9 @@ void Zuduvor::ResendPickAction() {
         return;
     }
     QFile::remove(working);
-    QFile copy(backup);
-    if (!copy.copy(working) || QFileInfo(working).size() != QFileInfo(backup).size()) {
+    if (const Status copied = copyWhole(backup, working); !copied) {
         dialogs_.message(QStringLiteral("The backup file ") + backup +
-                         QStringLiteral(" could not be copied for resending: ") +
-                         copy.errorString() +
+                         QStringLiteral(" could not be copied for resending: ") + copied.reason() +
                          QStringLiteral(". Free some disk space, then try once more."));
         return;
     }

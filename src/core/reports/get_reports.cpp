@@ -1,6 +1,9 @@
 #include <QDateTime>
 #include <QFile>
+#include <QSet>
+#include <algorithm>
 
+#include "app/text_file.h"
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/picker_lines.h"
@@ -8,7 +11,39 @@
 namespace zv {
 
 namespace {
+
 constexpr qsizetype kLongestLocalName = 255;  // bytes, as the usual file systems take
+constexpr int kMostNamesTried = 999;
+const QString kDownloadFailure = QStringLiteral("Report Download Failure-Try Once More.");
+
+// The name for a report kept beside a different file of its own name: "R1.TXT" becomes
+// "R1(2).TXT", shortened to fit when the name is near the longest there is.
+QByteArray besideName(const QByteArray& name, int number) {
+    const qsizetype dot = name.lastIndexOf('.');
+    const qsizetype cut = dot > 0 ? dot : name.size();
+    const QByteArray tag = '(' + QByteArray::number(number) + ')';
+    const QByteArray ext = name.mid(cut);
+    const qsizetype room = std::max<qsizetype>(1, kLongestLocalName - tag.size() - ext.size());
+    return name.left(std::min(cut, room)) + tag + ext;
+}
+
+// Gives a downloaded report a name in `folder` without replacing any file: its own name
+// when free; none new when a file of that name already holds the same bytes (fetched
+// before); else the first free numbered name beside it. Returns the name it is under.
+Result<QByteArray> placeReport(SafeFile& part, const QByteArray& folder, const QByteArray& name) {
+    for (int number = 1; number <= kMostNamesTried; ++number) {
+        const QByteArray candidate = number == 1 ? name : besideName(name, number);
+        const Result<bool> placed = part.commitIfFree(folder + candidate);
+        if (!placed) return Result<QByteArray>::failure(placed.reason());
+        if (*placed) return candidate;
+        const Result<bool> same = part.sameContentAs(folder + candidate);
+        if (!same) return Result<QByteArray>::failure(same.reason());
+        if (*same) return candidate;
+    }
+    return Result<QByteArray>::failure(
+        QStringLiteral("no free name is left for %1 in the report folder").arg(readableName(name)));
+}
+
 }  // namespace
 
 void Zuduvor::GetReports_Click() {
@@ -59,48 +94,75 @@ bool Zuduvor::DownloadListedReports(const QString& handle) {
         view_.statusAdd(ReadyLine);
         return true;
     }
-    int i = 0;
-    for (; i < listing_->EntryCount(); ++i) {
+    // A name the server lists twice is one report: the second fetch would find it gone.
+    QSet<QByteArray> seen;
+    int onDisk = 0;
+    for (int i = 0; i < listing_->EntryCount(); ++i) {
         entry_ = listing_->EntryAt(i);
-        if (!FetchReport(entry_.EntryName)) return false;
+        if (seen.contains(entry_.RawName)) continue;
+        seen.insert(entry_.RawName);
+        const ReportOutcome outcome = FetchReport(entry_);
+        if (outcome == ReportOutcome::Failed) return false;
+        if (outcome == ReportOutcome::OnDisk) ++onDisk;
     }
-    view_.statusAdd(QStringLiteral(" ") + QString::number(i) +
+    view_.statusAdd(QStringLiteral(" ") + QString::number(onDisk) +
                     QStringLiteral(" Reports Downloaded"));
     if (dialogs_.askOkCancel(QStringLiteral("Click OK to View Reports"))) ViewReports_Click();
     return true;
 }
 
-bool Zuduvor::FetchReport(const QString& name) {
+Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry) {
+    const QByteArray& name = entry.RawName;
+    const QString shown = readableName(name);
     // A name that is not a plain file name would write outside the report folder: it is
     // neither fetched nor removed from the server.
-    if (!isPlainFileName(name)) {
-        view_.statusAdd(QStringLiteral("Skipped Report \"") + shownName(name) +
+    if (!isPlainFileName(entry.EntryName)) {
+        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown +
                         QStringLiteral("\": not a plain file name. Call ZOD."));
-        return true;
+        return ReportOutcome::Skipped;
+    }
+    // A hidden name could stand for a file of the program's or the desktop's own.
+    if (name.startsWith('.')) {
+        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown +
+                        QStringLiteral("\": a name that begins with a dot is a hidden file. "
+                                       "Call ZOD."));
+        return ReportOutcome::Skipped;
     }
     // A name longer than the local disk takes could never be saved, and failing on it at
     // every run would hold back every report listed after it.
-    if (QFile::encodeName(name).size() > kLongestLocalName) {
-        view_.statusAdd(QStringLiteral("Skipped Report \"") + shownName(name).left(40) +
+    if (name.size() > kLongestLocalName) {
+        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown.left(40) +
                         QStringLiteral("...\": the name is too long to be saved on "
                                        "this computer. Call ZOD."));
-        return true;
+        return ReportOutcome::Skipped;
     }
     SftpClient& c = Client();
-    const QString remote = QStringLiteral("reports/") + name;
-    const QString local = m_.Setup.RptPath + name;
-    m_.LastResult = blocking([&] { return c.FetchRemoteFile(remote, local); });
+    const QByteArray remote = "reports/" + name;
+    SafeFile part(m_.Setup.RptPath + shown);
+    m_.LastResult = blocking([&] { return c.FetchRemoteFile(remote, part); });
     if (m_.LastResult != 1) {
-        showFailure(QStringLiteral("Report Download Failure-Try Once More."));
-        return false;
+        showFailure(kDownloadFailure);
+        return ReportOutcome::Failed;
     }
+    // The report keeps the server's bytes for its name, and never replaces another file.
+    const Result<QByteArray> placed = placeReport(part, QFile::encodeName(m_.Setup.RptPath), name);
+    if (!placed) {
+        dialogs_.message(kDownloadFailure + m_.LF + placed.reason());
+        return ReportOutcome::Failed;
+    }
+    // Only a report that is whole on disk leaves the server.
     m_.LastResult = blocking([&] { return c.DeleteRemoteFile(remote); });
     if (m_.LastResult != 1) {
         showFailure(QStringLiteral("Error Deleting Report File from Server. Call ZOD."));
-        return true;
+        return ReportOutcome::OnDisk;
     }
-    view_.statusAdd(QStringLiteral("Downloading Report ") + shownName(name));
-    return true;
+    view_.statusAdd(QStringLiteral("Downloading Report ") + shown);
+    if (*placed != name)
+        view_.statusAdd(QStringLiteral("Report \"") + shown + QStringLiteral("\" was kept as \"") +
+                        readableName(*placed) +
+                        QStringLiteral("\": a different file of that name is in the report "
+                                       "folder."));
+    return ReportOutcome::OnDisk;
 }
 
 }  // namespace zv

@@ -186,7 +186,7 @@ struct SftpClient::Impl {
     QString newHandle() { return QStringLiteral("h%1").arg(nextHandle++); }
 
     int checkHostKey(const QString& host, int port);
-    int fetch(const QString& remotePath, const QString& localPath);
+    int fetch(const QByteArray& rawRemotePath, SafeFile& part);
 };
 
 SftpClient::SftpClient() : d(std::make_unique<Impl>()) { ignoreBrokenPipes(); }
@@ -470,9 +470,9 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
         d->watchdog.kick();
         // Only regular files are reports or claims; ".", "..", folders and links are not.
         if (attrs->type != SSH_FILEXFER_TYPE_REGULAR || !attrs->name) continue;
-        const QString name = QString::fromUtf8(attrs->name);
-        if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
-        entries.push_back({name, static_cast<qint64>(attrs->size)});
+        const QByteArray raw(attrs->name);
+        if (raw == "." || raw == "..") continue;
+        entries.push_back({QString::fromUtf8(raw), static_cast<qint64>(attrs->size), raw});
     }
     if (!sftp_dir_eof(dir.dir.get())) {
         d->failWith(QStringLiteral("Reading the server folder %1 failed").arg(dir.path));
@@ -481,11 +481,11 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
     return RemoteListing(std::move(entries));
 }
 
-int SftpClient::FetchRemoteFile(const QString& remotePath, const QString& localPath) {
+int SftpClient::FetchRemoteFile(const QByteArray& remotePath, SafeFile& local) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
-    return d->fetch(remotePath, localPath);
+    return d->fetch(remotePath, local);
 }
 
 namespace {
@@ -594,11 +594,9 @@ private:
 
 }  // namespace
 
-int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath) {
-    if (QFileInfo(localPath).isDir())
-        return fail(QStringLiteral("The local path %1 is a folder")
-                        .arg(QDir::toNativeSeparators(localPath)));
-    ssh::File file(sftp_open(sftp.get(), remotePath.toUtf8().constData(), O_RDONLY, 0));
+int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
+    const QString remotePath = readableName(rawRemotePath);
+    ssh::File file(sftp_open(sftp.get(), rawRemotePath.constData(), O_RDONLY, 0));
     if (!file) return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
     ssh::Attributes attrs(sftp_fstat(file.get()));
     if (!attrs)
@@ -607,8 +605,7 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
     const bool sizeKnown = attrs->flags & SSH_FILEXFER_ATTR_SIZE;
     const qint64 expected = sizeKnown ? static_cast<qint64>(attrs->size) : -1;
 
-    // A failed download leaves nothing behind and the old file as it was.
-    SafeFile part(localPath);
+    // A failed download leaves nothing behind: the caller names the file only when whole.
     if (const Status opened = part.open(); !opened) return fail(opened.reason());
     ReadPipeline pipeline(file.get(), part, expected, remotePath, watchdog);
     if (!pipeline.run())
@@ -622,16 +619,16 @@ int SftpClient::Impl::fetch(const QString& remotePath, const QString& localPath)
                         .arg(received)
                         .arg(expected >= 0 ? expected : pipeline.end())
                         .arg(remotePath));
-    if (const Status placed = part.commit(); !placed) return fail(placed.reason());
     return 1;
 }
 
-int SftpClient::DeleteRemoteFile(const QString& remotePath) {
+int SftpClient::DeleteRemoteFile(const QByteArray& remotePath) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
-    if (sftp_unlink(d->sftp.get(), remotePath.toUtf8().constData()) != SSH_OK)
-        return d->failWith(QStringLiteral("Could not delete %1 on the server").arg(remotePath));
+    if (sftp_unlink(d->sftp.get(), remotePath.constData()) != SSH_OK)
+        return d->failWith(
+            QStringLiteral("Could not delete %1 on the server").arg(readableName(remotePath)));
     return 1;
 }
 

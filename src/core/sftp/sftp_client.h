@@ -3,6 +3,7 @@
 // No operation throws; a failure is a result code other than 1 or an empty handle,
 // and ErrorDetail() then says what went wrong in libssh's (or our) own words.
 // Handles are texts; the component owns what they stand for.
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -12,9 +13,12 @@
 
 namespace zv {
 
+class SafeFile;
+
 struct RemoteEntry {
-    QString EntryName;  // bare file name
+    QString EntryName;  // bare file name, as text (bytes that are not UTF-8 are lost here)
     qint64 EntrySize = 0;
+    QByteArray RawName;  // the name's bytes as the server sent them, to ask for it again
 };
 
 class RemoteListing {
@@ -52,10 +56,13 @@ public:
     [[nodiscard]] QString OpenRemoteDir(const QString& remoteDir);
     // Only the directory's regular files; none when the listing fails.
     [[nodiscard]] std::optional<RemoteListing> ReadRemoteDir(const QString& handle);
-    // Downloads to a temporary name beside localPath and renames it over localPath only
-    // when complete; a failure leaves no partial file.
-    [[nodiscard]] int FetchRemoteFile(const QString& remotePath, const QString& localPath);
-    [[nodiscard]] int DeleteRemoteFile(const QString& remotePath);
+    // Downloads into `local` (opened here, not yet committed), 1 only when it holds the
+    // whole file; the caller then gives it its name. Remote paths are the server's bytes.
+    [[nodiscard]] int FetchRemoteFile(const QByteArray& remotePath, SafeFile& local);
+    [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath);
+    [[nodiscard]] int DeleteRemoteFile(const QString& remotePath) {
+        return DeleteRemoteFile(remotePath.toUtf8());
+    }
     // For an uploaded file, 1 only when the server then holds as many bytes as were sent.
     [[nodiscard]] int CloseRemoteHandle(const QString& handle);
     QString ErrorDetail() const;
