@@ -42,7 +42,7 @@ constexpr qint64 kMostListed = 100'000;
 // What one listed entry costs on the wire besides its names (lengths and attributes).
 constexpr qint64 kEntryOverhead = 64;
 // Free space a download leaves on the report folder's disk, for the rest of the system.
-constexpr qint64 kDiskReserve = 8 * 1024 * 1024;
+constexpr qint64 kDiskReserve = 1024 * 1024;
 
 struct RemoteFile {
     ssh::File file;
