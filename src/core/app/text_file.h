@@ -37,6 +37,7 @@ public:
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
+    const QString& path() const { return path_; }
     Status open();
     Status write(const char* data, qint64 size);
     Status write(const QByteArray& data) { return write(data.constData(), data.size()); }

@@ -180,6 +180,11 @@ void Zuduvor::OpenSFTPServer() {
     }
     view_.statusAdd(QStringLiteral("Connecting to ZOD SFTPServer/") + m_.Setup.SiteID.toUpper() +
                     QStringLiteral(" Server"));
+    // A first contact recorded the server's key: the user can compare its fingerprint with
+    // the one ZOD gives.
+    if (const QString fingerprint = c.FirstContactFingerprint(); !fingerprint.isEmpty())
+        view_.statusAdd(QStringLiteral("First connection to this server: its key ") + fingerprint +
+                        QStringLiteral(" is now recorded. ZOD can confirm this fingerprint."));
     const QString user = m_.Setup.SiteID;
     const QString password = m_.Setup.PassWord;
     m_.LastResult = blocking([&] { return c.LoginWithPassword(user, password); });

@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace zv {
 
 IdleWatchdog::IdleWatchdog() : thread_([this](std::stop_token stop) { run(stop); }) {}
@@ -11,12 +13,15 @@ IdleWatchdog::~IdleWatchdog() {
     thread_.join();
 }
 
-void IdleWatchdog::arm(socket_t fd, int idleMs) {
+void IdleWatchdog::arm(socket_t fd, int idleMs, int overallMs) {
     std::lock_guard lock(mutex_);
     fd_ = fd;
     idle_ = std::chrono::milliseconds(idleMs > 0 ? idleMs : 1);
-    deadline_ = Clock::now() + idle_;
+    armed_ = Clock::now();
+    deadline_ = armed_ + idle_;
+    overall_ = std::chrono::milliseconds(overallMs > 0 ? overallMs : 1);
     fired_ = false;
+    overdue_ = false;
     ++generation_;
     wake_.notify_all();
 }
@@ -25,6 +30,12 @@ void IdleWatchdog::kick() {
     // No wake-up needed: the thread re-reads the deadline when its wait ends.
     std::lock_guard lock(mutex_);
     deadline_ = Clock::now() + idle_;
+}
+
+void IdleWatchdog::allow(int overallMs) {
+    std::lock_guard lock(mutex_);
+    overall_ = std::chrono::milliseconds(overallMs > 0 ? overallMs : 1);
+    wake_.notify_all();
 }
 
 bool IdleWatchdog::disarm() {
@@ -40,6 +51,11 @@ bool IdleWatchdog::fired() const {
     return fired_;
 }
 
+int IdleWatchdog::overdueAfterMs() const {
+    std::lock_guard lock(mutex_);
+    return fired_ && overdue_ ? static_cast<int>(overall_.count()) : 0;
+}
+
 void IdleWatchdog::run(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
@@ -47,14 +63,15 @@ void IdleWatchdog::run(std::stop_token stop) {
         const auto changed = [&] { return generation_ != generation; };
         if (fd_ == SSH_INVALID_SOCKET || fired_) {
             wake_.wait(lock, stop, changed);
-        } else if (Clock::now() >= deadline_) {
+        } else if (const auto end = armed_ + overall_; Clock::now() >= std::min(deadline_, end)) {
             // The socket stays open (libssh owns and closes it); shutting it down only
             // ends the blocked read. The fd cannot be closed meanwhile: disarm() comes
             // first and needs this lock.
             ::shutdown(fd_, SHUT_RDWR);
             fired_ = true;
+            overdue_ = Clock::now() >= end;
         } else {
-            wake_.wait_until(lock, stop, deadline_, changed);
+            wake_.wait_until(lock, stop, std::min(deadline_, end), changed);
         }
     }
 }

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +33,16 @@ constexpr int kPlainChunk = 32 * 1024;
 constexpr int kOpenSshChunk = 261120;
 constexpr uint32_t kReadRequest = 32 * 1024;
 constexpr int kReadsInFlight = 32;
+// A transfer may take longer than the operation deadline only while it keeps at least
+// this rate.
+constexpr qint64 kSlowestBytesPerSecond = 4 * 1024;
+// No real folder of claims or reports holds more; an endless listing would fill the
+// memory.
+constexpr qint64 kMostListed = 100'000;
+// What one listed entry costs on the wire besides its names (lengths and attributes).
+constexpr qint64 kEntryOverhead = 64;
+// Free space a download leaves on the report folder's disk, for the rest of the system.
+constexpr qint64 kDiskReserve = 1024 * 1024;
 
 struct RemoteFile {
     ssh::File file;
@@ -78,6 +91,95 @@ QString withStop(QString text) {
     return text;
 }
 
+QString secondsText(int ms) {
+    const double seconds = ms / 1000.0;
+    return QStringLiteral("%1 %2").arg(seconds).arg(seconds == 1 ? QStringLiteral("second")
+                                                                 : QStringLiteral("seconds"));
+}
+
+bool isBase64(const QByteArray& text, qsizetype decodedSize = -1) {
+    const auto result =
+        QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    return result && !result.decoded.isEmpty() &&
+           (decodedSize < 0 || result.decoded.size() == decodedSize);
+}
+
+// One host of a known-hosts line: a name or address (patterns allowed), "[name]:port",
+// or a hashed "|1|salt|hash".
+bool isKnownHost(const QByteArray& host) {
+    if (host.startsWith("|1|")) {
+        const QList<QByteArray> parts = host.split('|');
+        return parts.size() == 4 && isBase64(parts[2], 20) && isBase64(parts[3], 20);
+    }
+    QByteArray name = host;
+    if (host.startsWith('[')) {
+        const qsizetype close = host.indexOf("]:");
+        bool ok = false;
+        const int port = close > 1 ? host.mid(close + 2).toInt(&ok) : 0;
+        if (!ok || port <= 0 || port > 65535) return false;
+        name = host.mid(1, close - 1);
+    }
+    static const QByteArray kAllowed = QByteArrayLiteral(".-_:*?!%");
+    return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               kAllowed.contains(c);
+    });
+}
+
+// "hosts keytype base64 [comment]", the key itself whole.
+bool isKnownHostsLine(const QByteArray& line) {
+    if (line.contains('\0')) return false;
+    const QList<QByteArray> fields = line.simplified().split(' ');
+    if (fields.size() < 3) return false;
+    const QList<QByteArray> hosts = fields[0].split(',');
+    if (!std::all_of(hosts.begin(), hosts.end(), isKnownHost)) return false;
+    const enum ssh_keytypes_e type = ssh_key_type_from_name(fields[1].constData());
+    if (type == SSH_KEYTYPE_UNKNOWN || !isBase64(fields[2])) return false;
+    ssh_key raw = nullptr;
+    const int rc = ssh_pki_import_pubkey_base64(fields[2].constData(), type, &raw);
+    const ssh::Key key(raw);
+    return rc == SSH_OK && key;
+}
+
+// libssh takes a known-hosts file it cannot parse for one without this server, and would
+// then record whatever key the server shows: so the file is checked first. Only a missing
+// or empty file means a first contact.
+Status checkKnownHostsFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return {};
+    const QString shown = QDir::toNativeSeparators(path);
+    const Status damaged =
+        fail(QStringLiteral("The file of known server keys %1 is damaged or cannot be read, so the "
+                            "server cannot be checked; no password was sent. Restore %1 from your "
+                            "backup, or delete it and ask ZOD for its key's fingerprint to compare "
+                            "at the next connection")
+                 .arg(shown));
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) return damaged;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return damaged;
+    for (const QByteArray& line : bytes.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith('#') && !isKnownHostsLine(trimmed))
+            return damaged;
+    }
+    return {};
+}
+
+// "SHA256:..." of the key the server showed; empty when libssh cannot tell.
+QString sha256Fingerprint(ssh_session session) {
+    ssh_key raw = nullptr;
+    if (ssh_get_server_publickey(session, &raw) != SSH_OK) return {};
+    const ssh::Key key(raw);
+    unsigned char* rawHash = nullptr;
+    size_t length = 0;
+    if (ssh_get_publickey_hash(key.get(), SSH_PUBLICKEY_HASH_SHA256, &rawHash, &length) != 0)
+        return {};
+    const ssh::Hash hash(rawHash);
+    const ssh::Chars text(ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash.get(), length));
+    return text ? QString::fromLatin1(text.get()) : QString();
+}
+
 void ignoreBrokenPipes() {
     // Writing to a connection the server has closed must give an error, not end the
     // program.
@@ -90,10 +192,16 @@ void ignoreBrokenPipes() {
 struct SftpClient::Impl {
     int connectTimeoutMs = 5000;
     int idleTimeoutMs = 10000;
+    int operationDeadlineMs = 60000;
     QString knownHostsFile;
+    QString firstContactFingerprint;
     QString error;
     int chunk = kPlainChunk;
     bool timedOut = false;
+    int overdueAfterMs = 0;  // the overall time that ended the session, 0 for the idle one
+    // Sizes from the latest listing, by the path a fetch names them with: the size that
+    // bounds a download when the open file's own is not given.
+    std::map<QByteArray, qint64> listedSizes;
     int nextHandle = 1;
 
     IdleWatchdog watchdog;  // outlives the session whose socket it may shut down
@@ -101,15 +209,27 @@ struct SftpClient::Impl {
     ssh::Sftp sftp;
     std::map<QString, std::variant<RemoteFile, RemoteDir>> handles;
 
+    // The overall time for an operation that moves `bytes`: the operation deadline, or
+    // more for a transfer that needs it at the slowest rate accepted.
+    int allowedMs(qint64 bytes) const {
+        const qint64 needed = bytes / kSlowestBytesPerSecond * 1000;
+        return static_cast<int>(
+            std::min<qint64>(INT_MAX, std::max<qint64>(operationDeadlineMs, needed)));
+    }
+
     // Arms the watchdog for one operation that waits on the server.
     class Waiting {
     public:
-        explicit Waiting(Impl& impl) : impl_(impl) {
+        explicit Waiting(Impl& impl, qint64 bytes = 0) : impl_(impl) {
             if (impl.session && ssh_is_connected(impl.session.get()))
-                impl.watchdog.arm(ssh_get_fd(impl.session.get()), impl.idleTimeoutMs);
+                impl.watchdog.arm(ssh_get_fd(impl.session.get()), impl.idleTimeoutMs,
+                                  impl.allowedMs(bytes));
         }
         ~Waiting() {
-            if (impl_.watchdog.disarm()) impl_.timedOut = true;
+            if (impl_.watchdog.disarm()) {
+                impl_.timedOut = true;
+                impl_.overdueAfterMs = impl_.watchdog.overdueAfterMs();
+            }
         }
         Waiting(const Waiting&) = delete;
         Waiting& operator=(const Waiting&) = delete;
@@ -124,10 +244,13 @@ struct SftpClient::Impl {
     }
 
     QString timeoutText() const {
-        const double seconds = idleTimeoutMs / 1000.0;
-        return QStringLiteral("The server did not answer within %1 %2; the connection was closed")
-            .arg(seconds)
-            .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+        if (const int overdue = timedOut ? overdueAfterMs : watchdog.overdueAfterMs())
+            return QStringLiteral(
+                       "The server answered too slowly: the operation did not end within %1; "
+                       "the connection was closed")
+                .arg(secondsText(overdue));
+        return QStringLiteral("The server did not answer within %1; the connection was closed")
+            .arg(secondsText(idleTimeoutMs));
     }
 
     // Words for the latest libssh failure.
@@ -173,7 +296,9 @@ struct SftpClient::Impl {
         }
         session.reset();
         timedOut = false;
+        overdueAfterMs = 0;
         chunk = kPlainChunk;
+        listedSizes.clear();
     }
 
     void setTimeout(int ms) {
@@ -195,18 +320,23 @@ SftpClient::~SftpClient() { d->dropSession(); }
 
 void SftpClient::ConnectTimeoutMs(int ms) { d->connectTimeoutMs = ms; }
 void SftpClient::IdleTimeoutMs(int ms) { d->idleTimeoutMs = ms; }
+void SftpClient::OperationDeadlineMs(int ms) { d->operationDeadlineMs = ms; }
 void SftpClient::KnownHostsFile(const QString& path) { d->knownHostsFile = path; }
+QString SftpClient::FirstContactFingerprint() const { return d->firstContactFingerprint; }
 QString SftpClient::ErrorDetail() const { return d->error; }
 int SftpClient::uploadChunkSize() const { return d->chunk; }
 
 int SftpClient::ConnectServer(const QString& host, int port) {
     d->dropSession();
     d->error.clear();
+    d->firstContactFingerprint.clear();
     if (host.trimmed().isEmpty() || port <= 0 || port > 65535)
         return d->fail(
             QStringLiteral("No server address is set (host \"%1\", port %2)").arg(host).arg(port));
     if (d->knownHostsFile.isEmpty())
         return d->fail(QStringLiteral("No file is set to record the server's identity in"));
+    if (const Status known = checkKnownHostsFile(d->knownHostsFile); !known)
+        return d->fail(known.reason());
 
     d->session.reset(ssh_new());
     if (!d->session) return d->fail(QStringLiteral("Out of memory starting a connection"));
@@ -267,6 +397,7 @@ int SftpClient::Impl::checkHostKey(const QString& host, int port) {
                                 .arg(port)
                                 .arg(QDir::toNativeSeparators(knownHostsFile),
                                      QString::fromUtf8(ssh_get_error(s))));
+            firstContactFingerprint = sha256Fingerprint(s);
             return 1;
         case SSH_KNOWN_HOSTS_CHANGED:
         case SSH_KNOWN_HOSTS_OTHER:
@@ -372,7 +503,7 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
         return d->fail(QStringLiteral("Cannot read the local file %1: %2")
                            .arg(QDir::toNativeSeparators(localPath), local.errorString()));
     QByteArray buffer(d->chunk, Qt::Uninitialized);
-    Impl::Waiting waiting(*d);
+    Impl::Waiting waiting(*d, local.size());
     for (;;) {
         const qint64 n = local.read(buffer.data(), buffer.size());
         if (n < 0)
@@ -463,16 +594,31 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
     }
     RemoteDir& dir = std::get<RemoteDir>(it->second);
     std::vector<RemoteEntry> entries;
+    d->listedSizes.clear();
     Impl::Waiting waiting(*d);
+    qint64 listed = 0, listedBytes = 0;
     for (;;) {
         ssh::Attributes attrs(sftp_readdir(d->sftp.get(), dir.dir.get()));
         if (!attrs) break;
         d->watchdog.kick();
+        if (++listed > kMostListed) {
+            d->listedSizes.clear();
+            d->fail(QStringLiteral("The server listed more than %1 files in %2; the list was "
+                                   "not read. Call ZOD")
+                        .arg(QLocale(QLocale::English).toString(kMostListed), dir.path));
+            return std::nullopt;
+        }
+        // A long listing is a transfer too: it gets the time its size needs.
+        listedBytes += kEntryOverhead + (attrs->name ? qstrlen(attrs->name) : 0) +
+                       (attrs->longname ? qstrlen(attrs->longname) : 0);
+        d->watchdog.allow(d->allowedMs(listedBytes));
         // Only regular files are reports or claims; ".", "..", folders and links are not.
         if (attrs->type != SSH_FILEXFER_TYPE_REGULAR || !attrs->name) continue;
         const QByteArray raw(attrs->name);
         if (raw == "." || raw == "..") continue;
         entries.push_back({QString::fromUtf8(raw), static_cast<qint64>(attrs->size), raw});
+        if (attrs->flags & SSH_FILEXFER_ATTR_SIZE)
+            d->listedSizes[dir.path.toUtf8() + '/' + raw] = static_cast<qint64>(attrs->size);
     }
     if (!sftp_dir_eof(dir.dir.get())) {
         d->failWith(QStringLiteral("Reading the server folder %1 failed").arg(dir.path));
@@ -490,25 +636,40 @@ int SftpClient::FetchRemoteFile(const QByteArray& remotePath, SafeFile& local) {
 
 namespace {
 
+constexpr qint64 kRoomCheckStep = 1024 * 1024;
+
 // The read pipeline of a download: up to kReadsInFlight requests in flight, each answer
-// written where it belongs.
+// written where it belongs. It takes no byte beyond the size the server gave: a server
+// that keeps sending must not fill the disk.
 class ReadPipeline {
 public:
-    ReadPipeline(sftp_file file, SafeFile& part, qint64 expected, const QString& remotePath,
-                 IdleWatchdog& watchdog)
+    ReadPipeline(sftp_file file, SafeFile& part, qint64 size, const QString& remotePath,
+                 const QString& localFolder, IdleWatchdog& watchdog)
         : file_(file),
           part_(part),
-          expected_(expected),
+          size_(size),
           remotePath_(remotePath),
+          localFolder_(localFolder),
           watchdog_(watchdog),
           buffer_(static_cast<int>(kReadRequest), Qt::Uninitialized) {}
 
     // Reads to the end of the file; false when something failed (see problem()).
     bool run() {
         while (problem_.isEmpty()) {
+            if (received_ >= nextRoomCheck_) {
+                checkRoom();
+                nextRoomCheck_ = received_ + kRoomCheckStep;
+                if (!problem_.isEmpty()) break;
+            }
             while (wantMore()) {
-                ask(nextOffset_, kReadRequest);
-                nextOffset_ += kReadRequest;
+                // Up to the size, then one byte at it: an answer there means the file is
+                // longer than the server said.
+                const uint32_t length =
+                    nextOffset_ < size_
+                        ? static_cast<uint32_t>(std::min<qint64>(kReadRequest, size_ - nextOffset_))
+                        : 1;
+                ask(nextOffset_, length);
+                nextOffset_ += length;
             }
             if (inFlight_.empty() || !problem_.isEmpty()) break;
             collectOldest();
@@ -544,10 +705,25 @@ private:
     }
 
     bool wantMore() const {
-        // One request past the expected end confirms it, in the same round trip.
+        // The request at the end confirms it, in the same round trip.
         return !atEnd_ && problem_.isEmpty() &&
-               static_cast<int>(inFlight_.size()) < kReadsInFlight &&
-               (expected_ < 0 || nextOffset_ <= expected_);
+               static_cast<int>(inFlight_.size()) < kReadsInFlight && nextOffset_ <= size_;
+    }
+
+    // Stops while the report folder's disk still has room for the rest of the system.
+    void checkRoom() {
+        struct statvfs disk {};
+        if (::statvfs(QFile::encodeName(localFolder_).constData(), &disk) != 0)
+            return;  // unknown: a write that finds the disk full still says so
+        const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
+        if (free >= kDiskReserve && free >= 2 * (size_ - received_)) return;
+        problem_ = QStringLiteral(
+                       "The disk of the report folder %1 is nearly full (%2 MB free), so %3 "
+                       "was not fetched. Make room on that disk, then try once more")
+                       .arg(QDir::toNativeSeparators(localFolder_))
+                       .arg(free / (1024 * 1024))
+                       .arg(remotePath_);
+        localProblem_ = true;
     }
 
     // Answers are collected oldest first: libssh 0.10's sftp_async_read waits for a new
@@ -565,6 +741,14 @@ private:
             problem_ = QStringLiteral("Downloading %1 failed").arg(remotePath_);
         } else if (n == 0) {
             atEnd_ = true;
+        } else if (head.offset >= size_) {
+            problem_ = QStringLiteral(
+                           "%1 on the server is longer than the %2 bytes the server gave as its "
+                           "size (it may still be growing); it was not saved and stays on the "
+                           "server for the next run")
+                           .arg(remotePath_)
+                           .arg(size_);
+            localProblem_ = true;
         } else if (const Status s = part_.writeAt(head.offset, buffer_.constData(), n); !s) {
             problem_ = s.reason();
             localProblem_ = true;
@@ -579,14 +763,16 @@ private:
 
     sftp_file file_;
     SafeFile& part_;
-    const qint64 expected_;
+    const qint64 size_;
     const QString& remotePath_;
+    const QString localFolder_;
     IdleWatchdog& watchdog_;
     QByteArray buffer_;
     std::deque<Request> inFlight_;
     qint64 nextOffset_ = 0;
     qint64 received_ = 0;  // bytes written, each range once
     qint64 end_ = 0;       // end of the furthest range written
+    qint64 nextRoomCheck_ = 0;
     bool atEnd_ = false;
     QString problem_;
     bool localProblem_ = false;
@@ -602,22 +788,31 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     if (!attrs)
         return failWith(
             QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
-    const bool sizeKnown = attrs->flags & SSH_FILEXFER_ATTR_SIZE;
-    const qint64 expected = sizeKnown ? static_cast<qint64>(attrs->size) : -1;
+    // The open file's size bounds the download, else the one listed for it.
+    qint64 size = attrs->flags & SSH_FILEXFER_ATTR_SIZE ? static_cast<qint64>(attrs->size) : -1;
+    if (const auto listed = listedSizes.find(rawRemotePath);
+        size < 0 && listed != listedSizes.end())
+        size = listed->second;
+    if (size < 0)
+        return fail(QStringLiteral("The server did not give the size of %1, so it was not "
+                                   "fetched. Call ZOD")
+                        .arg(remotePath));
+    watchdog.allow(allowedMs(size));
 
     // A failed download leaves nothing behind: the caller names the file only when whole.
     if (const Status opened = part.open(); !opened) return fail(opened.reason());
-    ReadPipeline pipeline(file.get(), part, expected, remotePath, watchdog);
+    ReadPipeline pipeline(file.get(), part, size, remotePath,
+                          QFileInfo(part.path()).absolutePath(), watchdog);
     if (!pipeline.run())
         return pipeline.localProblem() ? fail(pipeline.problem()) : failWith(pipeline.problem());
     file.reset();
     // The ranges written never overlap, so as many bytes as the furthest end means no
     // hole was left.
     const qint64 received = pipeline.received();
-    if (received != pipeline.end() || (expected >= 0 && received != expected))
+    if (received != pipeline.end() || received != size)
         return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
                         .arg(received)
-                        .arg(expected >= 0 ? expected : pipeline.end())
+                        .arg(size)
                         .arg(remotePath));
     return 1;
 }

@@ -41,8 +41,14 @@ public:
 
     void ConnectTimeoutMs(int ms);
     void IdleTimeoutMs(int ms);
+    // The overall time one server operation may take, however steadily the server
+    // answers; a transfer gets more when its size needs it at the slowest rate accepted.
+    void OperationDeadlineMs(int ms);
     // The file in which the servers' host keys are recorded (first key seen is kept).
     void KnownHostsFile(const QString& path);
+    // After ConnectServer: the SHA-256 fingerprint ("SHA256:...") of the server's key when
+    // this connection was the first and recorded it, else empty.
+    QString FirstContactFingerprint() const;
 
     [[nodiscard]] int ConnectServer(const QString& host, int port);
     [[nodiscard]] int LoginWithPassword(const QString& user, const QString& password);

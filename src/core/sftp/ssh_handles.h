@@ -37,6 +37,9 @@ struct StringFree {
 struct CharFree {
     void operator()(char* s) const { ssh_string_free_char(s); }
 };
+struct HashFree {
+    void operator()(unsigned char* h) const { ssh_clean_pubkey_hash(&h); }
+};
 
 using Session = std::unique_ptr<ssh_session_struct, SessionFree>;
 using Sftp = std::unique_ptr<sftp_session_struct, SftpFree>;
@@ -46,5 +49,6 @@ using Attributes = std::unique_ptr<sftp_attributes_struct, AttributesFree>;
 using Key = std::unique_ptr<ssh_key_struct, KeyFree>;
 using String = std::unique_ptr<ssh_string_struct, StringFree>;
 using Chars = std::unique_ptr<char, CharFree>;
+using Hash = std::unique_ptr<unsigned char, HashFree>;
 
 }  // namespace zv::ssh
