@@ -25,8 +25,8 @@ struct TaskWords {
 };
 // clang-format off
 const TaskWords kTasks[] = {
-    {"Send", "p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/$0002.83P", "S", "S|ok|R|@$0002.83P"},
-    {"Resend", "p:x.clm=@120000|S|-:~/claims/$0001.83P", "claims/$0001.83P", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
+    {"Send", "p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/*$0002.83P*", "S", "S|ok|R|@$0002.83P"},
+    {"Resend", "p:x.clm=@120000|S|-:~/claims/$0001.83P", "claims/*$0001.83P*", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
     {"Delete", "w:A.83P=a{1234}|w:B.83P=b|b:A.83P=a{1234}|b:B.83P=b", "claims/A.83P", "D|?A.83P", "D|?A.83P"},
     {"Reports", "r:R1.TXT=@80000|r:R2.TXT=@700000|r:R3.TXT=@10", "reports/R2.TXT", "G", "G"},
 };
@@ -54,7 +54,7 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
             << heads.join('|');
     } else {
         ASSERT_FALSE(heads.isEmpty()) << "nothing was shown";
-        EXPECT_EQ(heads.first(), QLatin1String(row.head)) << allMessages();
+        EXPECT_TRUE(heads.first().startsWith(QLatin1String(row.head))) << allMessages();
         const QString detail = dialogs.texts().first().section('\n', 1).trimmed();
         EXPECT_FALSE(detail.isEmpty()) << "no reason in words";
         EXPECT_TRUE(row.fault != Fault::Stalled || detail.contains("did not answer")) << detail;
@@ -69,12 +69,12 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
         EXPECT_EQ(seq(), "0001");
         if (row.fault == Fault::Refused) {
             EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + claimName(2)));
-            // A refused close still lets the run fetch the reports; the others end it.
-            EXPECT_EQ(view.status.contains("Looking for Reports"), op == "close");
+            // A refused close or naming still lets the run fetch the reports; the others end it.
+            EXPECT_EQ(view.status.contains("Looking for Reports"), op == "close" || op == "rename");
         }
     }
-    // A failed upload keeps the picker for another try; a refused close ends the resend.
-    EXPECT_TRUE(row.task != Task::Resend || view.pickerVisible == (op != "close"));
+    // A failed upload keeps the picker for another try; a failure after it ends the resend.
+    EXPECT_TRUE(row.task != Task::Resend || view.pickerVisible == (op == "open" || op == "write"));
     // A refused removal keeps the picker for a second try.
     EXPECT_TRUE(row.fault != Fault::Refused || op != "remove" || row.task != Task::Delete ||
                 view.pickerVisible);
@@ -122,6 +122,10 @@ const Group kGroups[] = {
     {Task::Resend, "open", "RBAS", "Upload File not Found."},
     {Task::Resend, "write", "RBAS", "File Upload Failure. Try once more."},
     {Task::Resend, "close", "RBAS", "Upload File Close Error. Call ZOD."},
+    // The whole upload is given its name; a resend first removes its own earlier copy.
+    {Task::Send, "rename", "RBAS", "The claim K9SITE0002.83P could not be given its name"},
+    {Task::Resend, "rename", "RBA", "The claim K9SITE0001.83P could not be given its name"},
+    {Task::Resend, "remove", "R", "The earlier copy of K9SITE0001.83P on the ZOD server could not be removed"},
     {Task::Delete, "opendir", "RBAS", "Error Opening SFTP Claims Directory. Call ZOD."},
     {Task::Delete, "readdir", "RB", "No Claim Files Found to Delete."},
     {Task::Delete, "remove", "RBA", "Unable to Delete File."},

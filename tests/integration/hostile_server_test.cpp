@@ -34,6 +34,10 @@ const Scenario kRows[] = {
     // The first contact records the key; a restart with the same key is met again, a new
     // key is refused every time and gets no password.
     {"ChangedHostKeyGetsNoPassword", "83P|*.CLM", "w:A.83P=a", "G|!|D|lines:1|X|newkey|G|G|noauth", "password was not sent", "A.83P=a"},
+    // A cut-off upload leaves no claim under its name; the next session takes it away and
+    // the claim waits for a resend. A name taken unseen (the listing refused) stays.
+    {"UploadCutMidWrite", "83P|*.CLM", "p:x.clm=@1880017|cutat:claims/*=425984", "S|ls:~/claims=.$0001.83P.part|well|p:y.clm=later|S|ls:~/claims=$0002.83P|ok|R|@$0001.83P", "File Upload Failure", "$0001.83P|$0002.83P", "0002"},
+    {"NameTakenUnseenIsNotReplaced", "83P|*.CLM", "k:~/claims/$0001.83P=other practice|p:a.clm=ours|fail:opendir=claims", "S|ls:zod/claimsbu=$0001.83P|ls:zod/claims=$0001.83P", "could not be given its name", "$0001.83P=other practice"},
     {"FileHiddenOnceClosedWasStillTaken", "83P|*.CLM", "p:x.clm=claim|fail:stat", "S", nullptr, "K9SITE0001.83P=claim", "0001"},
 };
 // clang-format on

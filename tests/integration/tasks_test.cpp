@@ -47,6 +47,10 @@ const Scenario kRows[] = {
     {"FullPracticeFolderWhileJoining", "DEN|*.TXT|T:practice", "p:a.txt=@100000|p:b.txt=@100001", "S|ls:zod/claimsbu=|ls:practice=a.txt,b.txt", "no file was deleted", ""},
     {"FullReportFolder", "83P|*.CLM|T:rpt", "r:R1.TXT=@100000|r:R2.TXT=@300000", "G", "Report Download Failure-Try Once More.\n", "", nullptr, "R1.TXT"},
     {"ReadOnlyReportFolder", "83P|*.CLM", "r:R1.TXT=report|RO:rpt", "G", "Report Download Failure-Try Once More.\n", ""},
+    // Only plain files are claims: a link (to the password file here) stays in place; a
+    // claim folder inside the work root would send the program's own files.
+    {"LinkInThePracticeFolderIsNotSent", "83P|*.CLM", "ln:practice/s.clm>zod/setup.prm|p:a.clm=claim", "S|status:is a link=1|ls:practice=s.clm", nullptr, "$0001.83P=claim", "0001"},
+    {"PracticeFolderInsideTheWorkRootIsRefused", "83P|*.CLM|userpath:zod/claims/", "c:w.clm=working copy", "S|ls:zod/claims=w.clm", "claim folder in Setup", ""},
     // Modes and clicks that must not act on the wrong file.
     {"NoClaimFileStillFetchesReportsAndLeavesTheNumber", "83P|*.CLM", "r:R1.TXT=one", "ok|S", nullptr, "", "<missing>", "R1.TXT=one", nullptr, "rpt/"},
     {"ResendOfAnotherTypeFindsNothing", "83P|*.CLM", "b:K9SITE0003.DEN=3", "R|h|ok|R", "No Files Found to Resend", ""},

@@ -126,6 +126,7 @@ private:
     qsizetype auths_ = 0;
     ConsoleRun cli_;
     QString fileType_ = QStringLiteral("83P");
+    QString userPath_;  // the claim folder in setup.prm; empty: practice()
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
 };
