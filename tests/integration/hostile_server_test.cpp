@@ -34,6 +34,15 @@ const Scenario kRows[] = {
     // The first contact records the key; a restart with the same key is met again, a new
     // key is refused every time and gets no password.
     {"ChangedHostKeyGetsNoPassword", "83P|*.CLM", "w:A.83P=a", "G|!|D|lines:1|X|newkey|G|G|noauth", "password was not sent", "A.83P=a"},
+    // Bounded in size and time, each ends in words with no report lost: a download stops
+    // at the size the server gave and is fetched whole at the next run.
+    {"EndlessListing", "83P|*.CLM", "r:R1.TXT=r1|endless:listing", "G", "more than 100,000 files in reports", ""},
+    {"EndlessDownload", "83P|*.CLM", "r:R1.TXT=@100000|endless:read", "G|ls:rpt=|clear|G", "longer than the 100000 bytes", "", nullptr, "R1.TXT"},
+    {"TricklingServer", "83P|*.CLM", "r:R1.TXT=r1|trickle:0.2,2500", "G", "answered too slowly", ""},
+    // A damaged known_hosts refuses every server before the password and says how to put
+    // it right; the first contact showed the recorded key's fingerprint.
+    {"CutShortKnownHosts", "83P|*.CLM", "", "G|fp|kh:cut|G|noauth", "known_hosts is damaged", ""},
+    {"BinaryKnownHosts", "83P|*.CLM", "", "G|kh:bin|G|noauth", "known_hosts is damaged", ""},
     {"FileHiddenOnceClosedWasStillTaken", "83P|*.CLM", "p:x.clm=claim|fail:stat", "S", nullptr, "K9SITE0001.83P=claim", "0001"},
 };
 // clang-format on
