@@ -36,8 +36,17 @@ const Scenario kRows[] = {
     {"ChangedHostKeyGetsNoPassword", "83P|*.CLM", "w:A.83P=a", "G|!|D|lines:1|X|newkey|G|G|noauth", "password was not sent", "A.83P=a"},
     // A cut-off upload leaves no claim under its name; the next session takes it away and
     // the claim waits for a resend. A name taken unseen (the listing refused) stays.
-    {"UploadCutMidWrite", "83P|*.CLM", "p:x.clm=@1880017|cutat:claims/*=425984", "S|ls:~/claims=.$0001.83P.part|well|p:y.clm=later|S|ls:~/claims=$0002.83P|ok|R|@$0001.83P", "File Upload Failure", "$0001.83P|$0002.83P", "0002"},
+    {"UploadCutMidWrite", "83P|*.CLM", "p:x.clm=@1880017|cutat:claims/*=425984", "S|ls:~/claims=.$0001.83P.part|clear|p:y.clm=later|S|ls:~/claims=$0002.83P|ok|R|@$0001.83P", "File Upload Failure", "$0001.83P|$0002.83P", "0002"},
     {"NameTakenUnseenIsNotReplaced", "83P|*.CLM", "k:~/claims/$0001.83P=other practice|p:a.clm=ours|fail:opendir=claims", "S|ls:zod/claimsbu=$0001.83P|ls:zod/claims=$0001.83P", "could not be given its name", "$0001.83P=other practice"},
+    // Bounded in size and time, each ends in words with no report lost: a download stops
+    // at the size the server gave and is fetched whole at the next run.
+    {"EndlessListing", "83P|*.CLM", "r:R1.TXT=r1|endless:listing", "G", "more than 100,000 files in reports", ""},
+    {"EndlessDownload", "83P|*.CLM", "r:R1.TXT=@100000|endless:read", "G|ls:rpt=|clear|G", "longer than the 100000 bytes", "", nullptr, "R1.TXT"},
+    {"TricklingServer", "83P|*.CLM", "r:R1.TXT=r1|trickle:0.2,2500", "G", "answered too slowly", ""},
+    // A damaged known_hosts refuses every server before the password and says how to put
+    // it right; the first contact showed the recorded key's fingerprint.
+    {"CutShortKnownHosts", "83P|*.CLM", "", "G|fp|kh:cut|G|noauth", "known_hosts is damaged", ""},
+    {"BinaryKnownHosts", "83P|*.CLM", "", "G|kh:bin|G|noauth", "known_hosts is damaged", ""},
     {"FileHiddenOnceClosedWasStillTaken", "83P|*.CLM", "p:x.clm=claim|fail:stat", "S", nullptr, "K9SITE0001.83P=claim", "0001"},
 };
 // clang-format on

@@ -45,7 +45,7 @@ const Scenario kRows[] = {
     {"ImmutableSequenceFile", "83P|*.CLM", "p:a.clm=claim|s:0007|I:zod/seqfile.fil", "S|ls:zod/claimsbu=", "seqfile.fil", "", "0007"},
     {"LastNumberUsedUp", "83P|*.CLM", "p:a.clm=claim|s:9999", "S|ls:zod/claimsbu=", "Call ZOD", "", "9999"},
     {"FullPracticeFolderWhileJoining", "DEN|*.TXT|T:practice", "p:a.txt=@100000|p:b.txt=@100001", "S|ls:zod/claimsbu=|ls:practice=a.txt,b.txt", "no file was deleted", ""},
-    {"FullReportFolder", "83P|*.CLM|T:rpt", "r:R1.TXT=@100000|r:R2.TXT=@300000", "G", "Report Download Failure-Try Once More.\n", "", nullptr, "R1.TXT"},
+    {"FullReportFolder", "83P|*.CLM|T:rpt", "r:R1.TXT=@100000|r:R2.TXT=@300000", "G", "is nearly full", ""},
     {"ReadOnlyReportFolder", "83P|*.CLM", "r:R1.TXT=report|RO:rpt", "G", "Report Download Failure-Try Once More.\n", ""},
     // Only plain files are claims: a link (to the password file here) stays in place; a
     // claim folder inside the work root would send the program's own files.

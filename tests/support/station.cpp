@@ -230,7 +230,9 @@ QString ServerTest::path(const QString& p) const {
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
 // it (the reply is lost), stall: holds the reply beyond the time-out, cutat:GLOB=N cuts the
 // connection at byte N of a write, shortwrite and shortread lie,
-// list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing.
+// list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing
+// of reports/ and endless:read of every file never end, trickle:S,N sends a byte every S
+// seconds after N (the time-out is then long, the deadline 2 s).
 void ServerTest::place(const QString& word) {
     const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
     const QString name = rest.section('=', 0, 0);
@@ -284,6 +286,12 @@ void ServerTest::place(const QString& word) {
         userPath_ = rest;
     } else if (key == "shortwrite" || key == "shortread") {
         key == "shortwrite" ? server.shortWriteOn() : server.shortReadOn();
+    } else if (key == "endless") {
+        rest == "listing" ? server.endlessListing("reports") : server.endlessRead("*");
+    } else if (key == "trickle") {
+        z().Client().IdleTimeoutMs(30000);
+        z().Client().OperationDeadlineMs(2000);
+        server.trickle(rest.section(',', 0, 0).toDouble(), rest.section(',', 1).toLongLong());
     } else if (key == "list" || key == "many") {
         QStringList names = rest.section('=', 1).split(',');
         for (int i = 0; key == "many" && i < 10000; ++i)
@@ -323,8 +331,9 @@ void ServerTest::place(const QString& word) {
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
 // picker hidden, 0m no picker mode left, ls:DIR=A,B the names in a folder, status:TEXT=N lines
 // holding TEXT, nolog: not in the server's log, log: in it; stop the server stops, nosftp it
-// refuses SFTP; newkey it comes back with another host key, noauth no password was tried since. Any
-// other word places a file.
+// refuses SFTP; newkey it comes back with another host key, noauth no password was tried since,
+// clear its faults end; kh:cut and kh:bin damage known_hosts (kept so), fp the first contact
+// showed its key's fingerprint. Any other word places a file.
 void ServerTest::click(const QString& word) {
     const QString arg = word.section(':', 1);
     const QString clicks[] = {"S", "R", "D", "V", "v", "G", "X"};
@@ -338,8 +347,6 @@ void ServerTest::click(const QString& word) {
         dialogs.answers.push_back(true);
     } else if (word == "o") {
         launcher.succeed = false;
-    } else if (word == "well") {
-        server.clearFaults();
     } else if (word == "!") {
         ASSERT_TRUE(server.restart());
     } else if (word == "resendmode") {
@@ -399,6 +406,24 @@ void ServerTest::click(const QString& word) {
         (void)z().Client().ConnectServer(QString(), 0);
         ASSERT_TRUE(server.changeHostKey());
         auths_ = server.logText().count("auth user=");
+    } else if (word == "clear") {
+        server.clearFaults();
+    } else if (word.startsWith("kh:")) {
+        const QString hosts = workRoot() + "known_hosts";
+        const QByteArray was = readBytes(hosts);
+        kept_[hosts] = arg == "cut" ? was.left(was.size() / 2)
+                                    : "\x7f"
+                                      "ELF\x02\x01" +
+                                          was;
+        writeBytes(hosts, kept_[hosts]);
+        auths_ = server.logText().count("auth user=");
+    } else if (word == "fp") {
+        QProcess keygen;
+        keygen.start("ssh-keygen", {"-lf", workRoot() + "known_hosts"});
+        ASSERT_TRUE(keygen.waitForFinished(20000));
+        const QString key = QString::fromLatin1(keygen.readAll()).section(' ', 1, 1);
+        EXPECT_EQ(view.status.filter(" key " + key + " is now recorded").size(), 1)
+            << view.status.join('|');
     } else if (word == "noauth") {
         EXPECT_EQ(server.logText().count("auth user="), auths_) << "a password went to it";
     } else {
