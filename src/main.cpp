@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
         zv::parseCommandLine(args, QProcessEnvironment::systemEnvironment().toStringList());
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (cl.help) {
-        out << zv::usageText();
+    if (cl.help || cl.version) {
+        out << (cl.help ? zv::usageText() : zv::versionText());
         return 0;
     }
     if (!cl.error.isEmpty()) {

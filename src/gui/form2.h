@@ -22,8 +22,6 @@ public:
     void Command3_Click();  // "Exit"
 
     // Null until first opened, and again after the title-bar close discarded it.
-    Form3* form3() const { return form3_; }
-    Form4* form4() const { return form4_; }
 
 private:
     SetupContext ctx_;

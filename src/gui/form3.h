@@ -35,8 +35,6 @@ public:
     void Label10_Click();
     void Label5_Click();
 
-    FolderLists& folderLists() { return *lists_; }
-
 protected:
     QRect helpArea() const override;
 

@@ -3,8 +3,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "setup/setup_file.h"
 #include "help/help_texts.h"
+#include "setup/setup_file.h"
 
 namespace zv {
 

@@ -25,8 +25,6 @@ public:
     void HelpCommand_Click();
     void Label2_Click();
 
-    FolderLists& folderLists() { return *lists_; }
-
 protected:
     QRect helpArea() const override;
 

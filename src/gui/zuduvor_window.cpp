@@ -10,8 +10,8 @@
 #include <atomic>
 #include <thread>
 
-#include "gui/form5.h"
 #include "gui/form2.h"
+#include "gui/form5.h"
 #include "zuduvor_config.h"
 
 namespace zv {

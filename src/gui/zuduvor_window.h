@@ -25,7 +25,6 @@ public:
     ~ZuduvorWindow() override;
 
     Zuduvor& logic() { return *logic_; }
-    Form5& picker() { return *picker_; }
     QListWidget* statusList() const { return list1_; }
     QPushButton* button(Control c) const { return buttons_.at(c); }
     QLineEdit* siteIdBox() const { return siteIdText_; }

@@ -1,7 +1,11 @@
-// The rules and the files the program keeps locally: character set, masks, work root,
-// numbers and texts, the setup file's exact bytes and its reader on sound and damaged
-// input, safe replacement, the sequence file, the folder search and the 837 split; and
-// every kept fuzz input replayed through the fuzz targets' own checks.
+// The logic without a window, where a task test would not see the fault: character set,
+// masks, work root, the 12-hour clock, catalogue folders, the setup file's reader on sound
+// and damaged input, safe replacement, the sequence file's creation, the next free claim
+// number past copies a cut send left, the folder search and the 837 split; every kept
+// fuzz input replayed through the fuzz targets' own checks (they also hold the setup
+// writer, the sequence record and the mask rules against second implementations);
+// start-up's end states as the user meets them, the log after Exit, the web site, and the
+// command line's usage errors.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,15 +14,18 @@
 #include <numeric>
 
 #include "../../fuzz/fuzz_checks.h"
+#include "app/command_line.h"
 #include "app/workstation_rules.h"
-#include "claims/picker_lines.h"
+#include "claims/claim_files.h"
+#include "claims/numbering.h"
 #include "setup/catalogue.h"
+#include "support/recorders.h"
+#include "zuduvor_config.h"
 
 using namespace zv;
 using P = SetupParameters;
 using enum SetupReadOutcome;
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-static QByteArray line(const QByteArray& text) { return text.leftJustified(50, ' ') + "\r\n"; }
 static QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>";
@@ -33,7 +40,6 @@ TEST(Rules, Cp1252BothWaysWithOneQuestionMarkPerUnmappableCharacter) {
     EXPECT_EQ(toCp1252(fromCp1252(all)), all);
 }
 
-// The mask rules themselves are checked against a second matcher by the kept fuzz inputs.
 TEST(Rules, ManyStarsStayFast) {
     QElapsedTimer timer;
     timer.start();
@@ -41,32 +47,15 @@ TEST(Rules, ManyStarsStayFast) {
     EXPECT_LT(timer.elapsed(), 2000);
 }
 
-TEST(Rules, WorkRootNumbersAndTexts) {
+TEST(Rules, WorkRootTwelveHourClockAndCatalogueFolders) {
     // clang-format off
     const std::pair<QString, QString> roots[] = {
         {"/ZOD/bin", "/ZOD/bin/"}, {"/zodiac/", "/zodiac/"}, {"/home/zod", "/home/pat/zod/"}, {"/", "/home/pat/zod/"}};
-    const std::pair<QByteArray, int> records[] = {
-        {"4 2 ", 42}, {"9999", 9999}, {"00123456", 12}, {"-001", 0}, {QByteArray("\0" "12", 3), 0}};
     // clang-format on
     for (const auto& [current, root] : roots) EXPECT_EQ(posixWorkRoot(current, "/home/pat"), root);
-    for (const auto& [record, number] : records) EXPECT_EQ(parseSequenceRecord(record), number);
-    // The picker lines' usual columns are checked by the task tests; here the odd inputs.
-    const QDateTime evening(QDate(2026, 12, 5), QTime(17, 25, 38));
-    EXPECT_EQ(dateAndTimeText(evening), "12-05-2026 at 17:25:38");
-    EXPECT_EQ(generalDateText(evening), "12/05/2026 5:25:38 PM");
+    EXPECT_EQ(generalDateText(QDateTime(QDate(2026, 1, 5), QTime(17, 5, 8))),
+              "01/05/2026 5:05:08 PM");
     EXPECT_EQ(generalDateText(QDateTime(QDate(2026, 1, 5), QTime(0, 0))), "01/05/2026 12:00:00 AM");
-    EXPECT_EQ(resendPickerText("a", "1/5") + viewPickerText("b", ""), "A  1///  B    ");
-    EXPECT_EQ(deletePickerText("a", -5) + deletePickerText("b", 5000000000), "a  -5b   5000000000");
-}
-
-TEST(Rules, PlainFileNamesAndCatalogueFolders) {
-    for (const QString& bad : QStringList{"", ".", "..", "../x", "a/b", "a\\b", "a\nb", QChar(0)})
-        EXPECT_FALSE(isPlainFileName(bad)) << bad.toStdString();
-    EXPECT_TRUE(isPlainFileName("A B.83P") && isPlainFileName("..."));
-    // Keys are matched without regard to case; anything else gets the catch-all row.
-    EXPECT_EQ(catalogueDefaults("AVOCATION").fileType + catalogueDefaults("x").fileType, "AVOTXT");
-    EXPECT_FALSE(catalogueChoice(-1, "") || catalogueChoice(11, kMedicalHeading + " "));
-    EXPECT_TRUE(catalogueChoice(5, kDentalHeading));  // only the first entry is that heading
     for (const auto& [windows, local] :
          {std::pair{"c:\\zodiac\\x", "/zodiac/x"}, {"m:\\med flex", "/med flex"}, {"d:", "/"}})
         EXPECT_EQ(localCatalogueFolder(windows, "/w/zod/"), local);
@@ -86,28 +75,17 @@ TEST(Rules, EveryKeptFuzzInputPassesItsTargetsCheck) {
     }
 }
 
-TEST(SetupFile, WriterGivesSevenWholeLinesWithItsCaseRules) {
-    const P p{"/Claims/", "EClaims.*", "den", "Dentrix", "ABC1", "Secret9", "/Rpt/"};
-    EXPECT_EQ(formatSetupFile(p), line("UserPath/Claims/") + line("UserFileEClaims.*") +
-                                      line("FileTypeDEN") + line("SoftTypeDENTRIX") +
-                                      line("SiteID  abc1") + line("PassWordsecret9") +
-                                      line("RptPath /Rpt/"));
-}
-
 TEST(SetupFile, Reader) {
     // clang-format off
     const std::tuple<QByteArray, SetupReadOutcome, QString P::*, QString> rows[] = {
         {"SiteID  abc123\r\n", Complete, &P::SiteID, "abc123"},
         {"SiteID abc123\r\n", UnknownKey, &P::SiteID, ""},  // values start in column 9
-        {"siteid  abc123\r\n", UnknownKey, &P::SiteID, ""},
-        {"SiteID\r\n", UnknownKey, &P::SiteID, ""},
         {"UserPath/claims\r\n", Complete, &P::UserPath, "/claims/"},
         {"RptPath \r\n", Complete, &P::RptPath, "/"},
         {"PassWord x y  \r\n", Complete, &P::PassWord, " x y"},
         {"FileType83p\rSiteID  one\nSiteID  two", Complete, &P::SiteID, "two"},
         {"UserFileA\r\nbogus\r\nPassWordnew\r\n", UnknownKey, &P::UserFile, "A"},
         {"PassWordold\r\n\r\nPassWordnew\r\n", UnknownKey, &P::PassWord, "old"},
-        {"UserFile" + QByteArray(1 << 20, 'z') + "\r\n", Complete, &P::UserFile, QString(42, 'z')},
         {QByteArray("PassWord\0\xff\x80", 11), Complete, &P::PassWord, QString(QChar(0)) + "\u00FF\u20AC"}};
     // clang-format on
     for (const auto& [bytes, outcome, field, value] : rows) {
@@ -129,7 +107,6 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     EXPECT_TRUE(file.size() == 364 &&
                 !(file.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
     P back;
-    EXPECT_TRUE(readSetupFile(setup, back).outcome == Complete && back.SiteID == "k9");
     EXPECT_EQ(readSetupFile(dir.path(), back).outcome, Unreadable);
     EXPECT_TRUE(readSetupFile(gone, back).error.contains(gone));
     // A folder in the way of the rename: the data were written, then the write fails.
@@ -137,15 +114,9 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     const Status blocked = writeFileSafely(dir.filePath("blocked"), "data");
     EXPECT_TRUE(!blocked.ok() && blocked.reason().contains("blocked"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.prm"});
-    // The sequence file's record is its first four bytes; what follows stays as it was.
-    ASSERT_TRUE(writeFileSafely(seq, "7").ok() && writeSequenceFile(seq, 8).ok());
-    EXPECT_EQ(contents(seq), "0008");
-    ASSERT_TRUE(writeFileSafely(seq, "0041 more").ok());
-    const Result<int> number = readSequenceFile(seq);
-    ASSERT_TRUE(number.ok() && *number == 41);
-    ASSERT_TRUE(writeSequenceFile(seq, 44).ok() && createSequenceFileIfMissing(seq).ok());
-    EXPECT_FALSE(writeSequenceFile(seq, kLastSubmissionNumber + 1).ok());
-    EXPECT_EQ(contents(seq), "0044 more");
+    // Saving the setup again must not start the numbers afresh.
+    ASSERT_TRUE(writeFileSafely(seq, "0044").ok());
+    ASSERT_TRUE(createSequenceFileIfMissing(seq).ok() && contents(seq) == "0044");
     const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
     ASSERT_TRUE(writeFileSafely(in, "ST~" + big + "~SE").ok());
     const Status split = splitSegmentsFile(in, seq);
@@ -154,6 +125,23 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
     EXPECT_TRUE(contents(seq) == "ST\r\n" + big + "\r\n");  // as it was after the failures
     SegmentSplitter failing([](const char*, qint64) { return false; });  // a full disk
     EXPECT_FALSE(failing.feed("A~", 2));
+}
+
+TEST(LocalFiles, NextFreeNumberSkipsNumbersWithACopyInEitherFolder) {
+    const struct {
+        int last;
+        QList<int> copies;  // alternately in the backup and the working folder
+        int next;           // 0: used up
+    } cases[] = {{5, {6, 7}, 8}, {9998, {9999}, 0}};
+    for (const auto& c : cases) {
+        QTemporaryDir backup, work;
+        const QStringList folders{backup.path() + "/", work.path() + "/"};
+        for (qsizetype i = 0; i < c.copies.size(); ++i)
+            ASSERT_TRUE(
+                writeFileSafely(folders[i % 2] + makeClaimName("k", c.copies[i], "X"), "").ok());
+        const Result<int> next = nextFreeNumber(c.last, "k", "X", folders);
+        EXPECT_EQ(next ? *next : 0, c.next) << "after " << c.last;
+    }
 }
 
 TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
@@ -167,4 +155,67 @@ TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
         ASSERT_TRUE(QFile::link(dir.filePath(target), dir.filePath(link)));
     EXPECT_EQ(findFiles(dir.path() + "/", "*.83p"),
               QStringList({"A.83p", "b.83P", "filelink.83P"}));
+}
+
+struct Workstation {
+    QTemporaryDir tmp;
+    QString root = tmp.path() + "/zod/";
+    bool made = QDir().mkpath(root);
+    Module1 m;
+    test::RecordingView view;
+    test::RecordingDialogs dialogs;
+    test::RecordingLauncher launcher;
+    Zuduvor z{m, view, view, dialogs, launcher};
+    QByteArray log() { return contents(root + "ZUDUVOR.LOG"); }
+};
+
+TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
+    const QByteArray full = formatSetupFile({"/c/", "*.txt", "83P", "DOCUTRAC", "k9", "pw", "/r/"});
+    // clang-format off
+    const std::tuple<QByteArray, StartState, QString> rows[] = {
+        {{}, StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"", StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"UserFile*.txt\r\nsiteid  x\r\nFileType83P\r\n", StartState::UnknownKey, "Unknown Setup Parameter. Please Redo the Setup."},
+        {"UserFile*.txt\r\nSiteID  x\r\n", StartState::MissingValue, "User Claim File not found, Setup Required."},
+        {full, StartState::Complete, ""}};
+    // clang-format on
+    for (const auto& [setup, state, message] : rows) {
+        Workstation s;
+        EXPECT_TRUE(writeFileSafely(s.root + "ZUDUVOR.LOG", "earlier\r\n").ok());
+        EXPECT_TRUE(setup.isNull() || writeFileSafely(s.root + "setup.prm", setup).ok());
+        EXPECT_EQ(s.z.Form_Load({s.root, "127.0.0.1", 2222, "", ""}), state);
+        EXPECT_EQ(s.dialogs.texts().join(""), message);
+        EXPECT_EQ(s.view.status, QStringList{ReadyLine});
+        EXPECT_EQ(s.view.siteIdText, s.m.Setup.SiteID.toUpper());
+        const QByteArray log = s.log();
+        const bool logged = state == StartState::MissingValue || state == StartState::Complete;
+        EXPECT_EQ(log.startsWith("Start DADEDIRUred on ") && log.count("\r\n") == 1, logged)
+            << log.toStdString();
+        // A task still finishing after Exit must not reopen (and so empty) the log.
+        s.z.Command1_Click();
+        s.z.WriteLogLine();
+        EXPECT_EQ(s.log(), log);
+    }
+}
+
+TEST(MainLogic, TheWebSiteOpensOrSaysWhyNot) {
+    Workstation s;
+    s.z.ZODWebSite_Click();
+    s.launcher.succeed = false;
+    s.z.ZODWebSite_Click();
+    s.launcher.exists = false;
+    s.z.ZODWebSite_Click();
+    EXPECT_EQ(s.launcher.opened, QStringList{config::kWebSite});
+    const QString shown = s.dialogs.texts().join("|");
+    EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
+}
+
+TEST(CommandLine, UsageErrorsAreCaught) {
+    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x"})
+        EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "")
+            << bad.toStdString();
+    EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
+    const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win
+    EXPECT_EQ(parseCommandLine(arguments, {"ZUDUVOR_SFTP_PORT=2200"}).start.sftpPort, 2201);
 }

@@ -7,67 +7,24 @@
 namespace zv::test {
 namespace {
 
-struct Row {
-    const char* name;
-    void (*arrange)(TestSftpServer& server, const ServerAccount& account, Station& st);
-    QStringList command;
-    int exitCode;
-    const char* out;           // a part of standard output
-    const char* err;           // a part of standard error
-    const char* serverClaims;  // the names on the server afterwards, blank-separated
-};
-
-void none(TestSftpServer&, const ServerAccount&, Station&) {}
-void claim(TestSftpServer&, const ServerAccount&, Station& st) { st.putClaim("a.clm", "ISA~"); }
-void failingClaim(TestSftpServer& server, const ServerAccount&, Station& st) {
-    st.putClaim("a.clm", "ISA~");
-    server.failOn("open", "claims/*");
-}
-void report(TestSftpServer&, const ServerAccount& account, Station&) {
-    writeBytes(account.reportsDir() + "R1", "r");
-}
-void waiting(TestSftpServer&, const ServerAccount& account, Station& st) {
-    writeBytes(account.claimsDir() + "A.83P", "abc");
-    st.putBackup("K9SITE0001.83P", "AB~CD~");
-}
-
 // clang-format off
-const Row kRows[] = {
-    {"Send", claim, {"send"}, 0, "Sending File K9SITE0001.83P\n", "", "K9SITE0001.83P"},
-    {"SendFailing", failingClaim, {"send"}, 1, "", "Upload File not Found.\n", ""},
-    {"ReportsAnswerCancel", report, {"get-reports"}, 0, "Downloading Report R1\n 1 Reports Downloaded\n", "Click OK to View Reports", ""},
-    {"ReportsYesOpensTheFolder", report, {"get-reports", "--yes"}, 0, "/rpt/\n", "", ""},
-    {"ListWaiting", waiting, {"list-waiting"}, 0, "\nA.83P   3\n", "", "A.83P"},
-    {"ListBackups", waiting, {"list-backups"}, 0, "\nK9SITE0001.83P   ", "", "A.83P"},
-    {"DeleteByName", waiting, {"delete", "A.83P"}, 0, "File A.83P Deleted.\n", "", ""},
-    {"DeleteMissing", none, {"delete", "A.83P"}, 1, "", "A.83P", ""},
-    {"ResendNeedsYes", waiting, {"resend", "K9SITE0001.83P"}, 0, "", "WARNING! Please check with ZOD before resending a file.", "A.83P"},
-    {"ResendWithYes", waiting, {"resend", "K9SITE0001.83P", "--yes"}, 0, "Resending File K9SITE0001.83P\n", "", "A.83P K9SITE0001.83P"},
-    {"ViewWritesClaimText", waiting, {"view", "K9SITE0001.83P"}, 0, "/zod/claim.txt\n", "", "A.83P"},
-    {"UsageError", none, {"sendd"}, 2, "", "sendd", ""},
-    {"Help", none, {"--help"}, 0, "list-waiting", "", ""},
+const Scenario kRows[] = {
+    {"Send", "83P|*.CLM", "p:a.clm=ISA~", "cli:send|exit:0|out:Sending File K9SITE0001.83P%0A", nullptr, "K9SITE0001.83P"},
+    {"SendFailing", "83P|*.CLM", "p:a.clm=ISA~|fail:open=claims/*", "cli:send|exit:1|err:Upload File not Found.%0A", nullptr, ""},
+    {"ReportsAnswerCancel", "83P|*.CLM", "r:R1=r", "cli:get-reports|exit:0|out:Downloading Report R1%0A 1 Reports Downloaded%0A|err:Click OK to View Reports", nullptr, "", nullptr, "R1=r"},
+    {"ReportsYesOpensTheFolder", "83P|*.CLM", "r:R1=r", "cli:get-reports --yes|exit:0|out:/rpt/%0A", nullptr, "", nullptr, "R1=r"},
+    {"ListWaiting", "83P|*.CLM", "w:A.83P=abc", "cli:list-waiting|exit:0|out:%0AA.83P   3%0A", nullptr, "A.83P"},
+    {"ListBackups", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:list-backups|exit:0|out:%0AK9SITE0001.83P   ", nullptr, ""},
+    {"DeleteByName", "83P|*.CLM", "w:A.83P=abc", "cli:delete A.83P|exit:0|out:File A.83P Deleted.%0A", nullptr, ""},
+    {"DeleteMissing", "83P|*.CLM", "", "cli:delete A.83P|exit:1|err:A.83P", nullptr, ""},
+    {"ResendNeedsYes", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:resend K9SITE0001.83P|exit:0|err:WARNING! Please check with ZOD before resending a file.", nullptr, ""},
+    {"ResendWithYes", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:resend K9SITE0001.83P --yes|exit:0|out:Resending File K9SITE0001.83P%0A", nullptr, "K9SITE0001.83P=AB~CD~"},
+    {"ViewWritesClaimText", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:view K9SITE0001.83P|exit:0|out:/zod/claim.txt%0A", nullptr, "", nullptr, "", "AB\r\nCD\r\n"},
+    {"UsageError", "83P|*.CLM", "", "cli:sendd|exit:2|err:sendd", nullptr, ""},
 };
 // clang-format on
 
-class Console : public StationTest, public ::testing::WithParamInterface<Row> {};
-
-TEST_P(Console, ExitStatusAndBothStreams) {
-    const Row& row = GetParam();
-    row.arrange(server, account, st);
-    const ConsoleRun run = st.runConsole(row.command);
-    EXPECT_FALSE(run.crashed);
-    EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
-    EXPECT_TRUE(run.out.contains(row.out)) << run.out;
-    EXPECT_TRUE(run.err.contains(row.err)) << run.err;
-    EXPECT_TRUE(*row.err || run.err.isEmpty() || row.exitCode == 0) << run.err;
-    EXPECT_FALSE(row.exitCode == 1 && run.out.contains(run.err.section('\n', 0, 0)))
-        << "a message went to standard output";
-    EXPECT_EQ(namesIn(account.claimsDir()).join(' '), row.serverClaims);
-    expectNoPassword(st, account.password, run.out + run.err);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, Console, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+ZV_SCENARIO_ROWS(Console, ExitStatusAndBothStreams, kRows);
 
 }  // namespace
 }  // namespace zv::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QThread>
 
 #include "support/station.h"
@@ -12,25 +13,20 @@
 namespace zv::test {
 namespace {
 
-class CrashFixture : public ServerTest {
-protected:
-    // Waits until the server's log shows `text` (the program is then held there).
-    bool waitForServerLog(const QString& text, int ms = 20000) {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
-            if (server.logText().contains(text)) return true;
-            QThread::msleep(20);
-        }
-        return false;
+using CrashFixture = ServerTest;
+
+// Waits until the server's log matches `pattern` (the program is then held there).
+bool waitForLog(const TestSftpServer& server, const QString& pattern) {
+    const QRegularExpression re(pattern);
+    for (QDeadlineTimer deadline(20000); !deadline.hasExpired();) {
+        if (server.logText().contains(re)) return true;
+        QThread::msleep(20);
     }
-    void expectCleanRun(const ConsoleRun& run) {
-        EXPECT_FALSE(run.crashed);
-        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    }
-};
+    return false;
+}
 
 struct KillCase {
-    const char* step;
+    SendStep step;
     bool join;  // a dental package: two files joined into one claim
 };
 
@@ -38,113 +34,90 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
-    st.writeSetup(account, join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
-    const QList<QByteArray> claims{patterned(150'000, 51), patterned(20'000, 52)};
-    st.putClaim(join ? "a.txt" : "a.clm", claims[0]);
-    st.putClaim(join ? "b.txt" : "b.clm", claims[1]);
+    writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
+    clicks(join ? "p:a.txt=@150000|p:b.txt=@20000" : "p:a.clm=@150000|p:b.clm=@20000");
 
-    st.consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
-    const ConsoleRun killed = st.runConsole({"--kill-at", GetParam().step, "send"});
-    ASSERT_TRUE(killed.crashed) << "the program did not reach " << GetParam().step << ": "
+    consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
+    const QString step = QString::number(int(GetParam().step));
+    const ConsoleRun killed = runConsole({"--kill-at", step, "send"});
+    ASSERT_TRUE(killed.crashed) << "the program did not reach step " << step << ": "
                                 << killed.err.toStdString();
-    expectNoClaimLost(st, account, claims);
+    expectNoClaimLost(claims);
 
-    st.consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
-    expectCleanRun(st.runConsole({"send"}));
-    expectNoClaimLost(st, account, claims);
+    consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // Whatever did not go by itself waits for a resend: nothing is left in the practice
     // folder, and each claim is on the server or in claims/.
-    EXPECT_TRUE(filesIn(st.practice()).isEmpty())
-        << filesIn(st.practice()).keys().join(' ').toStdString();
+    clicks("cli:send|exit:0|ls:practice=");
+    expectNoClaimLost(claims);
 }
 
+using enum SendStep;
 INSTANTIATE_TEST_SUITE_P(
     Steps, KillAtStep,
-    ::testing::Values(KillCase{"after-backup", false}, KillCase{"after-working-copy", false},
-                      KillCase{"after-delete", false}, KillCase{"after-upload", false},
-                      KillCase{"after-number", false}, KillCase{"join-before-replace", true},
-                      KillCase{"join-after-replace", true}, KillCase{"after-upload", true}),
-    [](const auto& info) {
-        std::string name = info.param.step;
-        for (char& c : name)
-            if (c == '-') c = '_';
-        return name + (info.param.join ? "_joined" : "");
-    });
+    ::testing::Values(KillCase{AfterBackup, false}, KillCase{AfterWorkingCopy, false},
+                      KillCase{AfterDelete, false}, KillCase{AfterUpload, false},
+                      KillCase{AfterNumber, false}, KillCase{JoinBeforeReplace, true},
+                      KillCase{JoinAfterReplace, true}, KillCase{AfterUpload, true}));
 
-// Killed while the server holds back its answer to one operation of the upload.
-class KillDuringServerOp : public CrashFixture,
-                           public ::testing::WithParamInterface<const char*> {};
+// Killed while the server holds back its answer to one operation: of the upload, or of
+// a report's download after part of it has come (its first read answers, a later one
+// stalls). No part file is left and nothing is lost.
+struct HeldCase {
+    const char *files, *op, *glob, *command;
+};
+const HeldCase kHeld[] = {
+    {"p:a.clm=@400000|p:b.clm=@900", "open", "claims/", "send"},
+    {"p:a.clm=@400000|p:b.clm=@900", "write", "claims/", "send"},
+    {"p:a.clm=@400000|p:b.clm=@900", "close", "claims/", "send"},
+    {"r:R1.TXT=@300000|r:R2.TXT=@300001", "read", "reports/R2.TXT", "get-reports"},
+};
+
+class KillDuringServerOp : public CrashFixture, public ::testing::WithParamInterface<HeldCase> {};
 
 TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
-    st.writeSetup(account);
-    const QList<QByteArray> claims{patterned(400'000, 61), patterned(900, 62)};
-    st.putClaim("a.clm", claims[0]);
-    st.putClaim("b.clm", claims[1]);
-    server.delayOn(QLatin1String(GetParam()), "claims/*", 30);
+    const HeldCase& c = GetParam();
+    writeSetup();
+    clicks(c.files);
+    server.delayOn(c.op, QString(c.glob) + '*', 30);
 
-    auto first = st.startConsole({"send"});
-    ASSERT_TRUE(waitForServerLog(QLatin1String(GetParam()) + " claims/"))
-        << "the send never reached the server's " << GetParam();
+    auto first = startConsole({c.command});
+    ASSERT_TRUE(waitForLog(server, QStringLiteral("%1 %2\\S* delayed").arg(c.op, c.glob)))
+        << "the run never reached the server's " << c.op;
     first->kill();
     ASSERT_TRUE(first->waitForFinished(10000));
     server.clearFaults();
+    expectNoClaimLost(claims);
 
-    expectCleanRun(st.runConsole({"send"}));
-    expectNoClaimLost(st, account, claims);
+    clicks(QStringLiteral("cli:%1|exit:0").arg(c.command));
+    expectNoClaimLost(claims);
+    EXPECT_EQ(filesIn(reportFolder()), reports) << "a part file was left behind";
+    EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::Values("open", "write", "close"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::ValuesIn(kHeld),
+                         [](const auto& info) { return std::string(info.param.op); });
 
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
-    st.writeSetup(account);
-    const QList<QByteArray> claims{patterned(50'000, 71), patterned(60'000, 72)};
-    st.putClaim("a.clm", claims[0]);
+    writeSetup();
+    clicks("p:a.clm=@50000");
     server.delayOn("write", "claims/*", 4);
 
-    auto first = st.startConsole({"send"});
-    ASSERT_TRUE(waitForServerLog("write claims/"));
-    st.putClaim("b.clm", claims[1]);
-    const ConsoleRun second = st.runConsole({"send"});
-
-    EXPECT_EQ(second.exitCode, 1);
-    EXPECT_TRUE(second.err.contains(QLatin1String("another ZUDUVOR program")))
-        << second.err.toStdString();
-    EXPECT_EQ(filesIn(st.backupDir()).keys(), QStringList{st.claimName(1)})
-        << "the second program numbered a claim";
-    EXPECT_EQ(readBytes(st.practice() + "b.clm"), claims[1]);
+    auto first = startConsole({"send"});
+    ASSERT_TRUE(waitForLog(server, "write claims/"));
+    // The second program is told, and numbers and moves nothing.
+    clicks("p:b.clm=@60000|cli:send|exit:1|err:another ZUDUVOR program|ls:zod/claimsbu=$0001.83P");
+    EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
     ASSERT_TRUE(first->waitForFinished(30000));
     EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
-    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(1)), claims[0]);
+    EXPECT_EQ(readBytes(account.claimsDir() + claimName(1)), claims[0]);
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    expectCleanRun(st.runConsole({"send"}));
-    EXPECT_EQ(readBytes(account.claimsDir() + st.claimName(2)), claims[1]);
-    EXPECT_EQ(st.seq(), "0002");
-    expectNoClaimLost(st, account, claims);
-}
-
-TEST_F(CrashFixture, KilledWhileDownloadingAReportLosesNothingAndLeavesNothing) {
-    st.writeSetup(account);
-    const QMap<QString, QByteArray> reports{{"R1.TXT", patterned(300'000, 81)},
-                                            {"R2.TXT", patterned(300'000, 82)}};
-    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
-        writeBytes(account.reportsDir() + it.key(), it.value());
-    // Held after part of R2 has come: its first read answers, a later one stalls.
-    server.delayOn("read", "reports/R2.TXT", 30);
-
-    auto first = st.startConsole({"get-reports"});
-    ASSERT_TRUE(waitForServerLog("read reports/R2.TXT delayed"));
-    first->kill();
-    ASSERT_TRUE(first->waitForFinished(10000));
-    server.clearFaults();
-    EXPECT_EQ(readBytes(account.reportsDir() + "R2.TXT"), reports.last());
-
-    expectCleanRun(st.runConsole({"get-reports"}));
-    EXPECT_EQ(filesIn(st.reportFolder()), reports) << "a part file was left behind";
-    EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
+    clicks("cli:send|exit:0");
+    EXPECT_EQ(readBytes(account.claimsDir() + claimName(2)), claims[1]);
+    EXPECT_EQ(seq(), "0002");
+    expectNoClaimLost(claims);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ namespace {
 
 enum class Task { Send, Resend, Delete, Reports };
 enum class Fault { Refused, CutBefore, CutAfter, Stalled };
-constexpr Fault R = Fault::Refused, B = Fault::CutBefore, A = Fault::CutAfter, S = Fault::Stalled;
 struct Row {
     Task task;
     const char* op;
@@ -19,179 +18,136 @@ struct Row {
     const char* head;  // first line of the first message; "" = none but the report question
 };
 
-class FaultMatrix : public StationTest, public ::testing::WithParamInterface<Row> {
-protected:
-    void act(bool first) {
-        switch (GetParam().task) {
-            case Task::Send:
-                st.z().SendClaims_Click();
-                if (first) break;  // the claim whose upload failed waits for a resend
-                st.dialogs.answers = {true};
-                st.z().ResendClaims_Click();
-                st.pick(st.claimName(2));
-                break;
-            case Task::Resend:
-                st.dialogs.answers = {true};
-                st.z().ResendClaims_Click();
-                st.pick(st.claimName(1));
-                st.dialogs.shown.erase(st.dialogs.shown.begin());  // the warning
-                break;
-            case Task::Delete:
-                st.z().DeleteClaimFiles_Click();
-                if (st.view.pickerTexts().filter("A.83P").size() == 1) st.pick("A.83P");
-                break;
-            case Task::Reports:
-                st.z().GetReports_Click();
-                break;
-        }
-    }
-    QList<QByteArray> claims;
-    QMap<QString, QByteArray> reports;
+// Per task: what is there before, the object the fault hits, the task, and the task again
+// once the server is well (a claim whose upload failed waits for a resend).
+struct TaskWords {
+    const char *name, *before, *target, *first, *again;
 };
+// clang-format off
+const TaskWords kTasks[] = {
+    {"Send", "p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/$0002.83P", "S", "S|ok|R|@$0002.83P"},
+    {"Resend", "p:x.clm=@120000|S|-:~/claims/$0001.83P", "claims/$0001.83P", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
+    {"Delete", "w:A.83P=a{1234}|w:B.83P=b|b:A.83P=a{1234}|b:B.83P=b", "claims/A.83P", "D|?A.83P", "D|?A.83P"},
+    {"Reports", "r:R1.TXT=@80000|r:R2.TXT=@700000|r:R3.TXT=@10", "reports/R2.TXT", "G", "G"},
+};
+// clang-format on
+
+class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
+    startStation();
     const Row& row = GetParam();
     const QString op = QLatin1String(row.op);
-    QString target;
-    if (row.task == Task::Send) {
-        claims = {patterned(100'000, 11), patterned(250'000, 12), patterned(3000, 13)};
-        for (int i = 0; i < 3; ++i) st.putClaim(QStringLiteral("c%1.clm").arg(i + 1), claims[i]);
-        target = "claims/" + st.claimName(2);
-    } else if (row.task == Task::Resend) {
-        claims = {patterned(120'000, 21)};
-        st.putClaim("x.clm", claims[0]);
-        st.z().SendClaims_Click();
-        QFile::remove(account.claimsDir() + st.claimName(1));  // taken by the clearinghouse
-        target = "claims/" + st.claimName(1);
-    } else if (row.task == Task::Delete) {
-        writeBytes(account.claimsDir() + "A.83P", QByteArray(1234, 'a'));
-        writeBytes(account.claimsDir() + "B.83P", "b");
-        st.putBackup("A.83P", QByteArray(1234, 'a'));
-        st.putBackup("B.83P", "b");
-        target = op == "remove" ? "claims/A.83P" : "claims";
-    } else {
-        reports = {{"R1.TXT", patterned(80'000, 31)},
-                   {"R2.TXT", patterned(700'000, 32)},
-                   {"R3.TXT", patterned(10, 33)}};
-        for (auto it = reports.cbegin(); it != reports.cend(); ++it)
-            writeBytes(account.reportsDir() + it.key(), it.value());
-        target = op == "opendir" || op == "readdir" ? "reports" : "reports/R2.TXT";
-    }
-    st.dialogs.clear();
-    if (row.fault == Fault::Refused) server.failOn(op, target);
-    if (row.fault == Fault::CutBefore || row.fault == Fault::CutAfter)
-        server.dropOn(op, target, row.fault == Fault::CutAfter);
-    if (row.fault == Fault::Stalled) {
-        st.z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends the wait
-        server.delayOn(op, target, 120);
-    }
+    const TaskWords& task = kTasks[int(row.task)];
+    clicks(task.before);
+    QString target = task.target;
+    if (op == "opendir" || op == "readdir") target = target.section('/', 0, 0);
+    dialogs.shown.clear();
+    clicks(QStringList{"fail", "drop", "cut", "stall"}[int(row.fault)] + ":" + op + "=" + target);
+    clicks(task.first);
+    if (row.task == Task::Resend) dialogs.shown.erase(dialogs.shown.begin());  // the warning
 
-    act(true);
-
-    const QStringList heads = st.messageHeads();
+    QStringList heads;
+    for (const QString& text : dialogs.texts()) heads << text.section('\n', 0, 0);
     if (*row.head == 0) {
-        EXPECT_TRUE(heads.isEmpty() || heads.first() == "Click OK to View Reports") << heads;
+        EXPECT_TRUE(heads.isEmpty() || heads.first() == "Click OK to View Reports")
+            << heads.join('|');
     } else {
         ASSERT_FALSE(heads.isEmpty()) << "nothing was shown";
-        EXPECT_EQ(heads.first(), QLatin1String(row.head)) << st.allMessages();
-        const QString detail = st.dialogs.texts().first().section('\n', 1).trimmed();
+        EXPECT_EQ(heads.first(), QLatin1String(row.head)) << allMessages();
+        const QString detail = dialogs.texts().first().section('\n', 1).trimmed();
         EXPECT_FALSE(detail.isEmpty()) << "no reason in words";
         EXPECT_TRUE(row.fault != Fault::Stalled || detail.contains("did not answer")) << detail;
     }
-    expectNoClaimLost(st, account, claims, row.task != Task::Resend);
-    expectNoReportLost(st, account, reports);
-    expectNoPassword(st, account.password);
-    for (Control c : {Control::SendClaims, Control::ResendClaims, Control::GetReports,
-                      Control::DeleteClaimFiles})
-        EXPECT_TRUE(st.view.isEnabled(c));
+    expectNoClaimLost(claims, row.task != Task::Resend);
+    expectNoReportLost(reports);
+    expectNoPassword();
+    for (const auto& [control, enabled] : view.enabled) EXPECT_TRUE(enabled) << int(control);
     if (row.task == Task::Send) {
         // The run ends at the failure: the third claim waits untouched, the number stays.
-        EXPECT_EQ(readBytes(st.practice() + "c3.clm"), claims[2]);
-        EXPECT_EQ(st.seq(), "0001");
+        EXPECT_EQ(readBytes(practice() + "c3.clm"), claims[2]);
+        EXPECT_EQ(seq(), "0001");
         if (row.fault == Fault::Refused) {
-            EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + st.claimName(2)));
-            const char* logged = op == "open"    ? " Upload File not Found"
-                                 : op == "write" ? " Upload Failure"
-                                                 : " Upload File Close Error";
-            EXPECT_TRUE(st.logText().contains(st.claimName(2) + logged)) << st.logText();
+            EXPECT_FALSE(QFileInfo::exists(account.claimsDir() + claimName(2)));
             // A refused close still lets the run fetch the reports; the others end it.
-            EXPECT_EQ(st.view.status.contains("Looking for Reports"), op == "close");
+            EXPECT_EQ(view.status.contains("Looking for Reports"), op == "close");
         }
     }
     // A failed upload keeps the picker for another try; a refused close ends the resend.
-    EXPECT_TRUE(row.task != Task::Resend || st.view.pickerVisible == (op != "close"));
+    EXPECT_TRUE(row.task != Task::Resend || view.pickerVisible == (op != "close"));
     // A refused removal keeps the picker for a second try.
-    EXPECT_TRUE(row.fault != R || op != "remove" || row.task != Task::Delete ||
-                st.view.pickerVisible);
+    EXPECT_TRUE(row.fault != Fault::Refused || op != "remove" || row.task != Task::Delete ||
+                view.pickerVisible);
     if (row.task == Task::Delete) {
         EXPECT_EQ(readBytes(account.claimsDir() + "B.83P"), "b");
         EXPECT_TRUE(row.fault == Fault::CutAfter ||
                     QFileInfo::exists(account.claimsDir() + "A.83P"));
     }
     // A failed download ends the run at once; a failed removal does not.
-    if (row.task == Task::Reports && row.fault == Fault::Refused && op != "close") {
-        EXPECT_TRUE((op != "read" && op != "remove") ||
-                    QFileInfo::exists(st.reportFolder() + "R3.TXT") == (op == "remove"));
+    if (row.task == Task::Reports && row.fault == Fault::Refused &&
+        (op == "read" || op == "remove")) {
+        EXPECT_EQ(QFileInfo::exists(reportFolder() + "R3.TXT"), op == "remove");
     }
 
     server.clearFaults();
-    st.dialogs.clear();
-    act(false);
+    dialogs.shown.clear();
+    clicks(task.again);
 
-    EXPECT_EQ(filesIn(st.reportFolder()), reports);
+    EXPECT_EQ(filesIn(reportFolder()), reports);
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
     for (const QByteArray& claim : claims) {
         qsizetype copies = 0;
         for (const QByteArray& bytes : filesIn(account.claimsDir())) copies += bytes == claim;
         EXPECT_EQ(copies, 1) << "a claim is not on the server exactly once";
     }
-    EXPECT_TRUE(row.task != Task::Delete || namesIn(account.claimsDir()) == QStringList{"B.83P"});
-    EXPECT_TRUE(row.task >= Task::Delete || !st.view.pickerVisible) << "the picker stays";
-    EXPECT_FALSE(st.allMessages().contains('\n')) << st.allMessages();
-    expectNoPassword(st, account.password);
+    EXPECT_TRUE(row.task != Task::Delete ||
+                filesIn(account.claimsDir()).keys() == QStringList{"B.83P"});
+    EXPECT_TRUE(row.task >= Task::Delete || !view.pickerVisible) << "the picker stays";
+    EXPECT_FALSE(allMessages().contains('\n')) << allMessages();
 }
 
-constexpr const char* kNotFound = "Upload File not Found.";
-constexpr const char* kUpload = "File Upload Failure. Try once more.";
-constexpr const char* kClose = "Upload File Close Error. Call ZOD.";
-constexpr const char* kClaimsDir = "Error Opening SFTP Claims Directory. Call ZOD.";
-constexpr const char* kNoClaims = "No Claim Files Found to Delete.";
-constexpr const char* kDelete = "Unable to Delete File.";
-constexpr const char* kReportsDir = "Error Opening SFTP Reports Directory. Call ZOD.";
-constexpr const char* kList = "The list of reports on the server could not be read. Try once more.";
+// Each operation of a task with the faults it is tried with (R refused, B cut before, A
+// cut after, S stalled) and the first line of the first message it must give.
+struct Group {
+    Task task;
+    const char *op, *faults, *head;
+};
 constexpr const char* kDownload = "Report Download Failure-Try Once More.";
 constexpr const char* kRemove = "Error Deleting Report File from Server. Call ZOD.";
+// clang-format off
+const Group kGroups[] = {
+    {Task::Send, "open", "RBAS", "Upload File not Found."},
+    {Task::Send, "write", "RBAS", "File Upload Failure. Try once more."},
+    {Task::Send, "close", "RBAS", "Upload File Close Error. Call ZOD."},
+    {Task::Resend, "open", "RBAS", "Upload File not Found."},
+    {Task::Resend, "write", "RBAS", "File Upload Failure. Try once more."},
+    {Task::Resend, "close", "RBAS", "Upload File Close Error. Call ZOD."},
+    {Task::Delete, "opendir", "RBAS", "Error Opening SFTP Claims Directory. Call ZOD."},
+    {Task::Delete, "readdir", "RB", "No Claim Files Found to Delete."},
+    {Task::Delete, "remove", "RBA", "Unable to Delete File."},
+    {Task::Reports, "opendir", "RBA", "Error Opening SFTP Reports Directory. Call ZOD."},
+    {Task::Reports, "readdir", "RB", "The list of reports on the server could not be read. Try once more."},
+    {Task::Reports, "open", "RBA", kDownload},
+    {Task::Reports, "stat", "RB", kDownload},
+    {Task::Reports, "read", "RBAS", kDownload},
+    {Task::Reports, "close", "R", ""},  // everything was read and checked by then
+    {Task::Reports, "close", "BA", kRemove},
+    {Task::Reports, "remove", "RBA", kRemove},
+};
+// clang-format on
 
 std::vector<Row> rows() {
     std::vector<Row> out;
-    for (Task t : {Task::Send, Task::Resend})
-        for (Fault f : {R, B, A, S})
-            for (auto [op, head] :
-                 {std::pair{"open", kNotFound}, {"write", kUpload}, {"close", kClose}})
-                out.push_back({t, op, f, head});
-    // clang-format off
-    const Row more[] = {
-        {Task::Delete, "opendir", R, kClaimsDir}, {Task::Delete, "opendir", B, kClaimsDir}, {Task::Delete, "opendir", A, kClaimsDir},
-        {Task::Delete, "opendir", S, kClaimsDir}, {Task::Delete, "readdir", R, kNoClaims}, {Task::Delete, "readdir", B, kNoClaims},
-        {Task::Delete, "remove", R, kDelete}, {Task::Delete, "remove", B, kDelete}, {Task::Delete, "remove", A, kDelete},
-        {Task::Reports, "opendir", R, kReportsDir}, {Task::Reports, "opendir", B, kReportsDir}, {Task::Reports, "opendir", A, kReportsDir},
-        {Task::Reports, "readdir", R, kList}, {Task::Reports, "readdir", B, kList},
-        {Task::Reports, "open", R, kDownload}, {Task::Reports, "open", B, kDownload}, {Task::Reports, "open", A, kDownload},
-        {Task::Reports, "stat", R, kDownload}, {Task::Reports, "stat", B, kDownload},
-        {Task::Reports, "read", R, kDownload}, {Task::Reports, "read", B, kDownload}, {Task::Reports, "read", A, kDownload}, {Task::Reports, "read", S, kDownload},
-        {Task::Reports, "close", R, ""},  // everything was read and checked by then
-        {Task::Reports, "close", B, kRemove}, {Task::Reports, "close", A, kRemove},
-        {Task::Reports, "remove", R, kRemove}, {Task::Reports, "remove", B, kRemove}, {Task::Reports, "remove", A, kRemove}};
-    // clang-format on
-    out.insert(out.end(), std::begin(more), std::end(more));
+    for (const Group& g : kGroups)
+        for (const char* f = g.faults; *f; ++f)
+            out.push_back({g.task, g.op, Fault(QByteArray("RBAS").indexOf(*f)), g.head});
     return out;
 }
 
 std::string rowName(const ::testing::TestParamInfo<Row>& info) {
-    static const char* tasks[] = {"Send", "Resend", "Delete", "Reports"};
     static const char* faults[] = {"Refused", "CutBefore", "CutAfter", "Stalled"};
     const Row& r = info.param;
-    return std::string(tasks[int(r.task)]) + "_" + r.op + "_" + faults[int(r.fault)];
+    return std::string(kTasks[int(r.task)].name) + "_" + r.op + "_" + faults[int(r.fault)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(rows()), rowName);

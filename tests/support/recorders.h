@@ -31,7 +31,6 @@ struct RecordingDialogs : Dialogs {
         for (const auto& s : shown) out << s.text;
         return out;
     }
-    void clear() { shown.clear(); }
 };
 
 struct RecordingLauncher : Launcher {
@@ -51,13 +50,13 @@ struct RecordingView : MainView, PickerView {
     QStringList status;
     QString dateTimeText, siteIdText;
     std::map<Control, bool> enabled;
-    bool statusFocused = false, pickerVisible = false, listEnabled = true;
+    bool pickerVisible = false;
     std::vector<PickerLine> pickerLines;
     std::function<void()> onPendingInput;
 
     void statusAdd(const QString& line) override { status << line; }
     void statusClear() override { status.clear(); }
-    void focusStatus() override { statusFocused = true; }
+    void focusStatus() override {}
     void setDateTimeText(const QString& t) override { dateTimeText = t; }
     void setSiteIDText(const QString& t) override { siteIdText = t; }
     void setEnabled(Control c, bool e) override { enabled[c] = e; }
@@ -67,19 +66,13 @@ struct RecordingView : MainView, PickerView {
     }
     void runBlocking(const std::function<void()>& work) override { work(); }
     void showSetupChooser() override {}
-    bool isEnabled(Control c) const { return !enabled.count(c) || enabled.at(c); }
     void clearList() override { pickerLines.clear(); }
     void setLabels(const QString&, const QString&, const QString&) override {}
     void addLine(const PickerLine& line) override { pickerLines.push_back(line); }
     void showPicker() override { pickerVisible = true; }
     void hidePicker() override { pickerVisible = false; }
     bool isPickerVisible() const override { return pickerVisible; }
-    void setListEnabled(bool e) override { listEnabled = e; }
-    QStringList pickerTexts() const {
-        QStringList out;
-        for (const auto& l : pickerLines) out << l.text;
-        return out;
-    }
+    void setListEnabled(bool) override {}
 };
 
 }  // namespace zv::test

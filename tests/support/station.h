@@ -13,15 +13,11 @@
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
-#include "claims/numbering.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 
 inline std::ostream& operator<<(std::ostream& os, const QString& s) {
     return os << s.toStdString();
-}
-inline std::ostream& operator<<(std::ostream& os, const QStringList& l) {
-    return os << l.join('|');
 }
 
 namespace zv::test {
@@ -30,11 +26,6 @@ QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be rea
 void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
 QByteArray patterned(qsizetype size, quint32 seed);        // claim-like bytes, distinct per seed
 QMap<QString, QByteArray> filesIn(const QString& folder);  // name -> contents, dot-files too
-inline QStringList namesIn(const QString& folder) { return filesIn(folder).keys(); }
-// One setup.prm line: the 8-character key and the value, padded to 50, then CR LF.
-inline QByteArray setupLine(const char* key, const QString& value) {
-    return (QByteArray(key) + value.toUtf8()).leftJustified(50, ' ', true) + "\r\n";
-}
 
 struct ServerAccount {
     QString host;
@@ -43,10 +34,6 @@ struct ServerAccount {
     QString claimsDir() const { return home + QStringLiteral("/claims/"); }
     QString reportsDir() const { return home + QStringLiteral("/reports/"); }
 };
-template <class Server>
-ServerAccount accountOf(const Server& s) {
-    return {s.host(), s.port(), s.user(), s.password(), s.home()};
-}
 enum class ServerKind { Asyncssh, OpenSsh };
 
 struct ConsoleRun {
@@ -55,10 +42,34 @@ struct ConsoleRun {
     QString out, err;
 };
 
-class Station {
+// A task as data: the setup ("TYPE|MASK"), the files and server faults before it, the
+// clicks, and the state it must end in. station.cpp says what each word means.
+struct Scenario {
+    const char* name;
+    const char* setup;  // then words that come before start-up
+
+    const char* files;   // '|'-separated words
+    const char* clicks;  // '|'-separated words
+    const char* told;    // a part of some message; null: no failure is shown at all
+    const char* server;  // the claims on the server afterwards: NAME=BYTES or NAME, '|'-separated
+    const char* seq = nullptr;   // seqfile.fil afterwards; null: not checked
+    const char* reports = "";    // the report folder afterwards, as `server`
+    const char* text = nullptr;  // claim.txt afterwards; null: not checked
+    const char* opened = "";     // what the opener was given, below the station folder
+};
+
+// The scenario: a workstation and a server of the kind kind() names (asyncssh unless a
+// parameterised test says otherwise); skipped when that server cannot run here.
+class ServerTest : public ::testing::Test {
 public:
-    Station();
-    ~Station();
+    ServerTest();
+    ~ServerTest() override;
+    void SetUp() override;
+    // The checks every scenario ends with: each failure says why in a few words, the
+    // buttons are usable again, and the password shows nowhere.
+    void TearDown() override;
+    virtual ServerKind kind() const { return ServerKind::Asyncssh; }
+
     QString base() const { return dir_.path() + QLatin1Char('/'); }
     QString workRoot() const { return base() + QStringLiteral("zod/"); }
     QString practice() const { return base() + QStringLiteral("practice/"); }
@@ -66,86 +77,64 @@ public:
     QString backupDir() const { return workRoot() + QStringLiteral("claimsbu/"); }
     QString workingDir() const { return workRoot() + QStringLiteral("claims/"); }
     QString seqFile() const { return workRoot() + QStringLiteral("seqfile.fil"); }
-    QString claimText() const { return workRoot() + QStringLiteral("claim.txt"); }
 
-    void writeSetup(const ServerAccount& server, const QString& fileType = QStringLiteral("83P"),
-                    const QString& userFile = QStringLiteral("*.CLM"));
-    StartState start(const ServerAccount& server);  // start-up as the window runs it
+    QByteArray setupBytes(const QString& fileType = "83P", const QString& mask = "*.CLM") const;
+    void writeSetup(const QString& fileType = "83P", const QString& mask = "*.CLM");
+    StartState start();  // start-up as the window runs it
+    void startStation(const QString& fileType = "83P", const QString& mask = "*.CLM");
     Zuduvor& z() { return *z_; }
-    QString claimName(int n) const { return makeClaimName(server_.user, n, fileType_); }
+    QString claimName(int n) const;
     void putClaim(const QString& name, const QByteArray& b) { writeBytes(practice() + name, b); }
-    void putBackup(const QString& name, const QByteArray& bytes);  // dated 01/05/2026 9:03:07 AM
     QByteArray seq() const { return readBytes(seqFile()); }
-    void pick(const QString& name);  // clicks the picker line of `name`
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
     // The console mode of the built program on this work root.
-    std::unique_ptr<QProcess> startConsole(const QStringList& command,
-                                           const QStringList& extraEnv = {}) const;
-    ConsoleRun runConsole(const QStringList& command, const QStringList& extraEnv = {}) const;
-    QStringList messageHeads() const;  // each message box's first line
+    std::unique_ptr<QProcess> startConsole(const QStringList& command) const;
+    ConsoleRun runConsole(const QStringList& command) const;
     QString allMessages() const { return dialogs.texts().join(QStringLiteral("\n---\n")); }
-    QString logText() const { return QString::fromLatin1(readBytes(workRoot() + "ZUDUVOR.LOG")); }
+
+    // Every claim (by content) is on the server exactly once and whole, or waits whole in
+    // claims/ and claimsbu/ for a resend, or is untouched in the practice folder; the
+    // number in seqfile.fil (when not 0) is one whose upload completed.
+    void expectNoClaimLost(const QList<QByteArray>& claims, bool seqMustBeOnServer = true) const;
+    // Every report is on the server whole or in the report folder whole; nothing else is.
+    void expectNoReportLost(const QMap<QString, QByteArray>& reports) const;
+    // The password in no message, status line, log line or `extra` text.
+    void expectNoPassword(const QString& extra = {}) const;
+    void run(const Scenario& s);
+    void clicks(const QString& words);  // a scenario's clicks or files, '|'-separated
 
     Module1 m;
     RecordingView view;
     RecordingDialogs dialogs;
     RecordingLauncher launcher;
-
-private:
-    QTemporaryDir dir_;
-    ServerAccount server_;
-    QString fileType_ = QStringLiteral("83P");
-    std::unique_ptr<Zuduvor> z_;
-};
-
-// Every claim (by content) is on the server exactly once and whole, or waits whole in
-// claims/ and claimsbu/ for a resend, or is untouched in the practice folder; the number
-// in seqfile.fil (when not 0) is one whose upload completed.
-void expectNoClaimLost(const Station& st, const ServerAccount& server,
-                       const QList<QByteArray>& claims, bool seqMustBeOnServer = true);
-// Every report is on the server whole or in the report folder whole; nothing else is there.
-void expectNoReportLost(const Station& st, const ServerAccount& server,
-                        const QMap<QString, QByteArray>& reports);
-// The password in no message, status line, log line or `extra` text.
-void expectNoPassword(const Station& st, const QString& password, const QString& extra = {});
-
-// A folder made full (tmpfs) or read-only (bind mount) for one test; undone when it goes.
-class ScopedMount {
-public:
-    ~ScopedMount();
-    QString tmpfs(const QString& folder, const QString& size);  // empty, or why not
-    QString readOnly(const QString& folder);
-
-private:
-    QStringList mounted_;
-};
-
-// The scenario: a station and a server of the kind kind() names (asyncssh unless a
-// parameterised test says otherwise); skipped when that server cannot run here.
-class ServerTest : public ::testing::Test {
-protected:
-    void SetUp() override;
-    virtual ServerKind kind() const { return ServerKind::Asyncssh; }
-    void startStation(const QString& fileType = QStringLiteral("83P"),
-                      const QString& mask = QStringLiteral("*.CLM"));
-
     TestSftpServer server;
     TestSshdServer sshd;
+    TestSftpServer weak{TestSftpServer::Options{.weakAlgorithms = true}};
     ServerAccount account;
-    Station st;
-    ScopedMount mounts;
-};
-// The same, started up with the default setup.
-class StationTest : public ServerTest {
-protected:
-    void SetUp() override;
+    QList<QByteArray> claims;           // every claim placed, by content
+    QMap<QString, QByteArray> reports;  // every report placed
+
+private:
+    QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
+    void place(const QString& word);
+    void click(const QString& word);
+
+    QTemporaryDir dir_;
+    QMap<QString, QByteArray> kept_;
+    QProcess listener_;
+    qsizetype auths_ = 0;
+    ConsoleRun cli_;
+    QString fileType_ = QStringLiteral("83P");
+    std::unique_ptr<Zuduvor> z_;
+    QStringList mounted_;
 };
 
 }  // namespace zv::test
 
-#define ZV_MOUNT_OR_SKIP(expr)                                          \
-    do {                                                                \
-        if (const QString why = (expr); !why.isEmpty())                 \
-            GTEST_SKIP() << "cannot mount here: " << why.toStdString(); \
-    } while (0)
+// A table of scenarios as one parameterised suite, each case named by its row.
+#define ZV_SCENARIO_ROWS(Suite, Test, rows)                                             \
+    class Suite : public ServerTest, public ::testing::WithParamInterface<Scenario> {}; \
+    TEST_P(Suite, Test) { run(GetParam()); }                                            \
+    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows),                    \
+                             [](const auto& info) { return std::string(info.param.name); })

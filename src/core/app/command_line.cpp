@@ -1,6 +1,10 @@
 #include "app/command_line.h"
 
+#include <libssh/libssh.h>
+
 #include <QProcessEnvironment>
+
+#include "zuduvor_config.h"
 
 namespace zv {
 
@@ -50,6 +54,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
         QString v;
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             cl.help = true;
+        } else if (a == QLatin1String("--version")) {
+            cl.version = true;
         } else if (a == QLatin1String("--yes")) {
             cl.yes = true;
         } else if (a == QLatin1String("--work-root")) {
@@ -102,9 +108,16 @@ QString usageText() {
         "  --screenshot FILE  open the window, save a picture of it to FILE (PNG), end\n"
         "  --yes              answer OK to the program's questions (default: Cancel)\n"
         "  --help             show this text\n"
+        "  --version          show the version of the program and of its libraries\n"
         "\n"
         "Status lines go to standard output, messages to standard error.\n"
         "Exit status: 0 when no failure message was shown, 1 otherwise, 2 for a usage error.\n");
+}
+
+QString versionText() {
+    return QStringLiteral("zuduvor %1 (Electronic Claims Secure File Transfer)\nlibssh %2\nQt %3\n")
+        .arg(QLatin1String(config::kVersion), QLatin1String(ssh_version(0)),
+             QLatin1String(qVersion()));
 }
 
 }  // namespace zv

@@ -13,6 +13,7 @@ struct CommandLine {
     QString name;     // for delete, resend, view
     bool yes = false;
     bool help = false;
+    bool version = false;
     QString screenshot;  // window only: save a picture of it there, then end
     QString error;       // a usage error, in words
 };
@@ -20,5 +21,7 @@ struct CommandLine {
 // Options first from the environment, then from the arguments (which win).
 CommandLine parseCommandLine(const QStringList& arguments, const QStringList& environment);
 QString usageText();
+// The program's version with those of the libraries it runs on (libssh, Qt).
+QString versionText();
 
 }  // namespace zv
