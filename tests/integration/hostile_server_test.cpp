@@ -28,8 +28,14 @@ const Scenario kRows[] = {
     {"TenThousandEntries", "83P|*.CLM", "many:claims=K9SITE%1.83P|many:reports=../r%1", "D|lines:10000|X|G|status:Skipped Report=10000", nullptr, ""},
     {"WaitingClaimWithAPathForANameIsNotDeleted", "83P|*.CLM", "k:~/victim=keep me|list:claims=../victim", "D|@../victim", "not a plain file name", ""},
     {"LyingServerKeepsHalfAClaim", "83P|*.CLM", "p:x.clm=@200000|shortwrite", "S", "File Upload Failure. Try once more.", ""},
-    // Short replies are legal: the rest is asked for. The link is replaced, not followed.
-    {"ShortReadsAndALinkInTheReportFolder", "83P|*.CLM", "r:S.TXT=@300001|k:outside.txt=outside|ln:rpt/S.TXT>outside.txt|shortread", "G", nullptr, "", nullptr, "S.TXT"},
+    // Short replies are legal: the rest is asked for. The link is neither followed nor
+    // replaced: the report goes beside it.
+    {"ShortReadsAndALinkInTheReportFolder", "83P|*.CLM", "r:S.TXT=@300001|k:outside.txt=outside|ln:rpt/S.TXT>outside.txt|k:rpt/S.TXT|shortread", "G", nullptr, "", nullptr, "S(2).TXT|S.TXT"},
+    {"NameListedTwiceIsFetchedOnce", "83P|*.CLM", "r:R1.TXT=r1|r:R2.TXT=r2|twice:reports/R1.TXT", "G|status:Report R1.TXT=1|status: 2 Reports Downloaded=1", nullptr, "", nullptr, "R1.TXT|R2.TXT"},
+    // "R1.TXT" and "r1.txt" are one name there: the second is kept beside, unless the same.
+    {"FolderThatIgnoresLetterCase", "83P|*.CLM|FAT:rpt", "r:R1.TXT=upper|r:r1.txt=lower|r:S.TXT=same|r:s.txt=same", "G|status:kept as=1|ls:~/reports=", nullptr, "", nullptr, "R1.TXT=upper|S.TXT=same|r1(2).txt=lower"},
+    // Reports and the copies of claims are as open as the umask allows, not as the source.
+    {"FilesKeepToTheUmask", "83P|*.CLM", "p:x.clm=claim|r:R1.TXT=r1|umask:077", "S|mode:rpt/R1.TXT=600|mode:zod/claimsbu/$0001.83P=600", nullptr, "$0001.83P", "0001", "R1.TXT"},
     {"FailedDownloadKeepsTheOlderCopyAndNoPart", "83P|*.CLM", "r:R.TXT=@300000|l:R.TXT=old report|fail:read", "G", "Report Download Failure", "", nullptr, "R.TXT=old report"},
     // The first contact records the key; a restart with the same key is met again, a new
     // key is refused every time and gets no password.

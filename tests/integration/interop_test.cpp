@@ -22,6 +22,10 @@ const Scenario kRows[] = {
     {"ReportsComeHomeWholeAndLeaveTheServer", "83P|*.CLM", "r:R1.TXT=@3000000|r:r2.277=@32769|r:R3=@32768|r:E=", "G|ls:~/reports=", nullptr, "", nullptr, "E|R1.TXT|R3|r2.277"},
     // Nothing a link points to is fetched or removed; folders stay.
     {"OnlyPlainReportFilesComeHome", "83P|*.CLM", "r:R1.TXT=@4000|k:~/reports/sub/inner.txt=inner|ln:~/reports/passwd>/etc/passwd|ln:~/reports/alias.txt>~/reports/R1.TXT|ln:~/reports/broken>/nonexistent|k:/etc/passwd|k:~/reports/passwd", "G", nullptr, "", nullptr, "R1.TXT"},
+    // A name that is not UTF-8 keeps its bytes; an older local report of the same name
+    // stays and the new one goes beside it; the same report again only counts; hidden
+    // names stay on the server.
+    {"ReportsKeepTheirNameBytesAndReplaceNoFile", "83P|*.CLM", "r:r%E9sum%E9.TXT=bytes|r:SAME.TXT=same|l:SAME.TXT=same|r:DIFF.TXT=newer|k:rpt/DIFF.TXT=older|r:.hidden=h", "G|status:Report r\\xE9sum\\xE9.TXT=1|status:kept as \"DIFF(2).TXT\"=1|status:begins with a dot=1|status: 3 Reports=1|ls:~/reports=.hidden", nullptr, "", nullptr, "DIFF(2).TXT=newer|DIFF.TXT=older|SAME.TXT=same|r\\xE9sum\\xE9.TXT=bytes"},
 };
 // clang-format on
 

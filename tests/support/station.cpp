@@ -1,5 +1,9 @@
 #include "support/station.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +12,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "app/text_file.h"
 #include "claims/numbering.h"
 
 namespace zv::test {
@@ -37,10 +42,20 @@ QByteArray patterned(qsizetype size, quint32 seed) {
 }
 
 QMap<QString, QByteArray> filesIn(const QString& folder) {
+    // By the names' bytes, shown as the program shows them: "\xE9" for a byte that is not
+    // UTF-8. Everything but folders, as a link to one.
     QMap<QString, QByteArray> out;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        out.insert(name, readBytes(dir.filePath(name)));
+    const QByteArray dir = QFile::encodeName(folder) + '/';
+    const std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.constData()), ::closedir);
+    struct stat st;
+    for (const dirent* e; d && (e = ::readdir(d.get()));) {
+        const QByteArray path = dir + e->d_name;
+        if (::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+        QFile f;
+        const bool opened = f.open(::open(path.constData(), O_RDONLY), QIODevice::ReadOnly,
+                                   QFileDevice::AutoCloseHandle);
+        out.insert(readableName(e->d_name), opened ? f.readAll() : QByteArray("<missing>"));
+    }
     return out;
 }
 
@@ -51,9 +66,11 @@ ServerTest::ServerTest() : dir_("/tmp/zvi-XXXXXX") {
 
 ServerTest::~ServerTest() {
     z_.reset();
+    if (umask_) ::umask(*umask_);
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         QProcess::execute("umount", {"-l", *it});
     QProcess::execute("chattr", {"-R", "-i", dir_.path()});  // left by a failed test
+    QProcess::execute("rm", {"-rf", dir_.path()});           // names that are not UTF-8 too
 }
 
 void ServerTest::SetUp() {
@@ -174,15 +191,14 @@ void ServerTest::expectNoClaimLost(const QList<QByteArray>& claims, bool seqMust
 }
 
 void ServerTest::expectNoReportLost(const QMap<QString, QByteArray>& reports) const {
+    // A report may be kept beside a different file of its own name: its bytes decide.
     const auto local = filesIn(reportFolder()), remote = filesIn(account.reportsDir());
-    for (auto it = reports.cbegin(); it != reports.cend(); ++it) {
-        EXPECT_TRUE(local.value(it.key()) == it.value() || remote.value(it.key()) == it.value())
+    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+        EXPECT_TRUE(local.values().contains(*it) || remote.value(it.key()) == *it)
             << "report " << it.key().toStdString() << " is lost";
-        EXPECT_TRUE(!local.contains(it.key()) || local.value(it.key()) == it.value())
-            << "report " << it.key().toStdString() << " is not whole on disk";
-    }
-    for (const QString& name : local.keys())
-        EXPECT_TRUE(reports.contains(name)) << "left in the report folder: " << name.toStdString();
+    for (auto it = local.cbegin(); it != local.cend(); ++it)
+        EXPECT_TRUE(reports.values().contains(*it) || kept_.contains(reportFolder() + it.key()))
+            << "left in the report folder, or not whole: " << it.key().toStdString();
 }
 
 void ServerTest::expectNoPassword(const QString& extra) const {
@@ -222,9 +238,10 @@ QString ServerTest::path(const QString& p) const {
 // Files: p: a claim in the practice folder, x: a file there that is no claim, mix: a.clm,
 // [x].clm and "b c.txt" there with a claim beside and one below it; z: a 50 MiB claim
 // that is mostly a hole; b: a backup, c: a working copy, w: a claim waiting on the
-// server, r: a report there, l: a file in the report folder, s: seqfile.fil, t: claim.txt,
-// k: a file that must stay as it is, ln:LINK>TARGET; RO: a read-only folder, I: an
-// immutable file, F: a file that fills its disk; before start-up: T: a 256 KiB tmpfs,
+// server, r: a report there, l: a file in the report folder (%XX in their names: that byte), s:
+// seqfile.fil, t: claim.txt, k: a file that must stay as it is, ln:LINK>TARGET; RO: a read-only
+// folder, I: an immutable file, F: a file that fills its disk, umask:OCTAL for the rest of the
+// test; before start-up: T: a 256 KiB tmpfs, FAT: a FAT image (letter case ignored),
 // listener:GREETING no SSH server at all, weak a server with weak algorithms only,
 // password: another password, userpath:FOLDER the claim folder in setup.prm;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
@@ -232,7 +249,8 @@ QString ServerTest::path(const QString& p) const {
 // connection at byte N of a write, shortwrite and shortread lie,
 // list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing
 // of reports/ and endless:read of every file never end, trickle:S,N sends a byte every S
-// seconds after N (the time-out is then long, the deadline 2 s).
+// seconds after N (the time-out is then long, the deadline 2 s), twice:GLOB lists
+// matching names twice.
 void ServerTest::place(const QString& word) {
     const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
     const QString name = rest.section('=', 0, 0);
@@ -258,9 +276,16 @@ void ServerTest::place(const QString& word) {
     } else if (key == "k") {
         if (rest.contains('=')) writeBytes(path(name), bytes);
         kept_[path(name)] = readBytes(path(name));
-    } else if (key == "r" || key == "l") {
-        writeBytes((key == "r" ? account.reportsDir() : reportFolder()) + name, bytes);
-        reports[name] = bytes;
+    } else if (key == "r" || key == "l") {  // %XX in the name: that byte
+        const QByteArray raw = QByteArray::fromPercentEncoding(name.toUtf8());
+        QFile f;
+        ASSERT_TRUE(
+            f.open(
+                ::open(QFile::encodeName(key == "r" ? account.reportsDir() : reportFolder()) + raw,
+                       O_WRONLY | O_CREAT | O_TRUNC, 0666),
+                QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
+            f.write(bytes) == bytes.size());
+        reports[readableName(raw)] = bytes;
     } else if (const int i = QStringList{"x", "c", "w", "s", "t"}.indexOf(key); i >= 0) {
         const QString folder[] = {practice(), workingDir(), account.claimsDir()};
         i < 3 ? writeBytes(folder[i] + name, bytes)
@@ -284,6 +309,19 @@ void ServerTest::place(const QString& word) {
         server.cutWriteAt(name, rest.section('=', 1).toLongLong());
     } else if (key == "userpath") {
         userPath_ = rest;
+    } else if (key == "twice") {
+        server.listTwice(rest);
+    } else if (key == "umask") {  // until the test ends
+        const mode_t before = ::umask(rest.toUInt(nullptr, 8));
+        if (!umask_) umask_ = before;
+    } else if (key == "FAT") {  // letter case ignored, as on a USB stick; the kernel's or FUSE's
+        const QString image = base() + "fat.img";
+        if (!QFile(image).open(QIODevice::WriteOnly) || !QFile::resize(image, 8 << 20) ||
+            QProcess::execute("mkfs.vfat", {image}) != 0 ||
+            (QProcess::execute("mount", {"-o", "loop", image, path(rest)}) != 0 &&
+             QProcess::execute("fusefat", {"-o", "rw+", image, path(rest)}) != 0))
+            GTEST_SKIP() << "cannot mount a FAT image here (dosfstools, fusefat)";
+        mounted_ << path(rest);
     } else if (key == "shortwrite" || key == "shortread") {
         key == "shortwrite" ? server.shortWriteOn() : server.shortReadOn();
     } else if (key == "endless") {
@@ -325,11 +363,12 @@ void ServerTest::place(const QString& word) {
 
 // Clicks: S send, R resend, D delete, V view claims, v view reports, G get reports, X
 // close the picker, @NAME pick (?NAME when listed), q: a picker line with no blank, ok the next
-// question is answered OK (else Cancel), o the opener fails, ! the server restarts, well its
+// question is answered OK (else Cancel), o the opener fails, ! the server restarts, clear its
 // faults end, -:PATH a
 // file taken away, resendmode left over from before, i:WORD done when the window next
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
-// picker hidden, 0m no picker mode left, ls:DIR=A,B the names in a folder, status:TEXT=N lines
+// picker hidden, 0m no picker mode left, ls:DIR=A,B the names in a folder, mode:PATH=OCTAL
+// a file's permissions, status:TEXT=N lines
 // holding TEXT, nolog: not in the server's log, log: in it; stop the server stops, nosftp it
 // refuses SFTP; newkey it comes back with another host key, noauth no password was tried since,
 // clear its faults end; kh:cut and kh:bin damage known_hosts (kept so), fp the first contact
@@ -387,6 +426,11 @@ void ServerTest::click(const QString& word) {
         for (const QString& line : lines)  // one short line each, whatever the name was
             EXPECT_TRUE(line.size() < 150 && !line.contains(QRegularExpression("[\\x00-\\x1f]")))
                 << line;
+    } else if (word.startsWith("mode:")) {  // a file's permission bits, in octal
+        struct stat st;
+        EXPECT_TRUE(::stat(QFile::encodeName(path(arg.section('=', 0, 0))).constData(), &st) == 0 &&
+                    (st.st_mode & 07777) == arg.section('=', 1).toUInt(nullptr, 8))
+            << word << " is " << QString::number(st.st_mode & 07777, 8);
     } else if (word.startsWith("log:") || word.startsWith("nolog:")) {
         EXPECT_EQ(server.logText().contains(arg) || weak.logText().contains(arg), word[0] == 'l');
     } else if (word == "stop" || word == "nosftp") {

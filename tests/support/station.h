@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "app/module1.h"
@@ -25,7 +26,7 @@ namespace zv::test {
 QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
 void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
 QByteArray patterned(qsizetype size, quint32 seed);        // claim-like bytes, distinct per seed
-QMap<QString, QByteArray> filesIn(const QString& folder);  // name -> contents, dot-files too
+QMap<QString, QByteArray> filesIn(const QString& folder);  // shown name -> contents, dot-files too
 
 struct ServerAccount {
     QString host;
@@ -129,6 +130,7 @@ private:
     QString userPath_;  // the claim folder in setup.prm; empty: practice()
     std::unique_ptr<Zuduvor> z_;
     QStringList mounted_;
+    std::optional<mode_t> umask_;  // the test's own, while a scenario sets another
 };
 
 }  // namespace zv::test
