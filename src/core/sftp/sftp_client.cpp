@@ -324,7 +324,6 @@ void SftpClient::OperationDeadlineMs(int ms) { d->operationDeadlineMs = ms; }
 void SftpClient::KnownHostsFile(const QString& path) { d->knownHostsFile = path; }
 QString SftpClient::FirstContactFingerprint() const { return d->firstContactFingerprint; }
 QString SftpClient::ErrorDetail() const { return d->error; }
-int SftpClient::uploadChunkSize() const { return d->chunk; }
 
 int SftpClient::ConnectServer(const QString& host, int port) {
     d->dropSession();
@@ -801,8 +800,8 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
 
     // A failed download leaves nothing behind: the caller names the file only when whole.
     if (const Status opened = part.open(); !opened) return fail(opened.reason());
-    ReadPipeline pipeline(file.get(), part, size, remotePath,
-                          QFileInfo(part.path()).absolutePath(), watchdog);
+    ReadPipeline pipeline(file.get(), part, size, remotePath, QFileInfo(part.path()).absolutePath(),
+                          watchdog);
     if (!pipeline.run())
         return pipeline.localProblem() ? fail(pipeline.problem()) : failWith(pipeline.problem());
     file.reset();

@@ -73,10 +73,6 @@ public:
     [[nodiscard]] int CloseRemoteHandle(const QString& handle);
     QString ErrorDetail() const;
 
-    // Upload request size in use for this session (32 KiB, or 261,120 bytes on an OpenSSH
-    // server that advertises limits@openssh.com).
-    int uploadChunkSize() const;
-
     // Renames with SFTP's own rename, which refuses to replace an existing file (OpenSSH's
     // server and the test server both keep the file already there).
     [[nodiscard]] int RenameRemoteFile(const QString& from, const QString& to);
