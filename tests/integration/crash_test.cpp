@@ -120,5 +120,17 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     expectNoClaimLost(claims);
 }
 
+TEST_F(CrashFixture, ASecondReportFetchIsToldAndTouchesNothing) {
+    writeSetup();
+    clicks("r:R1.TXT=@1000|r:R2.TXT=@300000");
+    server.delayOn("read", "reports/R1.TXT", 3);
+    auto first = startConsole({"get-reports"});
+    ASSERT_TRUE(waitForLog(server, "read reports/R1.TXT delayed"));
+    clicks("cli:get-reports|exit:1|err:Reports are being fetched by another ZUDUVOR program");
+    ASSERT_TRUE(first->waitForFinished(30000));
+    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
+    clicks("ls:rpt=R1.TXT,R2.TXT|ls:~/reports=");
+}
+
 }  // namespace
 }  // namespace zv::test

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include "app/workstation_rules.h"
 #include "setup/setup_file.h"
@@ -150,6 +151,20 @@ void Zuduvor::Command1_Click() {
     // The program is ending. A task still finishing (Exit clicked during a send's
     // chance for input) must not open the log again: that would empty it.
     m_.Paths.LogFile.clear();
+}
+
+bool Zuduvor::LockWorkRoot(QLockFile& lock, const QString& busy, const QString& notDone) {
+    lock.setStaleLockTime(0);  // a lock left by a program that was killed is taken over
+    if (lock.tryLock(0)) return true;
+    if (lock.error() == QLockFile::LockFailedError) {
+        dialogs_.message(busy);
+    } else {
+        // No lock could be made at all: the work folder is full or not writable.
+        dialogs_.message(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
+                         QStringLiteral(" cannot be written (is the disk full?), so ") + notDone +
+                         QStringLiteral(". Free some disk space, then try once more."));
+    }
+    return false;
 }
 
 void Zuduvor::showFailure(const QString& message) {

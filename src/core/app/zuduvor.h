@@ -90,6 +90,9 @@ private:
     // be made), then the setup file and the log.
     bool SetUpWorkRoot(const StartOptions& options);
     StartState LoadSetup();
+    // Takes a lock file in the work root so that two programs never run the same task on
+    // it at once; otherwise shows `busy`, or why no lock could be made ("so " + notDone).
+    bool LockWorkRoot(QLockFile& lock, const QString& busy, const QString& notDone);
     void showFailure(const QString& message);  // message + LF + ErrorDetail
     bool ensureLog();
     QString nowText() const;  // "mm-dd-yyyy at hh:mm:ss"
@@ -109,7 +112,6 @@ private:
     QSet<QString> ListServerClaims();
     // Gives the whole upload `part` the claim's name on the server.
     UploadResult PlaceUpload(const QString& part, const QString& name, bool resend);
-    bool LockWorkRoot(QLockFile& lock);
     QStringList FindClaimFiles();
     bool JoinsFiles() const;
     // Joins the practice's files into one; on success `found` names the file to send.

@@ -41,7 +41,12 @@ void Zuduvor::NormalRun() {
     if (!SetupReadyForSend() || !PracticeFolderOutsideWorkRoot()) return;
     // Two programs on one work root must never give out the same number.
     QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("send.lock"));
-    if (!LockWorkRoot(lock)) return;
+    if (!LockWorkRoot(lock,
+                      QStringLiteral("Claims are being sent by another ZUDUVOR program on this "
+                                     "workstation right now. Wait until it has finished, then "
+                                     "click Send Claims to ZOD again."),
+                      QStringLiteral("no claim was sent")))
+        return EndSend({});
 
     QStringList found = FindClaimFiles();
     if (found.isEmpty()) {
@@ -140,23 +145,6 @@ QSet<QString> Zuduvor::ListServerClaims() {
             names.insert(name.toUpper());
     }
     return names;
-}
-
-bool Zuduvor::LockWorkRoot(QLockFile& lock) {
-    lock.setStaleLockTime(0);
-    if (lock.tryLock(0)) return true;
-    if (lock.error() == QLockFile::LockFailedError) {
-        EndSend(QStringLiteral(
-            "Claims are being sent by another ZUDUVOR program on this workstation right "
-            "now. Wait until it has finished, then click Send Claims to ZOD again."));
-    } else {
-        // No lock could be made at all: the work folder is full or not writable.
-        EndSend(QStringLiteral("The work folder ") + m_.Paths.WorkRoot +
-                QStringLiteral(" cannot be written (is the disk full?), so no "
-                               "claim was sent. Free some disk space, then try "
-                               "once more."));
-    }
-    return false;
 }
 
 bool Zuduvor::JoinsFiles() const {

@@ -1,5 +1,6 @@
 #include <QDateTime>
 #include <QFile>
+#include <QLockFile>
 #include <QSet>
 #include <algorithm>
 
@@ -51,6 +52,16 @@ void Zuduvor::GetReports_Click() {
     m_.Activity = QStringLiteral("GetReports");
     WriteLogLine();
     view_.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
+    // The window, a console run and the hourly timer may all fetch at once: one at a time.
+    QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("reports.lock"));
+    if (!LockWorkRoot(lock,
+                      QStringLiteral("Reports are being fetched by another ZUDUVOR program on "
+                                     "this workstation right now. Wait until it has finished, "
+                                     "then click Get Reports from ZOD again."),
+                      QStringLiteral("no report was fetched"))) {
+        view_.setEnabled(Control::GetReports, true);
+        return;
+    }
 
     m_.Activity = QStringLiteral("GetReports-Call OpenSFTPServer");
     WriteLogLine();
