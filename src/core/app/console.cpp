@@ -1,5 +1,8 @@
 #include "app/console.h"
 
+#include <unistd.h>
+
+#include "app/desktop_notice.h"
 #include "app/module1.h"
 #include "app/zuduvor.h"
 
@@ -11,6 +14,7 @@ void ConsoleRunner::statusAdd(const QString& line) {
 }
 
 void ConsoleRunner::message(const QString& text, MessageKind kind) {
+    if (kind == MessageKind::Failure && !failed_) firstFailure_ = text;
     if (kind == MessageKind::Failure) failed_ = true;
     err_ << text << '\n';
     err_.flush();
@@ -81,6 +85,8 @@ int ConsoleRunner::run(const CommandLine& cl) {
         pick(QStringLiteral(" has no backup. Nothing to show."));
     }
     z.Command1_Click();
+    // Run by a timer, nobody reads standard error: the desktop is told as well.
+    if (!firstFailure_.isEmpty() && !::isatty(STDERR_FILENO)) noticeFailureOnDesktop(firstFailure_);
     return failed_ ? 1 : 0;
 }
 

@@ -53,6 +53,7 @@ private:
     SendObserver* observer_;
     bool yes_ = false;
     bool failed_ = false;
+    QString firstFailure_;  // the first failure message of the run
     bool pickerShown_ = false;
     std::vector<PickerLine> lines_;
 };
