@@ -1,0 +1,63 @@
+// The local file work of a send (the join and its journal, whole copies, which files
+// may be taken), on real files and without a server.
+#include "claims/claim_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "support/station.h"
+
+namespace zv::test {
+namespace {
+
+struct JoinCase {
+    const char* name;
+    QMap<QString, QByteArray> before;  // the practice's folder, temp.xxx included
+    QStringList journal;               // left by a cut run; empty: none
+    QMap<QString, QByteArray> after;
+};
+
+class JoinAfterCut : public ::testing::TestWithParam<JoinCase> {};
+
+TEST_P(JoinAfterCut, EveryClaimEndsInTheJoinedFileOnce) {
+    QTemporaryDir dir, work;
+    const QString folder = dir.path() + u'/', journal = work.filePath("join.pending");
+    for (auto it = GetParam().before.cbegin(); it != GetParam().before.cend(); ++it)
+        writeBytes(folder + it.key(), it.value());
+    if (!GetParam().journal.isEmpty()) writeBytes(journal, GetParam().journal.join('\n').toUtf8());
+    QStringList found = GetParam().before.keys();
+    found.removeAll(kJoinTarget);
+    const Result<QString> joined = joinClaimFiles(folder, found, journal);
+    ASSERT_TRUE(joined) << joined.reason().toStdString();
+    EXPECT_EQ(*joined, "a.txt");
+    EXPECT_EQ(filesIn(folder), GetParam().after);
+    EXPECT_FALSE(QFile::exists(journal));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Cases, JoinAfterCut, ::testing::Values(
+    JoinCase{"InNameOrder", {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}}, {}, {{"a.txt", "ABC"}}},
+    JoinCase{"CutBeforeReplace", {{"a.txt", "A"}, {"b.txt", "B"}, {kJoinTarget, "A"}}, {"b.txt"}, {{"a.txt", "AB"}}},
+    JoinCase{"CutAfterReplace", {{"a.txt", "AB"}, {"b.txt", "B"}}, {"b.txt"}, {{"a.txt", "AB"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(ClaimFiles, CopiesAreWholeAndOnlyPlainReadableFilesAreTaken) {
+    QTemporaryDir dir;
+    const QString from = dir.filePath("a.clm"), copy = dir.filePath("copy");
+    writeBytes(from, QByteArray(200'000, 'c'));
+    ASSERT_TRUE(copyWhole(from, copy));
+    EXPECT_EQ(readBytes(copy), readBytes(from));
+    EXPECT_FALSE(copyWhole(from, copy));  // never over an existing file
+    ASSERT_TRUE(QFile::link(from, dir.filePath("link.clm")));
+    EXPECT_TRUE(isPlainFile(from) && !isPlainFile(dir.filePath("link.clm")) &&
+                !isPlainFile(dir.path()));
+    const int fd =
+        ::open(QFile::encodeName(dir.filePath("bad")) + "\xff.clm", O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(unreachableNames(dir.path(), "*.CLM").size(), 1);
+}
+
+}  // namespace
+}  // namespace zv::test
