@@ -97,19 +97,29 @@ TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
 INSTANTIATE_TEST_SUITE_P(Ops, KillDuringServerOp, ::testing::ValuesIn(kHeld),
                          [](const auto& info) { return std::string(info.param.op); });
 
+// Starts a console run that the server holds at `op` on `path`, for a second program to meet.
+std::unique_ptr<QProcess> startHeld(CrashFixture& t, const QString& command, const char* op,
+                                    const QString& path, int seconds) {
+    t.server.delayOn(op, path, seconds);
+    auto first = t.startConsole({command});
+    EXPECT_TRUE(waitForLog(t.server, QLatin1String(op) + " " + path.chopped(1)));
+    return first;
+}
+
+void expectEndedWell(QProcess& first) {
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+}
+
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     writeSetup();
     clicks("p:a.clm=@50000");
-    server.delayOn("write", "claims/*", 4);
-
-    auto first = startConsole({"send"});
-    ASSERT_TRUE(waitForLog(server, "write claims/"));
+    auto first = startHeld(*this, "send", "write", "claims/*", 4);
     // The second program is told, and numbers and moves nothing.
     clicks("p:b.clm=@60000|cli:send|exit:1|err:another ZUDUVOR program|ls:zod/claimsbu=$0001.83P");
     EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
-    ASSERT_TRUE(first->waitForFinished(30000));
-    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
+    expectEndedWell(*first);
     EXPECT_EQ(readBytes(account.claimsDir() + claimName(1)), claims[0]);
 
     // Once the first has finished, a send goes ahead as usual.
@@ -123,12 +133,9 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 TEST_F(CrashFixture, ASecondReportFetchIsToldAndTouchesNothing) {
     writeSetup();
     clicks("r:R1.TXT=@1000|r:R2.TXT=@300000");
-    server.delayOn("read", "reports/R1.TXT", 3);
-    auto first = startConsole({"get-reports"});
-    ASSERT_TRUE(waitForLog(server, "read reports/R1.TXT delayed"));
+    auto first = startHeld(*this, "get-reports", "read", "reports/R1.TXT*", 3);
     clicks("cli:get-reports|exit:1|err:Reports are being fetched by another ZUDUVOR program");
-    ASSERT_TRUE(first->waitForFinished(30000));
-    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().toStdString();
+    expectEndedWell(*first);
     clicks("ls:rpt=R1.TXT,R2.TXT|ls:~/reports=");
 }
 

@@ -836,13 +836,12 @@ int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
 }
 
 int SftpClient::RemoveRemoteFileIfPresent(const QString& remotePath) {
-    d->error.clear();
-    if (!d->ready()) return 0;
-    Impl::Waiting waiting(*d);
-    if (sftp_unlink(d->sftp.get(), remotePath.toUtf8().constData()) == SSH_OK) return 1;
-    if (ssh_is_connected(d->session.get()) && sftp_get_error(d->sftp.get()) == SSH_FX_NO_SUCH_FILE)
-        return 1;
-    return d->failWith(QStringLiteral("Could not delete %1 on the server").arg(remotePath));
+    if (DeleteRemoteFile(remotePath) == 1) return 1;
+    // A file that is already gone is what was asked for.
+    const bool gone = d->sftp && ssh_is_connected(d->session.get()) &&
+                      sftp_get_error(d->sftp.get()) == SSH_FX_NO_SUCH_FILE;
+    if (gone) d->error.clear();
+    return gone ? 1 : 0;
 }
 
 }  // namespace zv
