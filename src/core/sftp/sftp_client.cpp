@@ -203,6 +203,11 @@ struct SftpClient::Impl {
     // bounds a download when the open file's own is not given.
     std::map<QByteArray, qint64> listedSizes;
     int nextHandle = 1;
+    Progress progress;
+
+    void report(const QString& name, qint64 done, qint64 total) const {
+        if (progress) progress(name, done, total);
+    }
 
     IdleWatchdog watchdog;  // outlives the session whose socket it may shut down
     ssh::Session session;   // before sftp and the handles: destroyed after them
@@ -324,6 +329,7 @@ void SftpClient::OperationDeadlineMs(int ms) { d->operationDeadlineMs = ms; }
 void SftpClient::KnownHostsFile(const QString& path) { d->knownHostsFile = path; }
 QString SftpClient::FirstContactFingerprint() const { return d->firstContactFingerprint; }
 QString SftpClient::ErrorDetail() const { return d->error; }
+void SftpClient::OnProgress(Progress progress) { d->progress = std::move(progress); }
 
 int SftpClient::ConnectServer(const QString& host, int port) {
     d->dropSession();
@@ -503,6 +509,8 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
                            .arg(QDir::toNativeSeparators(localPath), local.errorString()));
     QByteArray buffer(d->chunk, Qt::Uninitialized);
     Impl::Waiting waiting(*d, local.size());
+    const qint64 total = local.size();
+    d->report(remote.path, 0, total);
     for (;;) {
         const qint64 n = local.read(buffer.data(), buffer.size());
         if (n < 0)
@@ -519,6 +527,7 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
         }
         remote.sent += n;
         d->watchdog.kick();
+        d->report(remote.path, remote.sent, total);
     }
     // A server may acknowledge writes it does not keep: its own count of the open file
     // decides, so a short copy is a failed send, not a claim that looks sent.
@@ -643,13 +652,15 @@ constexpr qint64 kRoomCheckStep = 1024 * 1024;
 class ReadPipeline {
 public:
     ReadPipeline(sftp_file file, SafeFile& part, qint64 size, const QString& remotePath,
-                 const QString& localFolder, IdleWatchdog& watchdog)
+                 const QString& localFolder, IdleWatchdog& watchdog,
+                 std::function<void(qint64 received)> advanced)
         : file_(file),
           part_(part),
           size_(size),
           remotePath_(remotePath),
           localFolder_(localFolder),
           watchdog_(watchdog),
+          advanced_(std::move(advanced)),
           buffer_(static_cast<int>(kReadRequest), Qt::Uninitialized) {}
 
     // Reads to the end of the file; false when something failed (see problem()).
@@ -754,6 +765,7 @@ private:
         } else {
             received_ += n;
             end_ = std::max(end_, head.offset + n);
+            advanced_(received_);
             // A short answer is legal; the rest of the range is asked for again.
             if (static_cast<uint32_t>(n) < head.length)
                 ask(head.offset + n, head.length - static_cast<uint32_t>(n));
@@ -766,6 +778,7 @@ private:
     const QString& remotePath_;
     const QString localFolder_;
     IdleWatchdog& watchdog_;
+    std::function<void(qint64)> advanced_;
     QByteArray buffer_;
     std::deque<Request> inFlight_;
     qint64 nextOffset_ = 0;
@@ -800,8 +813,9 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
 
     // A failed download leaves nothing behind: the caller names the file only when whole.
     if (const Status opened = part.open(); !opened) return fail(opened.reason());
+    report(remotePath, 0, size);
     ReadPipeline pipeline(file.get(), part, size, remotePath, QFileInfo(part.path()).absolutePath(),
-                          watchdog);
+                          watchdog, [&](qint64 received) { report(remotePath, received, size); });
     if (!pipeline.run())
         return pipeline.localProblem() ? fail(pipeline.problem()) : failWith(pipeline.problem());
     file.reset();

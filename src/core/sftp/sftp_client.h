@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,6 +50,11 @@ public:
     // After ConnectServer: the SHA-256 fingerprint ("SHA256:...") of the server's key when
     // this connection was the first and recorded it, else empty.
     QString FirstContactFingerprint() const;
+    // Told, from the thread that runs the transfer, how far an upload or a download has
+    // come: the server's name of the file, bytes done, bytes in all. Every transfer
+    // reports its start (0 done) and, when whole, its end (done == total).
+    using Progress = std::function<void(const QString& name, qint64 done, qint64 total)>;
+    void OnProgress(Progress progress);
 
     [[nodiscard]] int ConnectServer(const QString& host, int port);
     [[nodiscard]] int LoginWithPassword(const QString& user, const QString& password);

@@ -1,0 +1,69 @@
+#pragma once
+// X12 interchanges as claims and the clearinghouse's answers travel: the envelope of a
+// claim file (837) checked and its facts read, and what an acknowledgement (TA1, 999,
+// 277CA) says about the files it answers. Pure rules: bytes in, facts or a reason out.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "app/result.h"
+
+namespace zv::x12 {
+
+// What the ledger keeps of a claim file and the guards check.
+struct ClaimFileFacts {
+    QString sender;                     // ISA06, trailing blanks trimmed
+    QString interchangeNumber;          // ISA13
+    QString usage;                      // ISA15: "P" production, "T" test
+    QStringList groupNumbers;           // GS06 of each functional group, in file order
+    QStringList transactionNumbers;     // ST02 of each transaction set, in file order
+    int claimCount = 0;                 // CLM segments
+    QStringList patientControlNumbers;  // CLM01 of each claim, in file order
+    qint64 totalChargeCents = 0;        // sum of every CLM02, in cents
+};
+
+// True when the data is meant as an interchange: it begins with "ISA" (white space before
+// it allowed). The claim file types 83P and 83D are checked as interchanges whatever
+// they begin with.
+bool looksLikeInterchange(QByteArrayView data);
+
+// Reads a claim file's envelope and facts. Fails, with the reason in plain words for the
+// question "The claim file NAME looks damaged: REASON. Send it anyway?", when: the ISA
+// segment is not exactly 106 characters with its separators; IEA is missing; IEA02 is
+// not ISA13 or IEA01 not the number of groups; a GE02 is not its GS06 or a GE01 not the
+// number of its transactions; an SE02 is not its ST02 or an SE01 not its number of
+// segments (ST and SE included); or the data ends inside an envelope.
+[[nodiscard]] Result<ClaimFileFacts> readClaimFile(QByteArrayView data);
+
+enum class ReportKind { TA1, Ack999, Status277CA, Remittance835, Other };
+enum class Outcome { Accepted, AcceptedWithErrors, PartlyAccepted, Rejected };
+
+// One claim's answer in a 277CA.
+struct ClaimAnswer {
+    QString patientControlNumber;  // TRN02 of the claim's loop (the CLM01 we sent)
+    QString category;              // STC01-1: A1, A2, A3, ...
+    bool accepted = false;         // A1 and A2; A3, A4, A6, A7, A8 (and others) are not
+};
+
+// What one report says about one interchange, group or set of claims we sent.
+struct Answer {
+    QString interchangeNumber;        // TA1: TA101
+    QString groupNumber;              // 999: AK102
+    QStringList transactionNumbers;   // 999: AK202 of each AK2
+    std::optional<Outcome> outcome;   // TA1: TA104; 999: AK901 (IK5 when AK9 is absent)
+    std::vector<ClaimAnswer> claims;  // 277CA
+};
+
+struct Report {
+    ReportKind kind = ReportKind::Other;
+    std::vector<Answer> answers;
+};
+
+// Reads a report. A report that is not X12 at all is kind Other with no answers (not a
+// failure); a failure means an interchange too damaged to read, with the reason.
+[[nodiscard]] Result<Report> readReport(QByteArrayView data);
+
+}  // namespace zv::x12
