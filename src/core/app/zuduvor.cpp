@@ -6,6 +6,7 @@
 #include <QLockFile>
 
 #include "app/workstation_rules.h"
+#include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "zuduvor_config.h"
 

@@ -15,9 +15,11 @@
 //     (its pick actions live with their tasks: ResendPickAction with resend,
 //     DeletePickAction with delete, ViewPickAction with view)
 //   GetReports_Click                                            reports/get_reports.cpp
+//   the claim ledger: opening, settling working copies, answers ledger/ledger_tasks.cpp
 //   ViewReports_Click                                           reports/view_reports.cpp
 //   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
 //   Setup_Click                                                 app/zuduvor.cpp
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -33,6 +35,8 @@
 class QLockFile;
 
 namespace zv {
+
+class Ledger;
 
 struct StartOptions {
     QString workRoot;    // --work-root / ZUDUVOR_WORK_ROOT; empty = the usual rule
@@ -80,6 +84,14 @@ public:
 
     // Where the converted copy of a viewed 837 claim goes.
     QString claimTextPath() const { return m_.Paths.WorkRoot + QStringLiteral("claim.txt"); }
+    QString ledgerPath() const { return m_.Paths.WorkRoot + QStringLiteral("ledger.db"); }
+
+    // The claim ledger, opened on first use; null when it cannot be kept in this run
+    // (the user has then been told once why).
+    Ledger* ledger();
+    // Views a backed-up claim file as View Submitted Claims does (the history window's
+    // double-click).
+    void ViewClaimFile(const QString& name);
 
 private:
     // Runs one blocking server call through the view; stores nothing by itself.
@@ -107,9 +119,9 @@ private:
     void BeginSend();
     bool SetupReadyForSend();
     bool PracticeFolderOutsideWorkRoot();
-    // Upper-cased names waiting in the server's claims/ (none when it cannot be listed);
-    // our uploads left there by a cut-off run are taken away.
-    QSet<QString> ListServerClaims();
+    // Upper-cased names waiting in the server's claims/ and the sizes of all it lists;
+    // our uploads left there by a cut-off run are taken away. False when not listed.
+    bool ListServerClaims(QSet<QString>& names, QMap<QString, qint64>& sizes);
     // Gives the whole upload `part` the claim's name on the server.
     UploadResult PlaceUpload(const QString& part, const QString& name, bool resend);
     QStringList FindClaimFiles();
@@ -124,6 +136,12 @@ private:
     void RecordNumber(int number, const QString& claim);
     void EndSend(const QString& message);  // message (when any), Send enabled again
     void FinishNormalRun();
+    // Working copies left in claims/ by an earlier run, settled against the ledger and
+    // the server's listing (serverSizes_) before new files are numbered.
+    void SettleWorkingCopies(bool listed);
+    void RecordNumbered(const QString& claim, int number);
+    // A ledger write that failed: the user is told once and the ledger is not used again.
+    void keepLedger(const Status& written);
     void reach(SendStep step) {
         if (observer_) observer_->stepReached(step);
     }
@@ -156,8 +174,14 @@ private:
     std::unique_ptr<SftpClient> client_;
     // Set only by the picker's resend action: a Send click never turns into a resend.
     bool resendRequested_ = false;
-    // The names a normal run found on the server: numbers that are taken.
+    // The names a normal run found on the server: numbers that are taken; with the sizes
+    // listed (upload temp names too, as listed before they are taken away).
     QSet<QString> serverClaims_;
+    QMap<QString, qint64> serverSizes_;
+    // The practice file(s) the claim being numbered was made of.
+    QStringList sources_;
+    std::unique_ptr<Ledger> ledger_;
+    bool ledgerOff_ = false;
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;

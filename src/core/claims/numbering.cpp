@@ -41,6 +41,16 @@ QString makeClaimName(const QString& siteId, int number, const QString& fileType
     return (siteId + submissionNumberText(number) + QLatin1Char('.') + fileType).toUpper();
 }
 
+int claimNumberOf(const QString& name, const QString& siteId, const QString& fileType) {
+    const QString digits = name.mid(siteId.size(), 4);
+    if (digits.size() != 4 ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return -1;
+    const int number = digits.toInt();
+    return name.compare(makeClaimName(siteId, number, fileType), Qt::CaseInsensitive) == 0 ? number
+                                                                                           : -1;
+}
+
 QString uploadTempName(const QString& claimName) {
     return QLatin1Char('.') + claimName + QStringLiteral(".part");
 }

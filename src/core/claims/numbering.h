@@ -16,6 +16,8 @@ int parseSequenceRecord(const QByteArray& record);
 QString submissionNumberText(int number);
 // Upper-cased site ID + four digits + "." + file type: ("k9", 42, "83p") -> "K90042.83P".
 QString makeClaimName(const QString& siteId, int number, const QString& fileType);
+// The number in a claim name of this site and file type ("K90042.83P" -> 42), else -1.
+int claimNumberOf(const QString& name, const QString& siteId, const QString& fileType);
 // The server name an upload is written under until the server holds all of it: a dot-name
 // that the server's processing leaves alone ("K90042.83P" -> ".K90042.83P.part").
 QString uploadTempName(const QString& claimName);

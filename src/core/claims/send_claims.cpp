@@ -11,6 +11,7 @@
 #include "app/zuduvor.h"
 #include "claims/claim_files.h"
 #include "claims/numbering.h"
+#include "ledger/ledger.h"
 
 namespace zv {
 
@@ -28,7 +29,9 @@ void Zuduvor::SendClaims_Click() {
 
 void Zuduvor::ResendRun() {
     OpenSFTPServer();
-    (void)ListServerClaims();  // only to take away uploads left by a cut-off run
+    QSet<QString> names;
+    QMap<QString, qint64> sizes;
+    (void)ListServerClaims(names, sizes);  // only to take away uploads left by a cut-off run
     const UploadResult result = UploadClaimFile(/*resend=*/true);
     view_.setEnabled(Control::ResendClaims, true);
     if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
@@ -49,14 +52,18 @@ void Zuduvor::NormalRun() {
         return EndSend({});
 
     QStringList found = FindClaimFiles();
+    // A working copy left by an earlier run is settled even when no new file waits.
+    const bool leftovers = !findFiles(m_.Paths.ClaimsDir, QStringLiteral("*")).isEmpty();
+    if (!found.isEmpty() || leftovers) {
+        view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
+        OpenSFTPServer();
+        SettleWorkingCopies(ListServerClaims(serverClaims_, serverSizes_));
+    }
     if (found.isEmpty()) {
         lock.unlock();
         view_.statusAdd(QStringLiteral("No Claim File Found at ") + m_.Setup.UserPath);
         return FinishNormalRun();
     }
-    view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
-    OpenSFTPServer();
-    serverClaims_ = ListServerClaims();
     if (JoinsFiles() && !JoinClaimFiles(found)) return;
     const Result<int> last = readSequenceFile(m_.Paths.SequenceFile);
     if (!last)
@@ -66,6 +73,7 @@ void Zuduvor::NormalRun() {
     int number = *last;
     int sent = 0;
     for (const QString& name : found) {
+        if (!JoinsFiles()) sources_ = QStringList{name};
         const ClaimOutcome outcome = SendOneClaim(m_.Setup.UserPath + name, number);
         if (outcome == ClaimOutcome::EndRun) return EndSend({});
         if (outcome == ClaimOutcome::Stop) break;
@@ -128,23 +136,25 @@ bool Zuduvor::PracticeFolderOutsideWorkRoot() {
     return false;
 }
 
-QSet<QString> Zuduvor::ListServerClaims() {
-    QSet<QString> names;
-    if (!SessionOpen) return names;  // the upload then tells what went wrong
+bool Zuduvor::ListServerClaims(QSet<QString>& names, QMap<QString, qint64>& sizes) {
+    names.clear();
+    sizes.clear();
+    if (!SessionOpen) return false;  // the upload then tells what went wrong
     SftpClient& c = Client();
     const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
-    if (handle.isEmpty()) return names;  // the final rename still never replaces a file
+    if (handle.isEmpty()) return false;  // the final rename still never replaces a file
     const std::optional<RemoteListing> listing = blocking([&] { return c.ReadRemoteDir(handle); });
     closeQuietly(handle);
-    if (!listing) return names;
+    if (!listing) return false;
     for (int i = 0; i < listing->EntryCount(); ++i) {
         const QString name = listing->EntryAt(i).EntryName;
+        sizes.insert(name.toUpper(), listing->EntryAt(i).EntrySize);
         if (isLeftoverUpload(name, m_.Setup.SiteID, m_.Setup.FileType))
             (void)blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); });
         else
             names.insert(name.toUpper());
     }
-    return names;
+    return true;
 }
 
 bool Zuduvor::JoinsFiles() const {
@@ -175,6 +185,7 @@ QStringList Zuduvor::FindClaimFiles() {
 }
 
 bool Zuduvor::JoinClaimFiles(QStringList& found) {
+    sources_ = found;
     const Result<QString> joined = joinClaimFiles(
         m_.Setup.UserPath, found, m_.Paths.WorkRoot + QStringLiteral("join.pending"), observer_);
     if (!joined) {
@@ -193,6 +204,7 @@ Zuduvor::ClaimOutcome Zuduvor::SendOneClaim(const QString& original, int& number
     const QString claim = m_.ClaimName;
     if (!KeepCopies(original, claim) || !RemovePracticeFile(original, claim))
         return ClaimOutcome::EndRun;
+    RecordNumbered(claim, number);
     reach(SendStep::AfterDelete);
     const UploadResult result = UploadClaimFile(/*resend=*/false);
     reach(SendStep::AfterUpload);
@@ -281,11 +293,25 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     // holds all of it, so that a cut-off upload is never taken for a claim.
     const QString part = QStringLiteral("claims/") + uploadTempName(name);
     const QString local = m_.Paths.ClaimsDir + name;
+    if (Ledger* l = ledger()) {
+        const Result<QString> sha = fileSha256(local);
+        const QString server = m_.SftpPort == 22 || m_.SftpPort == 0
+                                   ? m_.SftpHost
+                                   : m_.SftpHost + QLatin1Char(':') + QString::number(m_.SftpPort);
+        keepLedger(l->uploadStarted(name, server, resend, QFileInfo(local).size(),
+                                    sha ? *sha : QString()));
+    }
+    reach(SendStep::UploadStarted);
+    const auto failed = [&](const QString& reason) {
+        if (ledger_)
+            keepLedger(ledger_->failed(name, reason + QStringLiteral(": ") + c.ErrorDetail()));
+    };
     const QString handle = blocking([&] {
         return c.OpenRemoteFile(part, QStringLiteral("writeOnly"),
                                 QStringLiteral("createTruncate"));
     });
     if (handle.isEmpty()) {
+        failed(QStringLiteral("the server did not let the file be written"));
         showFailure(QStringLiteral("Upload File not Found."));
         m_.Activity = name + QStringLiteral(" Upload File not Found");
         WriteLogLine();
@@ -293,6 +319,7 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     }
     m_.LastResult = blocking([&] { return c.SendLocalFile(handle, local); });
     if (m_.LastResult != 1) {
+        failed(QStringLiteral("the upload failed"));
         showFailure(QStringLiteral("File Upload Failure. Try once more."));
         m_.Activity = name + QStringLiteral(" Upload Failure");
         WriteLogLine();
@@ -305,6 +332,7 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     }
     m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
     if (m_.LastResult != 1) {
+        failed(QStringLiteral("the server did not confirm the whole file"));
         showFailure(QStringLiteral("Upload File Close Error. Call ZOD."));
         m_.Activity = name + QStringLiteral(" Upload File Close Error");
         WriteLogLine();
@@ -314,7 +342,11 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
         (void)blocking([&] { return c.DeleteRemoteFile(part); });
         return UploadResult::CloseFailed;
     }
-    return PlaceUpload(part, name, resend);
+    const UploadResult placed = PlaceUpload(part, name, resend);
+    if (placed == UploadResult::Completed && ledger_) keepLedger(ledger_->confirmed(name));
+    if (placed == UploadResult::NotPlaced)
+        failed(QStringLiteral("the file could not be given its name on the server"));
+    return placed;
 }
 
 Zuduvor::UploadResult Zuduvor::PlaceUpload(const QString& part, const QString& name, bool resend) {

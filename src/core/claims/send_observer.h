@@ -12,6 +12,7 @@ enum class SendStep {
     AfterNumber,
     JoinBeforeReplace,
     JoinAfterReplace,
+    UploadStarted,  // recorded as uploading, nothing sent yet
 };
 
 class SendObserver {

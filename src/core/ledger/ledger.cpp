@@ -1,0 +1,569 @@
+#include "ledger/ledger.h"
+
+#include <sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace zv {
+
+namespace {
+
+struct DbClose {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using DbPtr = std::unique_ptr<sqlite3, DbClose>;
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
+
+const char* const kStateWords[] = {"numbered",        "uploading", "sent",
+                                   "failed",          "accepted",  "accepted with errors",
+                                   "partly accepted", "rejected"};
+
+ClaimState stateFromText(const QString& text) {
+    for (int i = 0; i < 8; ++i)
+        if (text == QLatin1String(kStateWords[i])) return ClaimState(i);
+    return ClaimState::Numbered;
+}
+
+QString now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs); }
+QDateTime timeOf(const QString& text) {
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+QString joined(const QStringList& list) { return list.join(QLatin1Char('\n')); }
+QStringList split(const QString& text) {
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+bool damaged(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+QString failureText(sqlite3* db, int rc) {
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        return QStringLiteral("another ZUDUVOR program held the history file too long");
+    if ((rc & 0xff) == SQLITE_FULL) return QStringLiteral("the disk is full");
+    if ((rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN ||
+        (rc & 0xff) == SQLITE_PERM)
+        return QStringLiteral("the history file cannot be written (") +
+               QString::fromUtf8(sqlite3_errstr(rc)) + QLatin1Char(')');
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+// One prepared statement: bound, stepped, read, finalized when it goes.
+class Query {
+public:
+    Query(sqlite3* db, const char* sql) : db_(db) {
+        sqlite3_stmt* raw = nullptr;
+        rc_ = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+        stmt_.reset(raw);
+    }
+    Query& bind(int i, const QString& v) {
+        if (rc_ == SQLITE_OK) {
+            const QByteArray utf8 = v.toUtf8();
+            rc_ = sqlite3_bind_text(stmt_.get(), i, utf8.constData(), int(utf8.size()),
+                                    SQLITE_TRANSIENT);
+        }
+        return *this;
+    }
+    Query& bind(int i, qint64 v) {
+        if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_int64(stmt_.get(), i, v);
+        return *this;
+    }
+    Query& bindNull(int i) {
+        if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_null(stmt_.get(), i);
+        return *this;
+    }
+    // True for a row; false at the end or on a failure (then failed() holds).
+    bool next() {
+        if (rc_ != SQLITE_OK && rc_ != SQLITE_ROW) return false;
+        const int rc = sqlite3_step(stmt_.get());
+        rc_ = rc == SQLITE_ROW ? SQLITE_ROW : rc == SQLITE_DONE ? SQLITE_DONE : rc;
+        return rc == SQLITE_ROW;
+    }
+    Status run() {
+        next();
+        return status();
+    }
+    Status status() const {
+        if (rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) return {};
+        return fail(failureText(db_, rc_));
+    }
+    int code() const { return rc_; }
+    QString text(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
+        return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt_.get(), col)) : QString();
+    }
+    qint64 integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
+    bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }
+
+private:
+    sqlite3* db_;
+    StmtPtr stmt_;
+    int rc_ = SQLITE_OK;
+};
+
+Status execOn(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc == SQLITE_OK) return {};
+    return fail(failureText(db, rc));
+}
+
+// One write as a whole: rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : db_(db), begun_(execOn(db, "BEGIN IMMEDIATE")) {}
+    ~Transaction() {
+        if (begun_ && !done_) (void)execOn(db_, "ROLLBACK");
+    }
+    const Status& begun() const { return begun_; }
+    Status commit() {
+        done_ = true;
+        return execOn(db_, "COMMIT");
+    }
+
+private:
+    sqlite3* db_;
+    Status begun_;
+    bool done_ = false;
+};
+
+// Schema steps: step i brings a ledger of version i to version i + 1. A new version
+// adds a step at the end; the ones before never change.
+Status toVersion1(sqlite3* db) {
+    return execOn(db, R"(
+CREATE TABLE claim_files(
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE,
+  number INTEGER NOT NULL DEFAULT 0,
+  size INTEGER NOT NULL,
+  sha256 TEXT NOT NULL,
+  sources TEXT NOT NULL DEFAULT '',
+  x12 INTEGER NOT NULL DEFAULT 0,
+  sender TEXT NOT NULL DEFAULT '',
+  interchange TEXT NOT NULL DEFAULT '',
+  usage TEXT NOT NULL DEFAULT '',
+  groups TEXT NOT NULL DEFAULT '',
+  transactions TEXT NOT NULL DEFAULT '',
+  claim_count INTEGER NOT NULL DEFAULT 0,
+  patient_numbers TEXT NOT NULL DEFAULT '',
+  total_cents INTEGER NOT NULL DEFAULT 0,
+  numbered_at TEXT,
+  upload_started_at TEXT,
+  confirmed_at TEXT,
+  server TEXT NOT NULL DEFAULT '',
+  state TEXT NOT NULL,
+  reason TEXT NOT NULL DEFAULT '',
+  answered_by TEXT NOT NULL DEFAULT '',
+  answer_level INTEGER NOT NULL DEFAULT 0,
+  overdue_told_at TEXT);
+CREATE INDEX claim_files_sha256 ON claim_files(sha256);
+CREATE INDEX claim_files_interchange ON claim_files(sender, interchange);
+CREATE TABLE send_attempts(
+  id INTEGER PRIMARY KEY,
+  claim_id INTEGER NOT NULL REFERENCES claim_files(id),
+  resend INTEGER NOT NULL,
+  server TEXT NOT NULL,
+  started_at TEXT NOT NULL,
+  confirmed_at TEXT,
+  failed_at TEXT,
+  reason TEXT NOT NULL DEFAULT '');
+CREATE TABLE reports(
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL,
+  size INTEGER NOT NULL,
+  sha256 TEXT NOT NULL,
+  fetched_at TEXT NOT NULL,
+  kind TEXT NOT NULL,
+  says TEXT NOT NULL DEFAULT '');
+CREATE TABLE answers(
+  id INTEGER PRIMARY KEY,
+  report_id INTEGER NOT NULL REFERENCES reports(id),
+  claim_id INTEGER NOT NULL REFERENCES claim_files(id),
+  outcome TEXT NOT NULL,
+  level INTEGER NOT NULL,
+  accepted_claims INTEGER NOT NULL DEFAULT 0,
+  rejected_claims INTEGER NOT NULL DEFAULT 0,
+  rejected_numbers TEXT NOT NULL DEFAULT '');
+)");
+}
+
+using SchemaStep = Status (*)(sqlite3*);
+const SchemaStep kSchemaSteps[] = {toVersion1};
+constexpr int kSchemaVersion = int(std::size(kSchemaSteps));
+
+struct Attempt {
+    DbPtr db;
+    QString reason;
+    bool damaged = false;
+};
+
+Attempt failed(DbPtr db, int rc) {
+    Attempt a;
+    a.reason = failureText(db.get(), rc);
+    a.damaged = damaged(rc);
+    a.db = std::move(db);
+    return a;
+}
+
+Attempt tryOpen(const QString& path) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    DbPtr db(raw);
+    if (rc != SQLITE_OK) return failed(std::move(db), rc);
+    sqlite3_extended_result_codes(db.get(), 1);
+    // The window, a console run and the hourly report timer may write at once.
+    sqlite3_busy_timeout(db.get(), 5000);
+    {
+        Query wal(db.get(), "PRAGMA journal_mode=WAL");
+        if (!wal.next() || wal.text(0) != QLatin1String("wal")) {
+            if (wal.code() != SQLITE_ROW) return failed(std::move(db), wal.code());
+            return {nullptr, QStringLiteral("the history file cannot be written ahead"), false};
+        }
+    }
+    // A committed record survives a power cut.
+    for (const char* pragma : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        Query q(db.get(), pragma);
+        if (q.next(), !q.status()) return failed(std::move(db), q.code());
+    }
+    {
+        Query check(db.get(), "PRAGMA quick_check");
+        if (!check.next()) return failed(std::move(db), check.code());
+        if (check.text(0) != QLatin1String("ok"))
+            return {nullptr, QStringLiteral("its check found: ") + check.text(0), true};
+    }
+    int version = 0;
+    {
+        Query q(db.get(), "PRAGMA user_version");
+        if (!q.next()) return failed(std::move(db), q.code());
+        version = int(q.integer(0));
+    }
+    if (version > kSchemaVersion)
+        return {nullptr,
+                QStringLiteral("it was written by a newer version of this program; start that "
+                               "version, or call ZOD"),
+                false};
+    for (int v = version; v < kSchemaVersion; ++v) {
+        Transaction t(db.get());
+        Status s = t.begun();
+        if (s) s = kSchemaSteps[v](db.get());
+        if (s)
+            s = execOn(db.get(),
+                       QByteArray("PRAGMA user_version=" + QByteArray::number(v + 1)).constData());
+        if (s) s = t.commit();
+        if (!s) return {nullptr, s.reason(), false};
+    }
+    return {std::move(db), {}, false};
+}
+
+// The columns ClaimRecord is read from, in readClaim's order.
+#define ZV_CLAIM_COLUMNS                                                                       \
+    "c.name, c.number, c.size, c.sha256, c.sources, c.x12, c.sender, c.interchange, c.usage, " \
+    "c.groups, c.transactions, c.claim_count, c.patient_numbers, c.total_cents, "              \
+    "c.numbered_at, c.upload_started_at, c.confirmed_at, c.server, c.state, c.reason, "        \
+    "c.answered_by, (SELECT COUNT(*) FROM send_attempts a WHERE a.claim_id = c.id), "          \
+    "(SELECT a.confirmed_at IS NOT NULL FROM send_attempts a WHERE a.claim_id = c.id "         \
+    "ORDER BY a.id DESC LIMIT 1)"
+
+ClaimRecord readClaim(const Query& q) {
+    ClaimRecord r;
+    r.name = q.text(0);
+    r.number = int(q.integer(1));
+    r.size = q.integer(2);
+    r.sha256 = q.text(3);
+    r.sources = split(q.text(4));
+    if (q.integer(5)) {
+        x12::ClaimFileFacts f;
+        f.sender = q.text(6);
+        f.interchangeNumber = q.text(7);
+        f.usage = q.text(8);
+        f.groupNumbers = split(q.text(9));
+        f.transactionNumbers = split(q.text(10));
+        f.claimCount = int(q.integer(11));
+        f.patientControlNumbers = split(q.text(12));
+        f.totalChargeCents = q.integer(13);
+        r.facts = f;
+    }
+    r.numberedAt = timeOf(q.text(14));
+    r.uploadStartedAt = timeOf(q.text(15));
+    r.confirmedAt = timeOf(q.text(16));
+    r.server = q.text(17);
+    r.state = stateFromText(q.text(18));
+    r.reason = q.text(19);
+    r.answeredBy = q.text(20);
+    r.attempts = int(q.integer(21));
+    r.lastAttemptConfirmed = q.integer(22) != 0;
+    return r;
+}
+
+Result<std::vector<ClaimRecord>> readClaims(Query& q) {
+    std::vector<ClaimRecord> out;
+    while (q.next()) out.push_back(readClaim(q));
+    if (const Status s = q.status(); !s)
+        return Result<std::vector<ClaimRecord>>::failure(s.reason());
+    return out;
+}
+
+}  // namespace
+
+QString stateText(ClaimState state) { return QString::fromLatin1(kStateWords[int(state)]); }
+
+bool uploadConfirmed(ClaimState state) {
+    return state != ClaimState::Numbered && state != ClaimState::Uploading &&
+           state != ClaimState::Failed;
+}
+
+Result<QString> fileSha256(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return Result<QString>::failure(f.errorString());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&f)) return Result<QString>::failure(f.errorString());
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+struct Ledger::Handle {
+    DbPtr db;
+};
+
+Ledger::Ledger(std::unique_ptr<Handle> db) : db_(std::move(db)) {}
+Ledger::~Ledger() = default;
+
+Result<Ledger::Opened> Ledger::open(const QString& path) {
+    Attempt first = tryOpen(path);
+    QString aside;
+    if (!first.db && first.damaged) {
+        first.db.reset();
+        // Kept, not deleted: it may still be read by someone who knows how.
+        aside = QFileInfo(path).fileName() + QStringLiteral(".damaged-") +
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        const QString asidePath = QFileInfo(path).dir().filePath(aside);
+        if (!QFile::rename(path, asidePath))
+            return Result<Opened>::failure(
+                QStringLiteral("the history file is damaged and could "
+                               "not be set aside"));
+        for (const char* extra : {"-wal", "-shm"})
+            if (QFile::exists(path + QLatin1String(extra)))
+                (void)QFile::rename(path + QLatin1String(extra), asidePath + QLatin1String(extra));
+        first = tryOpen(path);
+    }
+    if (!first.db) return Result<Opened>::failure(first.reason);
+    Opened opened;
+    opened.ledger.reset(new Ledger(std::make_unique<Handle>(Handle{std::move(first.db)})));
+    opened.setAsideAs = aside;
+    return opened;
+}
+
+Status Ledger::exec(const char* sql) { return execOn(db_->db.get(), sql); }
+
+Status Ledger::numbered(const NewClaim& c) {
+    // A name is given again only when its first claim never got past its copies (the
+    // practice file could not be removed): that row is replaced.
+    Query q(db_->db.get(), R"(
+INSERT INTO claim_files(name, number, size, sha256, sources, x12, sender, interchange, usage,
+  groups, transactions, claim_count, patient_numbers, total_cents, numbered_at, state)
+VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, 'numbered')
+ON CONFLICT(name) DO UPDATE SET number = ?2, size = ?3, sha256 = ?4, sources = ?5, x12 = ?6,
+  sender = ?7, interchange = ?8, usage = ?9, groups = ?10, transactions = ?11,
+  claim_count = ?12, patient_numbers = ?13, total_cents = ?14, numbered_at = ?15,
+  upload_started_at = NULL, confirmed_at = NULL, state = 'numbered', reason = '',
+  answered_by = '', answer_level = 0, overdue_told_at = NULL)");
+    const x12::ClaimFileFacts f = c.facts.value_or(x12::ClaimFileFacts{});
+    q.bind(1, c.name).bind(2, qint64(c.number)).bind(3, c.size).bind(4, c.sha256);
+    q.bind(5, joined(c.sources)).bind(6, qint64(c.facts ? 1 : 0)).bind(7, f.sender);
+    q.bind(8, f.interchangeNumber).bind(9, f.usage).bind(10, joined(f.groupNumbers));
+    q.bind(11, joined(f.transactionNumbers)).bind(12, qint64(f.claimCount));
+    q.bind(13, joined(f.patientControlNumbers)).bind(14, f.totalChargeCents).bind(15, now());
+    return q.run();
+}
+
+Status Ledger::uploadStarted(const QString& name, const QString& server, bool resend, qint64 size,
+                             const QString& sha256) {
+    sqlite3* db = db_->db.get();
+    Transaction t(db);
+    if (!t.begun()) return t.begun();
+    const QString at = now();
+    Status s = Query(db, R"(
+INSERT INTO claim_files(name, size, sha256, state) VALUES(?1, ?2, ?3, 'uploading')
+ON CONFLICT(name) DO NOTHING)")
+                   .bind(1, name)
+                   .bind(2, size)
+                   .bind(3, sha256)
+                   .run();
+    if (s)
+        s = Query(db, R"(
+UPDATE claim_files SET state = CASE WHEN confirmed_at IS NULL THEN 'uploading' ELSE state END,
+  upload_started_at = COALESCE(upload_started_at, ?2), server = ?3, reason = ''
+WHERE name = ?1)")
+                .bind(1, name)
+                .bind(2, at)
+                .bind(3, server)
+                .run();
+    if (s)
+        s = Query(db, R"(
+INSERT INTO send_attempts(claim_id, resend, server, started_at)
+SELECT id, ?2, ?3, ?4 FROM claim_files WHERE name = ?1)")
+                .bind(1, name)
+                .bind(2, qint64(resend))
+                .bind(3, server)
+                .bind(4, at)
+                .run();
+    if (!s) return s;
+    return t.commit();
+}
+
+Status Ledger::confirmed(const QString& name) {
+    sqlite3* db = db_->db.get();
+    Transaction t(db);
+    if (!t.begun()) return t.begun();
+    const QString at = now();
+    // An answer that came already (a resend of an answered file) keeps its state.
+    Status s = Query(db, R"(
+UPDATE claim_files SET confirmed_at = ?2, reason = '',
+  state = CASE WHEN answer_level > 0 THEN state ELSE 'sent' END
+WHERE name = ?1)")
+                   .bind(1, name)
+                   .bind(2, at)
+                   .run();
+    if (s)
+        s = Query(db, R"(
+UPDATE send_attempts SET confirmed_at = ?2 WHERE id = (SELECT MAX(a.id) FROM send_attempts a
+  JOIN claim_files c ON c.id = a.claim_id WHERE c.name = ?1))")
+                .bind(1, name)
+                .bind(2, at)
+                .run();
+    if (!s) return s;
+    return t.commit();
+}
+
+Status Ledger::failed(const QString& name, const QString& reason) {
+    sqlite3* db = db_->db.get();
+    Transaction t(db);
+    if (!t.begun()) return t.begun();
+    const QString at = now();
+    // A resend that fails leaves a file the server confirmed earlier as it was.
+    Status s = Query(db, R"(
+UPDATE claim_files SET reason = ?2,
+  state = CASE WHEN confirmed_at IS NULL THEN 'failed' ELSE state END
+WHERE name = ?1)")
+                   .bind(1, name)
+                   .bind(2, reason)
+                   .run();
+    if (s)
+        s = Query(db, R"(
+UPDATE send_attempts SET failed_at = ?2, reason = ?3 WHERE id = (SELECT MAX(a.id)
+  FROM send_attempts a JOIN claim_files c ON c.id = a.claim_id WHERE c.name = ?1))")
+                .bind(1, name)
+                .bind(2, at)
+                .bind(3, reason)
+                .run();
+    if (!s) return s;
+    return t.commit();
+}
+
+Result<std::optional<ClaimRecord>> Ledger::claim(const QString& name) {
+    Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS " FROM claim_files c WHERE c.name = ?1");
+    q.bind(1, name);
+    if (q.next()) return std::optional<ClaimRecord>(readClaim(q));
+    if (const Status s = q.status(); !s)
+        return Result<std::optional<ClaimRecord>>::failure(s.reason());
+    return std::optional<ClaimRecord>();
+}
+
+Result<std::vector<ClaimRecord>> Ledger::history() {
+    Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS
+                           " FROM claim_files c ORDER BY COALESCE(c.numbered_at, "
+                           "c.upload_started_at) DESC, c.id DESC");
+    return readClaims(q);
+}
+
+Result<std::optional<ClaimRecord>> Ledger::priorSend(const QString& sha256, const QString& sender,
+                                                     const QString& interchangeNumber) {
+    Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS R"( FROM claim_files c
+WHERE c.confirmed_at IS NOT NULL AND (c.sha256 = ?1 OR (?3 <> '' AND c.x12 = 1 AND c.sender = ?2
+  AND c.interchange = ?3)) ORDER BY c.confirmed_at DESC LIMIT 1)");
+    q.bind(1, sha256).bind(2, sender).bind(3, interchangeNumber);
+    if (q.next()) return std::optional<ClaimRecord>(readClaim(q));
+    if (const Status s = q.status(); !s)
+        return Result<std::optional<ClaimRecord>>::failure(s.reason());
+    return std::optional<ClaimRecord>();
+}
+
+Result<std::vector<ClaimRecord>> Ledger::takeOverdue(const QDateTime& before) {
+    using R = Result<std::vector<ClaimRecord>>;
+    sqlite3* db = db_->db.get();
+    Transaction t(db);
+    if (!t.begun()) return R::failure(t.begun().reason());
+    const QString cut = before.toUTC().toString(Qt::ISODateWithMs);
+    Query q(db, "SELECT " ZV_CLAIM_COLUMNS R"( FROM claim_files c
+WHERE c.state = 'sent' AND c.answer_level = 0 AND c.overdue_told_at IS NULL
+  AND c.confirmed_at < ?1 ORDER BY c.confirmed_at)");
+    q.bind(1, cut);
+    R found = readClaims(q);
+    if (!found) return found;
+    if (const Status s = Query(db, R"(
+UPDATE claim_files SET overdue_told_at = ?2 WHERE state = 'sent' AND answer_level = 0
+  AND overdue_told_at IS NULL AND confirmed_at < ?1)")
+                             .bind(1, cut)
+                             .bind(2, now())
+                             .run();
+        !s)
+        return R::failure(s.reason());
+    if (const Status s = t.commit(); !s) return R::failure(s.reason());
+    return found;
+}
+
+Result<qint64> Ledger::report(const ReportRecord& r) {
+    Query q(db_->db.get(), R"(
+INSERT INTO reports(name, size, sha256, fetched_at, kind, says) VALUES(?1, ?2, ?3, ?4, ?5, ?6))");
+    q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, now()).bind(5, r.kind);
+    if (const Status s = q.bind(6, r.says).run(); !s) return Result<qint64>::failure(s.reason());
+    return qint64(sqlite3_last_insert_rowid(db_->db.get()));
+}
+
+Result<bool> Ledger::answer(qint64 reportId, const QString& reportName,
+                            const ClaimAnswerRecord& a) {
+    sqlite3* db = db_->db.get();
+    Transaction t(db);
+    if (!t.begun()) return Result<bool>::failure(t.begun().reason());
+    Status s = Query(db, R"(
+INSERT INTO answers(report_id, claim_id, outcome, level, accepted_claims, rejected_claims,
+  rejected_numbers) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7 FROM claim_files WHERE name = ?2)")
+                   .bind(1, reportId)
+                   .bind(2, a.claimName)
+                   .bind(3, stateText(a.outcome))
+                   .bind(4, qint64(a.level))
+                   .bind(5, qint64(a.acceptedClaims))
+                   .bind(6, qint64(a.rejectedClaims))
+                   .bind(7, joined(a.rejectedNumbers))
+                   .run();
+    if (s)
+        s = Query(db, R"(
+UPDATE claim_files SET state = ?2, answered_by = ?3, answer_level = ?4
+WHERE name = ?1 AND answer_level <= ?4)")
+                .bind(1, a.claimName)
+                .bind(2, stateText(a.outcome))
+                .bind(3, reportName)
+                .bind(4, qint64(a.level))
+                .run();
+    const bool taken = s && sqlite3_changes(db) > 0;
+    if (s) s = t.commit();
+    if (!s) return Result<bool>::failure(s.reason());
+    return taken;
+}
+
+Result<std::vector<ClaimRecord>> Ledger::confirmedClaims() {
+    Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS
+                           " FROM claim_files c WHERE c.confirmed_at IS NOT NULL "
+                           "ORDER BY c.confirmed_at DESC");
+    return readClaims(q);
+}
+
+}  // namespace zv
