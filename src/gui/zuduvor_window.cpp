@@ -12,6 +12,7 @@
 
 #include "gui/form2.h"
 #include "gui/form5.h"
+#include "gui/history_window.h"
 #include "zuduvor_config.h"
 
 namespace zv {
@@ -102,6 +103,11 @@ ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, Q
     button(Control::DeleteClaimFiles, "DeleteClaimFiles", "Delete Claim Files",
            twips(2400, 2520, 1815, 375));
     button(Control::ZODWebSite, "ZODWebSite", "ZOD Web Site", twips(4440, 2520, 1935, 375));
+    claimHistory_ = new QPushButton(QStringLiteral("Claim History"), this);
+    claimHistory_->setObjectName(QStringLiteral("ClaimHistory"));
+    claimHistory_->setGeometry(twips(6600, 2520, 2295, 375));
+    claimHistory_->setFont(captionFont());
+    fitText(claimHistory_, claimHistory_->text(), 8);
     list1_ = new QListWidget(this);
     list1_->setObjectName(QStringLiteral("List1"));
     list1_->setGeometry(twips(120, 3120, 8655, 2790));
@@ -127,10 +133,19 @@ ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, Q
     on(Control::DeleteClaimFiles, &Zuduvor::DeleteClaimFiles_Click);
     on(Control::ZODWebSite, &Zuduvor::ZODWebSite_Click);
     connect(buttons_[Control::Command1], &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(claimHistory_, &QPushButton::clicked, this, [this] { ClaimHistory_Click(); });
     connect(list1_, &QListWidget::itemClicked, this, [this] { logic_->List1_Click(); });
 }
 
 ZuduvorWindow::~ZuduvorWindow() { delete form2_.data(); }
+
+void ZuduvorWindow::ClaimHistory_Click() {
+    if (!history_) history_ = std::make_unique<HistoryWindow>(*logic_);
+    history_->refresh();
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
 
 void ZuduvorWindow::Command1_Click() {
     logic_->Command1_Click();

@@ -17,6 +17,7 @@ namespace zv {
 
 class Form2;
 class Form5;
+class HistoryWindow;
 
 class ZuduvorWindow : public QWidget, public MainView {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
     QLineEdit* siteIdBox() const { return siteIdText_; }
     QLineEdit* dateTimeBox() const { return dateTimeText_; }
     bool busy() const { return busy_; }
+    QPushButton* historyButton() const { return claimHistory_; }
+    HistoryWindow* historyWindow() const { return history_.get(); }
 
     // MainView
     void statusAdd(const QString& line) override;
@@ -48,6 +51,7 @@ protected:
 
 private:
     void Command1_Click();
+    void ClaimHistory_Click();
 
     Module1& m_;
     Dialogs& dialogs_;
@@ -58,6 +62,8 @@ private:
     QLineEdit* siteIdText_ = nullptr;
     QLineEdit* dateTimeText_ = nullptr;
     std::map<Control, QPushButton*> buttons_;
+    QPushButton* claimHistory_ = nullptr;
+    std::unique_ptr<HistoryWindow> history_;
     bool busy_ = false;
 };
 

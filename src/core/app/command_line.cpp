@@ -13,7 +13,7 @@ namespace {
 const QStringList kCommands = {QStringLiteral("send"),         QStringLiteral("get-reports"),
                                QStringLiteral("list-waiting"), QStringLiteral("delete"),
                                QStringLiteral("list-backups"), QStringLiteral("resend"),
-                               QStringLiteral("view")};
+                               QStringLiteral("view"),         QStringLiteral("history")};
 
 bool needsName(const QString& command) {
     return command == QLatin1String("delete") || command == QLatin1String("resend") ||
@@ -58,6 +58,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
             cl.version = true;
         } else if (a == QLatin1String("--yes")) {
             cl.yes = true;
+        } else if (a == QLatin1String("--csv")) {
+            cl.csv = true;
         } else if (a == QLatin1String("--work-root")) {
             if (value(&v)) cl.start.workRoot = v;
         } else if (a == QLatin1String("--sftp-host")) {
@@ -79,7 +81,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
         }
         if (!cl.error.isEmpty()) return cl;
     }
-    if (needsName(cl.command) && cl.name.isEmpty())
+    if (cl.csv && cl.command != QLatin1String("history"))
+        cl.error = QStringLiteral("--csv goes only with history");
+    else if (needsName(cl.command) && cl.name.isEmpty())
         cl.error = cl.command + QStringLiteral(" needs the name of a claim file");
     return cl;
 }
@@ -98,6 +102,8 @@ QString usageText() {
         "  list-backups       list the backups of submitted claim files\n"
         "  resend NAME --yes  send the backup NAME again (check with ZOD first)\n"
         "  view NAME          prepare the backup NAME for viewing and print its path\n"
+        "  history [--csv]    every claim file sent, newest first: when, size, claims,\n"
+        "                     charges, what ZOD answered (--csv: as CSV, proof of submission)\n"
         "\n"
         "Options:\n"
         "  --work-root DIR    the folder holding setup.prm, the claims and the log\n"

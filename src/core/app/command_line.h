@@ -1,5 +1,5 @@
 #pragma once
-// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes]]
+// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes] [--csv]]
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +12,7 @@ struct CommandLine {
     QString command;  // empty = open the window
     QString name;     // for delete, resend, view
     bool yes = false;
+    bool csv = false;  // history as CSV
     bool help = false;
     bool version = false;
     QString screenshot;  // window only: save a picture of it there, then end

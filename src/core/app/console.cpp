@@ -5,6 +5,7 @@
 #include "app/desktop_notice.h"
 #include "app/module1.h"
 #include "app/zuduvor.h"
+#include "ledger/history.h"
 
 namespace zv {
 
@@ -44,7 +45,24 @@ int ConsoleRunner::run(const CommandLine& cl) {
     yes_ = cl.yes;
     Module1 m;
     Zuduvor z(m, *this, *this, *this, *this, observer_);
-    if (z.Form_Load(cl.start) != StartState::Complete) return 1;
+    const StartState started = z.Form_Load(cl.start);
+    // The history needs only the work root, not a complete setup.
+    if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable) {
+        Ledger* ledger = z.ledger();
+        const auto claims = ledger ? ledger->history() : decltype(ledger->history())::failure({});
+        if (ledger && !claims)
+            message(QStringLiteral("The claim history could not be read: ") + claims.reason(),
+                    MessageKind::Failure);
+        if (!claims) return 1;
+        if (cl.csv)
+            out_ << historyCsv(*claims);
+        else
+            for (const QString& line : historyLines(*claims)) out_ << line << '\n';
+        out_.flush();
+        z.Command1_Click();
+        return 0;
+    }
+    if (started != StartState::Complete) return 1;
 
     auto printLines = [&] {
         for (const auto& line : lines_) out_ << line.text << '\n';

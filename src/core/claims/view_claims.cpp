@@ -43,37 +43,37 @@ void Zuduvor::ViewPickAction() {
 
 void Zuduvor::ViewStage2() {
     m_.PickerCallback = false;
-    const QString name = m_.ViewClaimName;
-    const QString backup = m_.Paths.ClaimsBackupDir + name;
-    const QString type = name.right(3).toUpper();
-    QString target = backup;
-    bool ok = true;
-    if (type == QLatin1String("83P") || type == QLatin1String("83D")) {
-        target = claimTextPath();
-        if (const Status split = splitSegmentsFile(backup, target); !split) {
-            dialogs_.message(QStringLiteral("The claim file ") + backup +
-                             QStringLiteral(" could not be shown: ") + split.reason() +
-                             QStringLiteral(". Click View Submitted Claims to choose again."));
-            ok = false;
-        }
-    } else if (!QFileInfo(backup).isFile()) {
-        dialogs_.message(QStringLiteral("The claim file ") + backup +
-                         QStringLiteral(" is no longer there. Click View Submitted Claims to "
-                                        "choose again."));
-        ok = false;
-    }
-    if (ok) {
-        if (const Status opened = launcher_.open(target); !opened)
-            dialogs_.message(QStringLiteral("The text viewer could not be started for ") + target +
-                             QStringLiteral(": ") + opened.reason() +
-                             QStringLiteral(". Open the file yourself."));
-    }
+    ViewClaimFile(m_.ViewClaimName);
     view_.statusClear();
     view_.statusAdd(ReadyLine);
     view_.setEnabled(Control::ViewClaims, true);
     m_.PickerMode.ViewMode = false;
     m_.ViewClaimName.clear();
     picker_.hidePicker();
+}
+
+void Zuduvor::ViewClaimFile(const QString& name) {
+    const QString backup = m_.Paths.ClaimsBackupDir + name;
+    const QString type = name.right(3).toUpper();
+    QString target = backup;
+    if (type == QLatin1String("83P") || type == QLatin1String("83D")) {
+        target = claimTextPath();
+        if (const Status split = splitSegmentsFile(backup, target); !split) {
+            dialogs_.message(QStringLiteral("The claim file ") + backup +
+                             QStringLiteral(" could not be shown: ") + split.reason() +
+                             QStringLiteral(". Click View Submitted Claims to choose again."));
+            return;
+        }
+    } else if (!QFileInfo(backup).isFile()) {
+        dialogs_.message(QStringLiteral("The claim file ") + backup +
+                         QStringLiteral(" is no longer there. Click View Submitted Claims to "
+                                        "choose again."));
+        return;
+    }
+    if (const Status opened = launcher_.open(target); !opened)
+        dialogs_.message(QStringLiteral("The text viewer could not be started for ") + target +
+                         QStringLiteral(": ") + opened.reason() +
+                         QStringLiteral(". Open the file yourself."));
 }
 
 }  // namespace zv
