@@ -136,9 +136,13 @@ private:
     void RecordNumber(int number, const QString& claim);
     void EndSend(const QString& message);  // message (when any), Send enabled again
     void FinishNormalRun();
-    // Working copies left in claims/ by an earlier run, settled against the ledger and
-    // the server's listing (serverSizes_) before new files are numbered.
-    void SettleWorkingCopies(bool listed);
+    // Working copies left in claims/ by an earlier run, settled against the ledger, the
+    // server's listing (serverSizes_) and the practice files `found` before new files
+    // are numbered.
+    void SettleWorkingCopies(bool listed, const QStringList& found);
+    // True when the working copy `name` is a copy of a practice file still waiting: the
+    // run was cut off before it took that file, which is now numbered anew.
+    bool StillInPracticeFolder(const QString& name, const QStringList& found);
     void RecordNumbered(const QString& claim, int number);
     // A ledger write that failed: the user is told once and the ledger is not used again.
     void keepLedger(const Status& written);

@@ -57,7 +57,7 @@ void Zuduvor::NormalRun() {
     if (!found.isEmpty() || leftovers) {
         view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
         OpenSFTPServer();
-        SettleWorkingCopies(ListServerClaims(serverClaims_, serverSizes_));
+        SettleWorkingCopies(ListServerClaims(serverClaims_, serverSizes_), found);
     }
     if (found.isEmpty()) {
         lock.unlock();

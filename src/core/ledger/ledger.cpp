@@ -468,6 +468,14 @@ UPDATE send_attempts SET failed_at = ?2, reason = ?3 WHERE id = (SELECT MAX(a.id
     return t.commit();
 }
 
+Status Ledger::forget(const QString& name) {
+    return Query(db_->db.get(),
+                 "DELETE FROM claim_files WHERE name = ?1 AND state = 'numbered' AND NOT EXISTS "
+                 "(SELECT 1 FROM send_attempts a WHERE a.claim_id = claim_files.id)")
+        .bind(1, name)
+        .run();
+}
+
 Result<std::optional<ClaimRecord>> Ledger::claim(const QString& name) {
     Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS " FROM claim_files c WHERE c.name = ?1");
     q.bind(1, name);

@@ -100,6 +100,8 @@ public:
                          const QString& sha256);
     Status confirmed(const QString& name);
     Status failed(const QString& name, const QString& reason);
+    // Takes back a numbering that never went further (the claim is numbered anew).
+    Status forget(const QString& name);
 
     Result<std::optional<ClaimRecord>> claim(const QString& name);
     // Newest first (by the time numbered, else first sent).

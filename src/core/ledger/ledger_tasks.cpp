@@ -3,6 +3,7 @@
 // a cut-off run left in claims/.
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 #include "app/file_mask.h"
 #include "app/zuduvor.h"
@@ -51,7 +52,25 @@ void Zuduvor::RecordNumbered(const QString& claim, int number) {
     keepLedger(l->numbered(c));
 }
 
-void Zuduvor::SettleWorkingCopies(bool listed) {
+bool Zuduvor::StillInPracticeFolder(const QString& name, const QStringList& found) {
+    const QString working = m_.Paths.ClaimsDir + name;
+    const qint64 size = QFileInfo(working).size();
+    std::optional<QString> sha;
+    for (const QString& practice : found) {
+        const QString path = m_.Setup.UserPath + practice;
+        if (QFileInfo(path).size() != size) continue;
+        if (!sha) {
+            const Result<QString> read = fileSha256(working);
+            if (!read) return false;
+            sha = *read;
+        }
+        const Result<QString> other = fileSha256(path);
+        if (other && *other == *sha) return true;
+    }
+    return false;
+}
+
+void Zuduvor::SettleWorkingCopies(bool listed, const QStringList& found) {
     const QString dir = m_.Paths.ClaimsDir;
     for (const QString& name : findFiles(dir, QStringLiteral("*"))) {
         const qint64 size = QFileInfo(dir + name).size();
@@ -59,6 +78,7 @@ void Zuduvor::SettleWorkingCopies(bool listed) {
         bool confirmed = false;
         bool known = false;
         bool toldAtFailure = false;
+        bool uploadBegun = false;
         if (l) {
             const auto record = l->claim(name);
             keepLedger(record.ok() ? Status() : fail(record.reason()));
@@ -66,7 +86,14 @@ void Zuduvor::SettleWorkingCopies(bool listed) {
                 known = true;
                 confirmed = (*record)->lastAttemptConfirmed;
                 toldAtFailure = (*record)->state == ClaimState::Failed;
+                uploadBegun = (*record)->attempts > 0;
             }
+        }
+        if (!uploadBegun && StillInPracticeFolder(name, found)) {
+            // Its backup stays, as every backup does.
+            QFile::remove(dir + name);
+            if (known && ledger_) keepLedger(ledger_->forget(name));
+            continue;
         }
         // Our upload gets its claim name only once the server holds all of it (and no
         // number is given whose name waits there), so a whole file under it is ours.
