@@ -10,10 +10,11 @@
 
 #include "app/file_mask.h"
 #include "app/module1.h"
-#include "setup/setup_file.h"
 #include "app/text_file.h"
 #include "claims/numbering.h"
 #include "claims/segment_splitter.h"
+#include "setup/setup_file.h"
+#include "x12/x12.h"
 
 namespace zv::fuzz {
 
@@ -184,6 +185,27 @@ inline QString checkSplitter(const QByteArray& data) {
     if (got.left(splitter.committedBytes()) != referenceSplit(input)) {
         return QStringLiteral("output differs from the reference");
     }
+    return {};
+}
+
+// The X12 readers never fail without a reason, agree with each other on a sound claim
+// file, and take text that is not X12 for a report that answers nothing.
+inline QString checkX12(const QByteArray& data) {
+    const Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data);
+    const Result<x12::Report> report = x12::readReport(data);
+    if (!facts && facts.reason().isEmpty()) return QStringLiteral("claim file failed silently");
+    if (!report && report.reason().isEmpty()) return QStringLiteral("report failed silently");
+    if (!x12::looksLikeInterchange(data) &&
+        (!report || report->kind != x12::ReportKind::Other || !report->answers.empty()))
+        return QStringLiteral("text that is not X12 read as an answer");
+    if (!facts) return {};
+    if (facts->claimCount != facts->patientControlNumbers.size())
+        return QStringLiteral("claim count differs from the CLM01 count");
+    if (!report)
+        return QStringLiteral("sound claim file unreadable as a report: ") + report.reason();
+    const Result<x12::ClaimFileFacts> again = x12::readClaimFile(data + "\r\n");
+    if (!again || again->totalChargeCents != facts->totalChargeCents)
+        return QStringLiteral("a line break after the end changed the reading");
     return {};
 }
 

@@ -50,10 +50,13 @@ struct ClaimAnswer {
 
 // What one report says about one interchange, group or set of claims we sent.
 struct Answer {
-    QString interchangeNumber;        // TA1: TA101
-    QString groupNumber;              // 999: AK102
-    QStringList transactionNumbers;   // 999: AK202 of each AK2
-    std::optional<Outcome> outcome;   // TA1: TA104; 999: AK901 (IK5 when AK9 is absent)
+    QString interchangeNumber;         // TA1: TA101
+    QString groupNumber;               // 999: AK102
+    QStringList transactionNumbers;    // 999: AK202 of each AK2
+    QStringList rejectedTransactions;  // 999: the AK202 whose IK5 rejects the set
+    // TA1: TA104; 999: AK901 (IK5 when AK9 is absent); 277CA: from its claims (all
+    // accepted, partly accepted, or rejected). Empty when the report does not say.
+    std::optional<Outcome> outcome;
     std::vector<ClaimAnswer> claims;  // 277CA
 };
 

@@ -1,0 +1,327 @@
+// The interchange envelope and what a claim file's envelope and claims say.
+#include "x12/x12.h"
+
+#include <array>
+#include <cstring>
+
+#include "x12/x12_envelope.h"
+
+namespace zv::x12 {
+namespace detail {
+namespace {
+
+// Widths of ISA01 to ISA16: the header is fixed-width, which is how its separators
+// are found at all.
+constexpr std::array<int, 16> kIsaWidths = {2, 10, 2, 10, 2, 15, 2, 15, 6, 4, 1, 5, 9, 1, 1, 1};
+constexpr qsizetype kIsaLength = 106;  // with its separators and the segment terminator
+
+bool isBlank(char c) {
+    // End-of-file padding (NUL, Ctrl-Z) that some billing programs leave counts as blank.
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == '\0' ||
+           c == '\x1a';
+}
+
+bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+bool isAlphanumeric(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// An N0 number: digits only, blanks around it allowed.
+std::optional<qint64> numberIn(QByteArrayView value) {
+    value = trimmed(value);
+    if (value.isEmpty() || value.size() > 18) return std::nullopt;
+    qint64 n = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// Control numbers of type N0 are the same number whatever their leading zeros.
+bool sameNumber(QByteArrayView a, QByteArrayView b) {
+    const auto x = numberIn(a);
+    const auto y = numberIn(b);
+    return x && y ? *x == *y : trimmed(a) == trimmed(b);
+}
+
+QString plural(qint64 n, const char* word) {
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(word) +
+           (n == 1 ? QString() : QStringLiteral("s"));
+}
+
+// "SE01 says 36 segments, but transaction 0001 has 35", or empty when the count is right.
+QString countMismatch(const char* element, QByteArrayView said, qint64 counted, const char* word,
+                      const QString& whose) {
+    const auto n = numberIn(said);
+    if (n && *n == counted) return {};
+    const QString saidText =
+        n ? plural(*n, word)
+          : shown(said) + QLatin1Char(' ') + QLatin1String(word) + QLatin1Char('s');
+    return QLatin1String(element) + QStringLiteral(" says ") + saidText + QStringLiteral(", but ") +
+           whose + QStringLiteral(" has ") + QString::number(counted);
+}
+
+QString numberMismatch(const char* element, QByteArrayView value, const char* other,
+                       QByteArrayView otherValue) {
+    return QLatin1String(element) + QLatin1Char(' ') + shown(value) +
+           QStringLiteral(" does not match ") + QLatin1String(other) + QLatin1Char(' ') +
+           shown(otherValue);
+}
+
+}  // namespace
+
+QByteArrayView Segment::element(int i) const {
+    qsizetype begin = 0;
+    for (; i > 0; --i) {
+        const qsizetype sep = bytes_.indexOf(d_->element, begin);
+        if (sep < 0) return {};
+        begin = sep + 1;
+    }
+    const qsizetype end = bytes_.indexOf(d_->element, begin);
+    return bytes_.sliced(begin, (end < 0 ? bytes_.size() : end) - begin);
+}
+
+QByteArrayView Segment::component(int i, int c) const {
+    const QByteArrayView e = element(i);
+    qsizetype begin = 0;
+    for (; c > 1; --c) {
+        const qsizetype sep = e.indexOf(d_->component, begin);
+        if (sep < 0) return {};
+        begin = sep + 1;
+    }
+    const qsizetype end = e.indexOf(d_->component, begin);
+    return e.sliced(begin, (end < 0 ? e.size() : end) - begin);
+}
+
+QByteArrayView trimmed(QByteArrayView value) {
+    while (!value.isEmpty() && value.front() == ' ') value = value.sliced(1);
+    while (!value.isEmpty() && value.back() == ' ') value.chop(1);
+    return value;
+}
+
+QString shown(QByteArrayView value) {
+    value = trimmed(value);
+    const bool cut = value.size() > 30;
+    QString text = QString::fromLatin1(value.first(cut ? 30 : value.size()));
+    for (QChar& c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) c = QLatin1Char('?');
+    if (text.isEmpty()) return QStringLiteral("(empty)");
+    return cut ? text + QStringLiteral("...") : text;
+}
+
+bool skipBlank(QByteArrayView data, qsizetype& pos) {
+    while (pos < data.size() && isBlank(data[pos])) ++pos;
+    return pos < data.size();
+}
+
+Result<Header> readHeader(QByteArrayView data, qsizetype start) {
+    if (data.size() - start < kIsaLength)
+        return Result<Header>::failure(QStringLiteral("the interchange header (ISA) is cut short"));
+    const QByteArrayView isa = data.sliced(start, kIsaLength);
+    Header h;
+    h.delimiters.element = isa[3];
+    h.delimiters.repetition = isa[82];
+    h.delimiters.component = isa[104];
+    h.delimiters.segment = isa[105];
+    h.isa = isa.first(kIsaLength - 1);
+    const Delimiters& d = h.delimiters;
+    bool good = isa.startsWith("ISA") && !isAlphanumeric(d.element) && d.element != ' ' &&
+                !isAlphanumeric(d.component) && !isAlphanumeric(d.segment) &&
+                d.segment != d.element && d.segment != d.component && d.component != d.element;
+    // Each separator exactly where the widths put it, and none inside a field.
+    qsizetype pos = 3;
+    for (const int width : kIsaWidths) {
+        good = good && isa[pos] == d.element;
+        for (qsizetype i = pos + 1; good && i <= pos + width; ++i) good = isa[i] != d.element;
+        pos += width + 1;
+    }
+    if (!good)
+        return Result<Header>::failure(QStringLiteral(
+            "the interchange header (ISA) is not 106 characters with its separators"));
+    return h;
+}
+
+Result<qsizetype> walkInterchange(QByteArrayView data, qsizetype start, const Header& header,
+                                  const Visitor& visit) {
+    using R = Result<qsizetype>;
+    const Delimiters& d = header.delimiters;
+    enum class Level { Interchange, Group, Transaction } level = Level::Interchange;
+    qint64 groups = 0, transactions = 0, segments = 0;
+    QByteArrayView groupNumber, transactionNumber;
+    // The innermost envelope still open: what is missing when it is left too early.
+    const auto unclosed = [&] {
+        if (level == Level::Transaction)
+            return R::failure(QStringLiteral("the end (SE) of transaction ") +
+                              shown(transactionNumber) + QStringLiteral(" is missing"));
+        if (level == Level::Group)
+            return R::failure(QStringLiteral("the end (GE) of group ") + shown(groupNumber) +
+                              QStringLiteral(" is missing"));
+        return R::failure(QStringLiteral("the end of the interchange (IEA) is missing"));
+    };
+
+    const qsizetype n = data.size();
+    qsizetype pos = start + kIsaLength;
+    for (;;) {
+        while (pos < n && isLineBreak(data[pos])) ++pos;
+        if (pos >= n) return unclosed();
+        const char* found =
+            static_cast<const char*>(std::memchr(data.data() + pos, d.segment, size_t(n - pos)));
+        const qsizetype end = found ? found - data.data() : n;
+        QByteArrayView bytes = data.sliced(pos, end - pos);
+        pos = found ? end + 1 : n;
+        if (!found) {
+            // After the last terminator: blank padding, an IEA that lacks only its
+            // terminator, or else the rest of a file that was cut off.
+            while (!bytes.isEmpty() && isBlank(bytes.back())) bytes.chop(1);
+            if (!bytes.startsWith("IEA")) return unclosed();
+        }
+        if (bytes.isEmpty()) continue;
+        const Segment s(bytes, d);
+        if (level == Level::Transaction) ++segments;
+
+        if (s.is("IEA")) {
+            if (level != Level::Interchange) return unclosed();
+            if (!sameNumber(s.element(2), header.field(13)))
+                return R::failure(numberMismatch("IEA02", s.element(2), "ISA13", header.field(13)));
+            if (QString m = countMismatch("IEA01", s.element(1), groups, "group",
+                                          QStringLiteral("the interchange"));
+                !m.isEmpty())
+                return R::failure(m);
+            while (pos < n && isLineBreak(data[pos])) ++pos;
+            return pos;
+        }
+        if (s.is("GS")) {
+            if (level != Level::Interchange) return unclosed();
+            level = Level::Group;
+            groupNumber = s.element(6);
+            transactions = 0;
+            ++groups;
+        } else if (s.is("ST")) {
+            if (level == Level::Transaction) return unclosed();
+            if (level == Level::Interchange)
+                return R::failure(QStringLiteral("transaction ") + shown(s.element(2)) +
+                                  QStringLiteral(" (ST) is outside a group (GS to GE)"));
+            level = Level::Transaction;
+            transactionNumber = s.element(2);
+            segments = 1;
+            ++transactions;
+        } else if (s.is("SE")) {
+            if (level != Level::Transaction)
+                return R::failure(
+                    QStringLiteral("an end of transaction (SE) has no start (ST) before it"));
+            if (trimmed(s.element(2)) != trimmed(transactionNumber))
+                return R::failure(numberMismatch("SE02", s.element(2), "ST02", transactionNumber));
+            if (QString m =
+                    countMismatch("SE01", s.element(1), segments, "segment",
+                                  QStringLiteral("transaction ") + shown(transactionNumber));
+                !m.isEmpty())
+                return R::failure(m);
+            level = Level::Group;
+        } else if (s.is("GE")) {
+            if (level == Level::Transaction) return unclosed();
+            if (level == Level::Interchange)
+                return R::failure(
+                    QStringLiteral("an end of group (GE) has no start (GS) before it"));
+            if (!sameNumber(s.element(2), groupNumber))
+                return R::failure(numberMismatch("GE02", s.element(2), "GS06", groupNumber));
+            if (QString m = countMismatch("GE01", s.element(1), transactions, "transaction",
+                                          QStringLiteral("group ") + shown(groupNumber));
+                !m.isEmpty())
+                return R::failure(m);
+            level = Level::Interchange;
+        } else if (s.is("ISA")) {
+            return unclosed();
+        } else if (level != Level::Transaction && !(level == Level::Interchange && s.is("TA1"))) {
+            return R::failure(QStringLiteral("the segment ") + shown(s.id()) +
+                              QStringLiteral(" is outside a transaction (ST to SE)"));
+        }
+        if (Status visited = visit(s); !visited) return R::failure(visited.reason());
+    }
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
+
+// A charge in dollars ("150", "150.5", "-20.00") as exact cents.
+std::optional<qint64> centsIn(QByteArrayView value) {
+    value = trimmed(value);
+    const bool negative = value.startsWith('-');
+    if (negative) value = value.sliced(1);
+    const qsizetype dot = value.indexOf('.');
+    const QByteArrayView whole = dot < 0 ? value : value.first(dot);
+    const QByteArrayView fraction = dot < 0 ? QByteArrayView() : value.sliced(dot + 1);
+    if (whole.size() + fraction.size() == 0 || whole.size() > 12) return std::nullopt;
+    qint64 cents = 0;
+    for (const char c : whole) {
+        if (c < '0' || c > '9') return std::nullopt;
+        cents = cents * 10 + (c - '0');
+    }
+    for (qsizetype i = 0; i < fraction.size(); ++i) {
+        const char c = fraction[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        if (i >= 2 && c != '0') return std::nullopt;  // fractions of a cent
+    }
+    cents *= 100;
+    if (fraction.size() > 0) cents += (fraction[0] - '0') * 10;
+    if (fraction.size() > 1) cents += fraction[1] - '0';
+    return negative ? -cents : cents;
+}
+
+QString text(QByteArrayView value) { return QString::fromLatin1(trimmed(value)); }
+
+}  // namespace
+
+bool looksLikeInterchange(QByteArrayView data) {
+    qsizetype pos = 0;
+    return skipBlank(data, pos) && data.sliced(pos).startsWith("ISA");
+}
+
+Result<ClaimFileFacts> readClaimFile(QByteArrayView data) {
+    using R = Result<ClaimFileFacts>;
+    qsizetype pos = 0;
+    if (!skipBlank(data, pos)) return R::failure(QStringLiteral("the file is empty"));
+    if (!data.sliced(pos).startsWith("ISA"))
+        return R::failure(QStringLiteral("it does not begin with an interchange header (ISA)"));
+    const Result<Header> header = readHeader(data, pos);
+    if (!header) return R::failure(header.reason());
+
+    ClaimFileFacts facts;
+    QByteArrayView sender = header->field(6);
+    while (sender.endsWith(' ')) sender.chop(1);
+    facts.sender = QString::fromLatin1(sender);
+    facts.interchangeNumber = QString::fromLatin1(header->field(13));
+    facts.usage = QString::fromLatin1(header->field(15));
+
+    const auto visit = [&](const Segment& s) -> Status {
+        if (s.is("GS")) {
+            facts.groupNumbers.append(text(s.element(6)));
+        } else if (s.is("ST")) {
+            facts.transactionNumbers.append(text(s.element(2)));
+        } else if (s.is("CLM")) {
+            ++facts.claimCount;
+            facts.patientControlNumbers.append(text(s.element(1)));
+            const auto cents = centsIn(s.element(2));
+            if (!cents)
+                return fail(QStringLiteral("the charge ") + shown(s.element(2)) +
+                            QStringLiteral(" (CLM02) of claim ") + shown(s.element(1)) +
+                            QStringLiteral(" is not an amount in dollars and cents"));
+            if (__builtin_add_overflow(facts.totalChargeCents, *cents, &facts.totalChargeCents))
+                return fail(QStringLiteral("the claims' charges are too large to add up"));
+        }
+        return {};
+    };
+    Result<qsizetype> end = walkInterchange(data, pos, *header, visit);
+    if (!end) return R::failure(end.reason());
+    qsizetype rest = *end;
+    if (skipBlank(data, rest))
+        return R::failure(
+            QStringLiteral("there is more data after the end of the interchange (IEA)"));
+    return facts;
+}
+
+}  // namespace zv::x12
