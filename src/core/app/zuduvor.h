@@ -25,6 +25,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "app/activity_log.h"
 #include "app/module1.h"
@@ -37,6 +38,7 @@ class QLockFile;
 namespace zv {
 
 class Ledger;
+struct FetchedReport;
 
 struct StartOptions {
     QString workRoot;    // --work-root / ZUDUVOR_WORK_ROOT; empty = the usual rule
@@ -144,6 +146,12 @@ private:
     // run was cut off before it took that file, which is now numbered anew.
     bool StillInPracticeFolder(const QString& name, const QStringList& found);
     void RecordNumbered(const QString& claim, int number);
+    // A fetched report, kept in the report folder at `path`, recorded for MatchAnswers.
+    void RecordReport(const QString& path, const QString& name);
+    // Matches the reports fetched in this run with the claim files they answer, records
+    // the outcomes and adds one status line per answered file, then names the files sent
+    // more than two days ago that nothing has answered yet.
+    void MatchAnswers();
     // A ledger write that failed: the user is told once and the ledger is not used again.
     void keepLedger(const Status& written);
     void reach(SendStep step) {
@@ -186,6 +194,7 @@ private:
     QStringList sources_;
     std::unique_ptr<Ledger> ledger_;
     bool ledgerOff_ = false;
+    std::vector<FetchedReport> fetched_;
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace zv {
 
@@ -314,6 +315,38 @@ Result<std::vector<ClaimRecord>> readClaims(Query& q) {
 
 }  // namespace
 
+QString reportKindText(x12::ReportKind kind) {
+    static const char* const words[] = {"TA1", "999", "277CA", "835", "other"};
+    return QString::fromLatin1(words[int(kind)]);
+}
+
+QString reportSays(const x12::Report& report) {
+    static const char* const outcomes[] = {"accepted", "accepted with errors", "partly accepted",
+                                           "rejected"};
+    QStringList parts;
+    for (const x12::Answer& a : report.answers) {
+        const QString outcome = a.outcome ? QString::fromLatin1(outcomes[int(*a.outcome)])
+                                          : QStringLiteral("no outcome");
+        if (report.kind == x12::ReportKind::TA1) {
+            parts << QStringLiteral("interchange ") + a.interchangeNumber + QStringLiteral(": ") +
+                         outcome;
+        } else if (report.kind == x12::ReportKind::Ack999) {
+            parts << QStringLiteral("group ") + a.groupNumber + QStringLiteral(", sets ") +
+                         a.transactionNumbers.join(QLatin1Char(' ')) + QStringLiteral(": ") +
+                         outcome;
+        } else if (report.kind == x12::ReportKind::Status277CA) {
+            const auto accepted =
+                std::count_if(a.claims.begin(), a.claims.end(),
+                              [](const x12::ClaimAnswer& c) { return c.accepted; });
+            parts << QStringLiteral("%1 claims: %2 accepted, %3 rejected")
+                         .arg(a.claims.size())
+                         .arg(accepted)
+                         .arg(qsizetype(a.claims.size()) - accepted);
+        }
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 QString stateText(ClaimState state) { return QString::fromLatin1(kStateWords[int(state)]); }
 
 bool uploadConfirmed(ClaimState state) {
@@ -528,12 +561,18 @@ UPDATE claim_files SET overdue_told_at = ?2 WHERE state = 'sent' AND answer_leve
     return found;
 }
 
-Result<qint64> Ledger::report(const ReportRecord& r) {
-    Query q(db_->db.get(), R"(
+Result<std::optional<qint64>> Ledger::report(const ReportRecord& r) {
+    using R = Result<std::optional<qint64>>;
+    sqlite3* db = db_->db.get();
+    Query seen(db, "SELECT 1 FROM reports WHERE name = ?1 AND sha256 = ?2");
+    seen.bind(1, r.name).bind(2, r.sha256);
+    if (seen.next()) return std::optional<qint64>();
+    if (const Status s = seen.status(); !s) return R::failure(s.reason());
+    Query q(db, R"(
 INSERT INTO reports(name, size, sha256, fetched_at, kind, says) VALUES(?1, ?2, ?3, ?4, ?5, ?6))");
     q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, now()).bind(5, r.kind);
-    if (const Status s = q.bind(6, r.says).run(); !s) return Result<qint64>::failure(s.reason());
-    return qint64(sqlite3_last_insert_rowid(db_->db.get()));
+    if (const Status s = q.bind(6, r.says).run(); !s) return R::failure(s.reason());
+    return std::optional<qint64>(sqlite3_last_insert_rowid(db));
 }
 
 Result<bool> Ledger::answer(qint64 reportId, const QString& reportName,

@@ -80,6 +80,17 @@ struct ClaimAnswerRecord {
     QStringList rejectedNumbers;  // patient control numbers
 };
 
+// A report fetched in this run, waiting to be matched with the claim files it answers.
+struct FetchedReport {
+    qint64 id = 0;
+    QString name;
+    x12::Report report;
+};
+
+// What a report says in one line ("999: group 41, sets 0001 0002: rejected").
+QString reportSays(const x12::Report& report);
+QString reportKindText(x12::ReportKind kind);
+
 class Ledger {
 public:
     ~Ledger();
@@ -114,7 +125,9 @@ public:
     // named as overdue; they are marked as named.
     Result<std::vector<ClaimRecord>> takeOverdue(const QDateTime& before);
 
-    Result<qint64> report(const ReportRecord& report);
+    // The new report's id; none when this report (name and content) was recorded before,
+    // as a report whose removal from the server failed is fetched again.
+    Result<std::optional<qint64>> report(const ReportRecord& report);
     // Records an answer of report `reportId` and, unless a more specific answer came
     // earlier, sets the claim's state from it. False when it was not taken for the state.
     Result<bool> answer(qint64 reportId, const QString& reportName, const ClaimAnswerRecord& a);

@@ -1,11 +1,13 @@
 // The main window's use of the claim ledger: opening it (a ledger that cannot be kept
 // never stops a send), recording a numbered claim, and settling the working copies that
 // a cut-off run left in claims/.
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
 
 #include "app/file_mask.h"
+#include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/numbering.h"
 #include "ledger/ledger.h"
@@ -43,12 +45,24 @@ void Zuduvor::keepLedger(const Status& written) {
 void Zuduvor::RecordNumbered(const QString& claim, int number) {
     Ledger* l = ledger();
     if (!l) return;
-    const QString backup = m_.Paths.ClaimsBackupDir + claim;
-    const Result<QString> sha = fileSha256(backup);
-    if (!sha)
+    QFile backup(m_.Paths.ClaimsBackupDir + claim);
+    if (!backup.open(QIODevice::ReadOnly))
         return keepLedger(
-            fail(QStringLiteral("the claim file could not be read: ") + sha.reason()));
-    NewClaim c{claim, number, QFileInfo(backup).size(), *sha, sources_, {}};
+            fail(QStringLiteral("the claim file could not be read: ") + backup.errorString()));
+    const QByteArray data = backup.readAll();
+    NewClaim c{
+        claim,
+        number,
+        data.size(),
+        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()),
+        sources_,
+        {}};
+    const QString type = claim.right(3).toUpper();
+    if (type == QLatin1String("83P") || type == QLatin1String("83D") ||
+        x12::looksLikeInterchange(data)) {
+        // A damaged file is still recorded, without the facts it does not hold.
+        if (Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data)) c.facts = *facts;
+    }
     keepLedger(l->numbered(c));
 }
 
@@ -124,6 +138,139 @@ void Zuduvor::SettleWorkingCopies(bool listed, const QStringList& found) {
                                                "then send it again with Resend Claims to ZOD."),
                          MessageKind::Info);
     }
+}
+
+}  // namespace zv
+
+namespace zv {
+
+namespace {
+
+// The claim files an answer speaks of, newest first among `sent`, with the outcome for
+// each (a 277CA's claims are counted per file).
+std::vector<ClaimAnswerRecord> answered(const x12::Report& report, const x12::Answer& a,
+                                        const std::vector<ClaimRecord>& sent) {
+    std::vector<ClaimAnswerRecord> out;
+    const auto first = [&](auto&& answers) -> const ClaimRecord* {
+        for (const ClaimRecord& c : sent)
+            if (c.facts && answers(*c.facts)) return &c;
+        return nullptr;
+    };
+    if (report.kind == x12::ReportKind::TA1 || report.kind == x12::ReportKind::Ack999) {
+        if (!a.outcome) return out;
+        const bool ta1 = report.kind == x12::ReportKind::TA1;
+        const ClaimRecord* c = first([&](const x12::ClaimFileFacts& f) {
+            if (ta1) return f.interchangeNumber == a.interchangeNumber;
+            if (!f.groupNumbers.contains(a.groupNumber)) return false;
+            for (const QString& set : a.transactionNumbers)
+                if (!f.transactionNumbers.contains(set)) return false;
+            return true;
+        });
+        if (!c) return out;
+        static const ClaimState states[] = {ClaimState::Accepted, ClaimState::AcceptedWithErrors,
+                                            ClaimState::PartlyAccepted, ClaimState::Rejected};
+        out.push_back({c->name,
+                       states[int(*a.outcome)],
+                       ta1 ? AnswerLevel::Interchange : AnswerLevel::Group,
+                       0,
+                       0,
+                       {}});
+        return out;
+    }
+    if (report.kind != x12::ReportKind::Status277CA) return out;
+    for (const x12::ClaimAnswer& claim : a.claims) {
+        const ClaimRecord* c = first([&](const x12::ClaimFileFacts& f) {
+            return f.patientControlNumbers.contains(claim.patientControlNumber);
+        });
+        if (!c) continue;
+        auto it = std::find_if(out.begin(), out.end(),
+                               [&](const ClaimAnswerRecord& r) { return r.claimName == c->name; });
+        if (it == out.end()) {
+            out.push_back({c->name, ClaimState::Accepted, AnswerLevel::Claims, 0, 0, {}});
+            it = out.end() - 1;
+        }
+        if (claim.accepted) {
+            ++it->acceptedClaims;
+        } else {
+            ++it->rejectedClaims;
+            it->rejectedNumbers << claim.patientControlNumber;
+        }
+    }
+    for (ClaimAnswerRecord& r : out)
+        r.outcome = r.rejectedClaims == 0   ? ClaimState::Accepted
+                    : r.acceptedClaims == 0 ? ClaimState::Rejected
+                                            : ClaimState::PartlyAccepted;
+    return out;
+}
+
+QString answerLine(const ClaimAnswerRecord& a, const QString& report) {
+    const QString see = QStringLiteral(" by ZOD - see report ") + report;
+    if (a.level == AnswerLevel::Claims && a.outcome == ClaimState::PartlyAccepted)
+        return a.claimName +
+               QStringLiteral(": %1 claims accepted, %2 rejected (patient control number%3 %4)")
+                   .arg(a.acceptedClaims)
+                   .arg(a.rejectedClaims)
+                   .arg(a.rejectedNumbers.size() > 1 ? QStringLiteral("s") : QString())
+                   .arg(a.rejectedNumbers.join(QStringLiteral(", ")));
+    switch (a.outcome) {
+        case ClaimState::Accepted:
+            return a.claimName + QStringLiteral(": accepted by ZOD");
+        case ClaimState::Rejected:
+            return a.claimName + QStringLiteral(": REJECTED") + see;
+        default:
+            return a.claimName + QStringLiteral(": ") + stateText(a.outcome) + see;
+    }
+}
+
+}  // namespace
+
+void Zuduvor::RecordReport(const QString& path, const QString& name) {
+    Ledger* l = ledger();
+    if (!l) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return keepLedger(fail(QStringLiteral("the report ") + name +
+                               QStringLiteral(" could not be read: ") + file.errorString()));
+    const QByteArray data = file.readAll();
+    const Result<x12::Report> read = x12::readReport(data);
+    const x12::Report report = read ? *read : x12::Report{};
+    const QString sha =
+        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    const QString says =
+        read ? reportSays(report) : QStringLiteral("could not be read as X12: ") + read.reason();
+    const auto id = l->report({name, data.size(), sha, reportKindText(report.kind), says});
+    keepLedger(id.ok() ? Status() : fail(id.reason()));
+    if (id.ok() && *id && !report.answers.empty()) fetched_.push_back({**id, name, report});
+}
+
+void Zuduvor::MatchAnswers() {
+    std::vector<FetchedReport> fetched = std::move(fetched_);
+    fetched_.clear();
+    Ledger* l = ledger();
+    if (!l) return;
+    const auto sent = l->confirmedClaims();
+    if (!sent) return keepLedger(fail(sent.reason()));
+    // One line per answered file: the answer that set its state.
+    QStringList order;
+    QMap<QString, QString> lines;
+    for (const FetchedReport& f : fetched) {
+        for (const x12::Answer& a : f.report.answers) {
+            for (const ClaimAnswerRecord& r : answered(f.report, a, *sent)) {
+                const Result<bool> taken = ledger_ ? ledger_->answer(f.id, f.name, r) : false;
+                keepLedger(taken.ok() ? Status() : fail(taken.reason()));
+                if (!taken.ok() || !*taken) continue;
+                if (!lines.contains(r.claimName)) order << r.claimName;
+                lines[r.claimName] = answerLine(r, f.name);
+            }
+        }
+    }
+    for (const QString& name : order) view_.statusAdd(lines[name]);
+    if (!ledger_) return;
+    const auto overdue = ledger_->takeOverdue(QDateTime::currentDateTimeUtc().addDays(-2));
+    if (!overdue) return keepLedger(fail(overdue.reason()));
+    for (const ClaimRecord& c : *overdue)
+        view_.statusAdd(c.name + QStringLiteral(" sent ") + dateText(c.confirmedAt.toLocalTime()) +
+                        QStringLiteral(": no answer from ZOD yet. Call ZOD."));
 }
 
 }  // namespace zv

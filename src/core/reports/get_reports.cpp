@@ -8,6 +8,7 @@
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/picker_lines.h"
+#include "ledger/ledger.h"
 
 namespace zv {
 
@@ -75,17 +76,20 @@ void Zuduvor::GetReports_Click() {
     WriteLogLine();
 
     SftpClient& c = Client();
+    fetched_.clear();
     const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("reports")); });
     if (handle.isEmpty()) {
         showFailure(QStringLiteral("Error Opening SFTP Reports Directory. Call ZOD."));
     } else if (!DownloadListedReports(handle)) {
         closeQuietly(handle);
+        MatchAnswers();
         view_.setEnabled(Control::GetReports, true);
         return;
     }
 
     m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
     if (m_.LastResult != 1) showFailure(QStringLiteral("Error Closing SFTPHandle. Call ZOD."));
+    MatchAnswers();
     view_.setEnabled(Control::GetReports, true);
 }
 
@@ -161,6 +165,8 @@ Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry) {
         dialogs_.message(kDownloadFailure + m_.LF + placed.reason());
         return ReportOutcome::Failed;
     }
+    RecordReport(QFile::decodeName(QFile::encodeName(m_.Setup.RptPath) + *placed),
+                 readableName(*placed));
     // Only a report that is whole on disk leaves the server.
     m_.LastResult = blocking([&] { return c.DeleteRemoteFile(remote); });
     if (m_.LastResult != 1) {

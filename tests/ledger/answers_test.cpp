@@ -1,0 +1,107 @@
+// A claim file sent through the test server, then the clearinghouse's reports put on the
+// server: each answer is matched with the file it speaks of, recorded in the ledger and
+// told in one status line; a report that answers nothing we sent changes nothing.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "app/workstation_rules.h"
+#include "ledger/history.h"
+#include "ledger/ledger.h"
+#include "support/station.h"
+#include "support/x12_samples.h"
+
+namespace zv::test {
+namespace {
+
+QByteArray ack999(const QByteArray& gs06, const QByteArray& ik5a, const QByteArray& ik5b,
+                  const QByteArray& ak9) {
+    return interchange(
+        group("999", {"AK1*HC*" + gs06 + "*005010X222A1", "AK2*837*0001", "IK5*" + ik5a,
+                      "AK2*837*0002", "IK5*" + ik5b, "AK9*" + ak9 + "*2*2*1"}));
+}
+
+QByteArray status277(const char* pcn2) {
+    return interchange(
+        group("277", {"HL*1**20*1", "HL*4*3*PT", "TRN*2*PCN-1", "STC*A2:20*20260512*WQ",
+                      "HL*5*3*PT", "TRN*2*PCN-2", QByteArray("STC*") + pcn2 + ":21*20260512*U",
+                      "HL*6*3*PT", "TRN*2*PCN-3", "STC*A1:19*20260512*WQ"}));
+}
+
+struct Row {
+    const char* name;
+    QByteArray report;  // put on the server as `file`; empty: none
+    const char* file;
+    const char* line;        // the status line told; "" none
+    const char* state;       // in the ledger afterwards
+    bool backdated = false;  // sent three days before the reports are fetched
+};
+
+class Answers : public ServerTest, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(Answers, AreMatchedRecordedAndTold) {
+    const Row& row = GetParam();
+    startStation();
+    putClaim("a.clm", claimFile());
+    clicks("S");
+    const QString name = claimName(1);
+    ASSERT_TRUE(QFileInfo::exists(account.claimsDir() + name)) << allMessages();
+    if (row.backdated) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(workRoot() + "ledger.db").constData(), &db),
+                  SQLITE_OK);
+        const QByteArray sql =
+            "UPDATE claim_files SET confirmed_at = '" +
+            QDateTime::currentDateTimeUtc().addDays(-3).toString(Qt::ISODateWithMs).toLatin1() +
+            "'";
+        EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    if (!row.report.isEmpty()) writeBytes(account.reportsDir() + row.file, row.report);
+    view.status.clear();
+    clicks("G");
+    QString expected = QString(row.line).replace('$', name);
+    if (row.backdated)
+        expected =
+            expected.arg(dateText(QDateTime::currentDateTimeUtc().addDays(-3).toLocalTime()));
+    const QStringList told = view.status.filter(name);
+    EXPECT_EQ(told.join('|'), expected) << view.status.join('|');
+    clicks("G");  // told once
+    EXPECT_TRUE(view.status.filter(name).size() == told.size()) << view.status.join('|');
+
+    auto opened = Ledger::open(workRoot() + "ledger.db");
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    const auto history = opened->ledger->history();
+    ASSERT_TRUE(history.ok() && history->size() == 1);
+    const ClaimRecord& c = history->front();
+    EXPECT_EQ(stateText(c.state), row.state);
+    EXPECT_EQ(c.answeredBy, QString(*row.state == 's' ? "" : row.file));
+    ASSERT_TRUE(c.facts.has_value());
+    EXPECT_EQ(c.facts->claimCount, 3);
+    EXPECT_EQ(chargesText(c.facts->totalChargeCents), "170.75");
+}
+
+const QByteArray kTa1 = interchange({"TA1*000000905*260512*1004*A*000"}, 0);
+const QByteArray kTa1Other = interchange({"TA1*000000777*260512*1004*R*022"}, 0);
+const Row kRows[] = {
+    {"Ta1Accepted", kTa1, "R1.TA1", "$: accepted by ZOD", "accepted"},
+    {"AckAcceptedWithErrors", ack999("41", "E", "A", "E"), "R2.999",
+     "$: accepted with errors by ZOD - see report R2.999", "accepted with errors"},
+    {"AckPartlyAccepted", ack999("41", "A", "R", "P"), "R3.999",
+     "$: partly accepted by ZOD - see report R3.999", "partly accepted"},
+    {"AckRejected", ack999("41", "R", "R", "R"), "R4.999", "$: REJECTED by ZOD - see report R4.999",
+     "rejected"},
+    {"ClaimsPartlyRejected", status277("A7"), "R5.277",
+     "$: 2 claims accepted, 1 rejected (patient control number PCN-2)", "partly accepted"},
+    {"ClaimsAllAccepted", status277("A1"), "R6.277", "$: accepted by ZOD", "accepted"},
+    // Answers to something we never sent, and a report that is not X12, change nothing.
+    {"AckOfAnotherGroup", ack999("77", "R", "R", "R"), "R7.999", "", "sent"},
+    {"Ta1OfAnotherInterchange", kTa1Other, "R8.TA1", "", "sent"},
+    {"NotX12", "Monthly statement\r\n", "R9.TXT", "", "sent"},
+    {"NoAnswerAfterTwoDays", {}, "", "$ sent %1: no answer from ZOD yet. Call ZOD.", "sent", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zv::test
