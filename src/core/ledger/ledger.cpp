@@ -206,11 +206,11 @@ struct Attempt {
     bool damaged = false;
 };
 
+// The handle is closed as the attempt fails, so that a damaged file can be set aside.
 Attempt failed(DbPtr db, int rc) {
     Attempt a;
     a.reason = failureText(db.get(), rc);
     a.damaged = damaged(rc);
-    a.db = std::move(db);
     return a;
 }
 

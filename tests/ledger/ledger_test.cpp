@@ -1,12 +1,13 @@
-// A claim file sent through the test server, then the clearinghouse's reports put on the
-// server: each answer is matched with the file it speaks of, recorded in the ledger and
-// told in one status line; a report that answers nothing we sent changes nothing.
+// The claim ledger through the test server: a ledger that cannot be kept never stops a
+// send; the clearinghouse's answers are matched with the file they speak of, recorded and
+// told in one status line, and a report that answers nothing we sent changes nothing.
+#include "ledger/ledger.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include "app/workstation_rules.h"
 #include "ledger/history.h"
-#include "ledger/ledger.h"
 #include "support/station.h"
 #include "support/x12_samples.h"
 
@@ -101,6 +102,63 @@ const Row kRows[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What is in the ledger's place before a send of two claim files.
+enum class Before { Damaged, Folder, Newer, Locked };
+struct Unusable {
+    const char* name;
+    Before before;
+    const char* told;  // the one message about the history
+    bool kept;         // the history goes on (in a new file)
+};
+
+class UnusableLedger : public ServerTest, public ::testing::WithParamInterface<Unusable> {};
+
+TEST_P(UnusableLedger, NeverStopsASendAndIsToldOnce) {
+    const Unusable& row = GetParam();
+    const QString path = workRoot() + "ledger.db";
+    const QByteArray garbage(8192, 'x');
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> other(nullptr, sqlite3_close);
+    if (row.before == Before::Damaged) writeBytes(path, garbage);
+    if (row.before == Before::Folder) {
+        ASSERT_TRUE(QDir().mkpath(path));
+    }
+    if (row.before == Before::Newer || row.before == Before::Locked) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        other.reset(db);
+        const char* sql = row.before == Before::Newer
+                              ? "PRAGMA user_version=99"
+                              : "PRAGMA locking_mode=EXCLUSIVE; CREATE TABLE t(x); BEGIN EXCLUSIVE";
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    startStation();
+    clicks("p:a.clm=@3000|p:b.clm=@4000|S");
+    EXPECT_EQ(filesIn(account.claimsDir()).size(), 2) << allMessages();
+    EXPECT_EQ(dialogs.texts().size(), 1) << allMessages();
+    EXPECT_TRUE(allMessages().contains(row.told)) << allMessages();
+    other.reset();
+    const QStringList aside = QDir(workRoot()).entryList({"ledger.db.damaged-*"});
+    EXPECT_EQ(aside.size(), row.before == Before::Damaged ? 1 : 0);
+    if (!aside.isEmpty()) {
+        EXPECT_EQ(readBytes(workRoot() + aside.first()), garbage);
+    }
+    if (row.kept) {
+        auto opened = Ledger::open(path);
+        ASSERT_TRUE(opened.ok()) << opened.reason();
+        EXPECT_EQ(opened->ledger->history()->size(), 2u);
+    }
+}
+
+const Unusable kUnusable[] = {
+    {"Damaged", Before::Damaged, "ledger.db was damaged. It was kept as ledger.db.damaged-", true},
+    {"AFolder", Before::Folder, "The claim history is not being kept: ", false},
+    {"FromANewerProgram", Before::Newer, "written by a newer version of this program", false},
+    {"HeldByAnotherProgram", Before::Locked, "held the history file too long", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnusableLedger, ::testing::ValuesIn(kUnusable),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
