@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -14,9 +15,12 @@
 #include "gui/form3.h"
 #include "gui/form4.h"
 #include "gui/form5.h"
+#include "gui/history_window.h"
 #include "gui/zuduvor_window.h"
+#include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
+#include "support/x12_samples.h"
 
 using namespace zv;
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -99,6 +103,48 @@ TEST_F(MainWindow, PickerHandsTheWholeNameOver) {
                       list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(launcher.opened, QStringList{dir.filePath("A B.txt")});
     EXPECT_FALSE(picker->isVisible());
+}
+
+TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) {
+    QTemporaryDir dir;
+    m.Paths.WorkRoot = dir.path() + "/";
+    m.Paths.ClaimsBackupDir = dir.path() + "/";
+    const QByteArray claim = test::claimFile();
+    QFile backup(dir.filePath("K90002.83P"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly) && backup.write(claim) == claim.size());
+    backup.close();
+    {
+        auto opened = Ledger::open(w.logic().ledgerPath());
+        ASSERT_TRUE(opened.ok()) << opened.reason().toStdString();
+        Ledger& l = *opened->ledger;
+        for (const char* name : {"K90001.83P", "K90002.83P"}) {
+            ASSERT_TRUE(
+                l.numbered({name, 1, claim.size(), "00", {"a.clm"}, *x12::readClaimFile(claim)}) &&
+                l.uploadStarted(name, "zod", false, claim.size(), "00") && l.confirmed(name));
+        }
+        const auto report = l.report({"R1.TA1", 10, "11", "TA1", ""});
+        ASSERT_TRUE(report.ok() && *report);
+        ASSERT_TRUE(
+            l.answer(**report, "R1.TA1",
+                     {"K90002.83P", ClaimState::Accepted, AnswerLevel::Interchange, 0, 0, {}})
+                .ok());
+    }
+    click(&w, "ClaimHistory");
+    auto* history = opened<HistoryWindow>();
+    ASSERT_TRUE(history && history->isVisible());
+    QTableWidget* table = in<QTableWidget>(history, "HistoryTable");
+    ASSERT_EQ(table->rowCount(), 2);
+    const auto row = [&](int r) {
+        QStringList cells;
+        for (int c : {0, 3, 4, 5, 6}) cells << table->item(r, c)->text();
+        return cells.join('|');
+    };
+    EXPECT_EQ(row(0), "K90002.83P|3|170.75|accepted|R1.TA1");
+    EXPECT_EQ(row(1), "K90001.83P|3|170.75|sent|");
+    const QPoint at = table->visualItemRect(table->item(0, 0)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);  // a double-click's first half
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(launcher.opened, QStringList{w.logic().claimTextPath()});
 }
 
 TEST(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {
