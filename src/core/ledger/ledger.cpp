@@ -117,21 +117,26 @@ Status execOn(sqlite3* db, const char* sql) {
     return fail(failureText(db, rc));
 }
 
-// One write as a whole: rolled back unless committed.
+// One write as a whole: rolled back unless committed. Inside a batch (a transaction
+// already open) it is part of that batch and commits nothing itself.
 class Transaction {
 public:
-    explicit Transaction(sqlite3* db) : db_(db), begun_(execOn(db, "BEGIN IMMEDIATE")) {}
+    explicit Transaction(sqlite3* db)
+        : db_(db),
+          nested_(!sqlite3_get_autocommit(db)),
+          begun_(nested_ ? Status() : execOn(db, "BEGIN IMMEDIATE")) {}
     ~Transaction() {
-        if (begun_ && !done_) (void)execOn(db_, "ROLLBACK");
+        if (begun_ && !done_ && !nested_) (void)execOn(db_, "ROLLBACK");
     }
     const Status& begun() const { return begun_; }
     Status commit() {
         done_ = true;
-        return execOn(db_, "COMMIT");
+        return nested_ ? Status() : execOn(db_, "COMMIT");
     }
 
 private:
     sqlite3* db_;
+    bool nested_;
     Status begun_;
     bool done_ = false;
 };
@@ -395,6 +400,12 @@ Result<Ledger::Opened> Ledger::open(const QString& path) {
 }
 
 Status Ledger::exec(const char* sql) { return execOn(db_->db.get(), sql); }
+
+Status Ledger::beginBatch() { return exec("BEGIN IMMEDIATE"); }
+Status Ledger::commitBatch() { return exec("COMMIT"); }
+void Ledger::dropBatch() {
+    if (!sqlite3_get_autocommit(db_->db.get())) (void)exec("ROLLBACK");
+}
 
 Status Ledger::numbered(const NewClaim& c) {
     // A name is given again only when its first claim never got past its copies (the

@@ -132,6 +132,12 @@ public:
     // earlier, sets the claim's state from it. False when it was not taken for the state.
     Result<bool> answer(qint64 reportId, const QString& reportName, const ClaimAnswerRecord& a);
 
+    // Several writes as one commit (one sync of the disk): the answers of a run's reports.
+    // A batch not committed is dropped.
+    Status beginBatch();
+    Status commitBatch();
+    void dropBatch();
+
     // Claims whose upload was confirmed (the ones a report can answer), newest first.
     Result<std::vector<ClaimRecord>> confirmedClaims();
 

@@ -250,9 +250,11 @@ void Zuduvor::MatchAnswers() {
     if (!l) return;
     const auto sent = l->confirmedClaims();
     if (!sent) return keepLedger(fail(sent.reason()));
-    // One line per answered file: the answer that set its state.
+    // One line per answered file: the answer that set its state. All the run's answers
+    // are one commit.
     QStringList order;
     QMap<QString, QString> lines;
+    if (const Status begun = l->beginBatch(); !begun) return keepLedger(begun);
     for (const FetchedReport& f : fetched) {
         for (const x12::Answer& a : f.report.answers) {
             for (const ClaimAnswerRecord& r : answered(f.report, a, *sent)) {
@@ -264,10 +266,15 @@ void Zuduvor::MatchAnswers() {
             }
         }
     }
-    for (const QString& name : order) view_.statusAdd(lines[name]);
     if (!ledger_) return;
     const auto overdue = ledger_->takeOverdue(QDateTime::currentDateTimeUtc().addDays(-2));
+    if (!overdue) ledger_->dropBatch();
     if (!overdue) return keepLedger(fail(overdue.reason()));
+    if (const Status committed = ledger_->commitBatch(); !committed) {
+        ledger_->dropBatch();
+        return keepLedger(committed);
+    }
+    for (const QString& name : order) view_.statusAdd(lines[name]);
     for (const ClaimRecord& c : *overdue)
         view_.statusAdd(c.name + QStringLiteral(" sent ") + dateText(c.confirmedAt.toLocalTime()) +
                         QStringLiteral(": no answer from ZOD yet. Call ZOD."));
