@@ -69,6 +69,14 @@ TEST_P(Answers, AreMatchedRecordedAndTold) {
     clicks("G");  // told once
     EXPECT_TRUE(view.status.filter(name).size() == told.size()) << view.status.join('|');
 
+    // The proof of submission a practice keeps: nothing but the CSV, one record per file.
+    const ConsoleRun csv = runConsole({"history", "--csv"});
+    const QStringList records = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(records.size(), 2) << csv.out;
+    EXPECT_TRUE(records[1].startsWith(name + ",1,") &&
+                records[1].contains(",3,170.75," + QString(row.state) + ","))
+        << records[1];
+
     auto opened = Ledger::open(workRoot() + "ledger.db");
     ASSERT_TRUE(opened.ok()) << opened.reason();
     const auto history = opened->ledger->history();

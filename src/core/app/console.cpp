@@ -10,6 +10,7 @@
 namespace zv {
 
 void ConsoleRunner::statusAdd(const QString& line) {
+    if (!statusShown_) return;
     out_ << line << '\n';
     out_.flush();
 }
@@ -43,6 +44,7 @@ const PickerLine* ConsoleRunner::findLine(const QString& name) const {
 
 int ConsoleRunner::run(const CommandLine& cl) {
     yes_ = cl.yes;
+    statusShown_ = cl.command != QLatin1String("history");
     Module1 m;
     Zuduvor z(m, *this, *this, *this, *this, observer_);
     const StartState started = z.Form_Load(cl.start);

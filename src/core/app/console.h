@@ -52,6 +52,7 @@ private:
     QTextStream& err_;
     SendObserver* observer_;
     bool yes_ = false;
+    bool statusShown_ = true;  // the history prints only itself
     bool failed_ = false;
     QString firstFailure_;  // the first failure message of the run
     bool pickerShown_ = false;
