@@ -232,8 +232,8 @@ TEST(TransferProgress, ShownOnlyWhenLongRefreshedCalmlyAndAlwaysTakenAway) {
         {"claims/a\x01" "b", 2000, 0, 100, C::None, nullptr},  // fails half-way
         {"claims/a\x01" "b", 3500, 50, 100, C::Show, "a?b  50 B of 100 B  33 B/s  0:02 left"},
         {nullptr, 3600, 0, 0, C::Hide, nullptr},
-        {"claims/d", 5000, 0, 5 * mb, C::None, nullptr},
-        {"claims/d", 7000, mb, 5 * mb, C::Show, nullptr},
+        {"claims/.d.part", 5000, 0, 5 * mb, C::None, nullptr},  // an upload's name
+        {"claims/.d.part", 7000, mb, 5 * mb, C::Show, "d  1.0 MB of 5.0 MB  512.0 KB/s  0:08 left"},
         {"claims/e", 7100, 0, 100, C::Hide, nullptr},  // d never told its end
     };
     // clang-format on

@@ -77,6 +77,10 @@ QString TransferProgress::durationText(qint64 seconds) {
 QString TransferProgress::text() const {
     // Only the file's own name, with control characters a server may send made visible.
     QString name = name_.section(QLatin1Char('/'), -1);
+    // An upload runs under a hidden temporary name (".NAME.part"); the user knows NAME.
+    if (name.size() > 6 && name.startsWith(QLatin1Char('.')) &&
+        name.endsWith(QLatin1String(".part")))
+        name = name.mid(1, name.size() - 6);
     for (QChar& c : name)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(u'?');
     const qint64 rate = std::llround(bytesPerSecond_);
