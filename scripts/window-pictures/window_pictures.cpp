@@ -1,5 +1,6 @@
 // Pictures of the program's windows for the README, as a practice sees them: the main
-// window after a send to the server that scripts/screenshots runs, the claim file picker,
+// window after a send to the server that scripts/screenshots runs, the progress bar of its
+// slow report download, the claim file picker,
 // the setup chooser, the claim setup, the report setup, and the claim history when the
 // main window has a button for it.
 //   zuduvor_pictures OUTDIR WORKROOT HOST PORT
@@ -7,9 +8,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 
 #include "gui/form2.h"
@@ -32,6 +35,19 @@ struct QuietDialogs : zv::Dialogs {
 struct NoLauncher : zv::Launcher {
     bool openerExists() override { return true; }
     zv::Status open(const QString&) override { return {}; }
+};
+
+// Runs `shown` each time the watched widget is shown.
+class ShowWatch : public QObject {
+public:
+    explicit ShowWatch(std::function<void()> shown) : shown_(std::move(shown)) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) shown_();
+        return false;
+    }
+
+private:
+    std::function<void()> shown_;
 };
 
 QSet<QWidget*> shownWindows() {
@@ -85,7 +101,15 @@ int main(int argc, char** argv) {
         zv::StartState::Complete)
         return 1;
 
+    // The send fetches a report the server hands out slowly: the progress bar comes up.
+    bool barShot = false;
+    ShowWatch watch([&] {
+        if (!barShot) QTimer::singleShot(150, [&] { shoot(w.progressBar(), "transfer-progress"); });
+        barShot = true;
+    });
+    w.progressBar()->installEventFilter(&watch);
     w.button(zv::Control::SendClaims)->click();
+    if (!barShot) shoot(nullptr, "transfer-progress");
     shoot(&w, "main-window");
 
     QSet<QWidget*> before = shownWindows();
