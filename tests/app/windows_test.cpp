@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -17,6 +18,7 @@
 #include "gui/zuduvor_window.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
+#include "support/station.h"
 
 using namespace zv;
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -99,6 +101,30 @@ TEST_F(MainWindow, PickerHandsTheWholeNameOver) {
                       list->visualItemRect(list->item(0)).center());
     EXPECT_EQ(launcher.opened, QStringList{dir.filePath("A B.txt")});
     EXPECT_FALSE(picker->isVisible());
+}
+
+// A slow download: the bar comes up with the file's line while it runs and is gone after.
+struct WindowTransfer : test::ServerTest, QObject {
+    QStringList shown;  // the bar's text each time it came up
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show) shown << static_cast<QProgressBar*>(o)->text();
+        return false;
+    }
+};
+
+TEST_F(WindowTransfer, ProgressBarShowsWhileALongDownloadRunsOnly) {
+    writeSetup();
+    ZuduvorWindow w{m, dialogs, launcher};
+    ASSERT_EQ(w.logic().Form_Load({workRoot(), account.host, account.port, {}, {}}),
+              StartState::Complete);
+    clicks("r:R1.TXT=@98304|slow:read=reports/*");  // each read answered after 0.6 s
+    w.show();
+    w.progressBar()->installEventFilter(this);
+    ::click(&w, "GetReports");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("R1.TXT  64.0 KB of 96.0 KB  ")) << shown[0];
+    EXPECT_FALSE(w.progressBar()->isVisible());
+    EXPECT_EQ(test::filesIn(reportFolder()).keys(), QStringList{"R1.TXT"});
 }
 
 TEST(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {

@@ -1,5 +1,6 @@
 // The program run without a window, as a scheduled task or a script runs it: status lines
-// on standard output, messages on standard error, the exit status, and never the password.
+// on standard output, messages on standard error, the exit status, and never the password;
+// a long transfer's progress line only on a terminal.
 #include <gtest/gtest.h>
 
 #include "support/station.h"
@@ -20,6 +21,7 @@ const Scenario kRows[] = {
     {"ResendNeedsYes", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:resend K9SITE0001.83P|exit:0|err:WARNING! Please check with ZOD before resending a file.", nullptr, ""},
     {"ResendWithYes", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:resend K9SITE0001.83P --yes|exit:0|out:Resending File K9SITE0001.83P%0A", nullptr, "K9SITE0001.83P=AB~CD~"},
     {"ViewWritesClaimText", "83P|*.CLM", "b:K9SITE0001.83P=AB~CD~", "cli:view K9SITE0001.83P|exit:0|out:/zod/claim.txt%0A", nullptr, "", nullptr, "", "AB\r\nCD\r\n"},
+    {"ProgressNeverInAPipe", "83P|*.CLM", "r:R1=@98304|slow:read=reports/*", "cli:get-reports|exit:0|noerr:%0D|noerr: left", nullptr, "", nullptr, "R1"},
     {"UsageError", "83P|*.CLM", "", "cli:sendd|exit:2|err:sendd", nullptr, ""},
 };
 // clang-format on

@@ -245,12 +245,11 @@ QString ServerTest::path(const QString& p) const {
 // listener:GREETING no SSH server at all, weak a server with weak algorithms only,
 // password: another password, userpath:FOLDER the claim folder in setup.prm;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
-// it (the reply is lost), stall: holds the reply beyond the time-out, cutat:GLOB=N cuts the
-// connection at byte N of a write, shortwrite and shortread lie,
-// list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing
-// of reports/ and endless:read of every file never end, trickle:S,N sends a byte every S
-// seconds after N (the time-out is then long, the deadline 2 s), twice:GLOB lists
-// matching names twice.
+// it (the reply is lost), stall: holds the reply beyond the time-out, slow: 0.6 s, cutat:GLOB=N
+// cuts the connection at byte N of a write, shortwrite and shortread lie, list:DIR=A,B and
+// many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing of reports/ and
+// endless:read of every file never end, trickle:S,N sends a byte every S seconds after N (the
+// time-out is then long, the deadline 2 s), twice:GLOB lists matching names twice.
 void ServerTest::place(const QString& word) {
     const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
     const QString name = rest.section('=', 0, 0);
@@ -299,12 +298,14 @@ void ServerTest::place(const QString& word) {
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
         }
-    } else if (const int i = QStringList{"fail", "drop", "cut", "stall"}.indexOf(key); i >= 0) {
+    } else if (const int i = QStringList{"fail", "drop", "cut", "stall", "slow"}.indexOf(key);
+               i >= 0) {
         const QString glob = rest.contains('=') ? rest.section('=', 1) : "*";
         if (i == 0) server.failOn(name, glob);
         if (i == 1 || i == 2) server.dropOn(name, glob, i == 2);
         if (i == 3) z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends it
         if (i == 3) server.delayOn(name, glob, 120);
+        if (i == 4) server.delayOn(name, glob, 0.6);
     } else if (key == "cutat") {
         server.cutWriteAt(name, rest.section('=', 1).toLongLong());
     } else if (key == "userpath") {
@@ -446,6 +447,8 @@ void ServerTest::click(const QString& word) {
     } else if (word.startsWith("out:") || word.startsWith("err:")) {
         const QString& stream = word[0] == 'o' ? cli_.out : cli_.err;
         EXPECT_TRUE(stream.contains(QString::fromUtf8(bytesOf(arg)))) << stream;
+    } else if (word.startsWith("noerr:")) {
+        EXPECT_FALSE(cli_.err.contains(QString::fromUtf8(bytesOf(arg)))) << cli_.err;
     } else if (word == "newkey") {  // the old connection must end for the new server's port
         (void)z().Client().ConnectServer(QString(), 0);
         ASSERT_TRUE(server.changeHostKey());

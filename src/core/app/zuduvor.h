@@ -18,6 +18,7 @@
 //   ViewReports_Click                                           reports/view_reports.cpp
 //   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
 //   Setup_Click                                                 app/zuduvor.cpp
+#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,7 @@
 #include "app/activity_log.h"
 #include "app/module1.h"
 #include "app/ports.h"
+#include "app/transfer_progress.h"
 #include "claims/send_observer.h"
 #include "sftp/sftp_client.h"
 
@@ -134,6 +136,12 @@ private:
     bool DownloadListedReports(const QString& handle);
     ReportOutcome FetchReport(const RemoteEntry& entry);
 
+    // A transfer's progress, from the thread that runs it; and the end of a blocking call,
+    // after which no line of it may stay (a failed transfer never tells its end).
+    void progressed(const QString& name, qint64 done, qint64 total);
+    void endProgress();
+    void apply(TransferProgress::Change change);
+
     // Shared by several tasks.
     void closeQuietly(const QString& handle);
     // A name from the server shown in a status line, with control characters made visible.
@@ -161,6 +169,8 @@ private:
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;
+    TransferProgress progress_;
+    QElapsedTimer progressClock_;
 };
 
 template <class F>
@@ -168,9 +178,11 @@ auto Zuduvor::blocking(F&& f) -> decltype(f()) {
     using R = decltype(f());
     if constexpr (std::is_void_v<R>) {
         view_.runBlocking([&] { f(); });
+        endProgress();
     } else {
         std::optional<R> result;
         view_.runBlocking([&] { result.emplace(f()); });
+        endProgress();
         return std::move(*result);
     }
 }
