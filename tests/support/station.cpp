@@ -14,6 +14,7 @@
 
 #include "app/text_file.h"
 #include "claims/numbering.h"
+#include "support/x12_samples.h"
 
 namespace zv::test {
 
@@ -30,15 +31,42 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray patterned(qsizetype size, quint32 seed) {
-    // A header no other seed has, then segment-like lines and stray bytes, so a claim is
-    // found again by its whole content even inside a joined file.
-    QByteArray bytes = "ISA*CLAIM-" + QByteArray::number(seed) + "-~";
+    // A sound interchange (the send's guards let it pass) whose control numbers and notes
+    // no other seed has, with stray bytes: a claim is found again by its whole content
+    // even inside a joined file. The last note pads it to the size.
     QRandomGenerator gen(seed);
-    while (bytes.size() < size) {
-        bytes += "NM1*85*2*PRACTICE " + QByteArray::number(gen.generate() % 100000) + "~\n";
-        if (bytes.size() % 7 == 0) bytes += char(gen.generate() & 0xff);
-    }
-    return bytes.left(size);
+    const QByteArray number = QByteArray::number(seed % 1000000000).rightJustified(9, '0');
+    const QByteArray head = interchange({}).left(90) + number + "*0*P*:~\nGS*HC*SMILEDENTAL*ZOD*" +
+                            "20260512*1003*" + QByteArray::number(seed) + "*X*005010X222A1~\n" +
+                            "ST*837*0001~\n";
+    const auto tail = [&](int segments) {
+        return "SE*" + QByteArray::number(segments) + "*0001~\nGE*1*" + QByteArray::number(seed) +
+               "~\nIEA*1*" + number + "~\n";
+    };
+    const auto note = [&] {
+        const char stray = char(gen.generate() & 0xff);
+        return "NTE*ADD*PRACTICE " + QByteArray::number(gen.generate() % 100000) +
+               (QByteArray("*~:^\r\n").contains(stray) ? QByteArray() : QByteArray(1, stray)) +
+               "~\n";
+    };
+    QByteArray body;
+    int segments = 2;  // ST and SE
+    for (QByteArray line = note();
+         head.size() + body.size() + line.size() + tail(segments + 2).size() + 8 <= size;
+         line = note(), ++segments)
+        body += line;
+    const qsizetype pad = size - head.size() - body.size() - tail(segments + 1).size() - 6;
+    if (pad < 0) return QByteArray(size, 'c');  // too small for an envelope
+    return head + body + "NTE*" + QByteArray(pad, 'X') + "~\n" + tail(segments + 1);
+}
+
+void putAged(const QString& path, const QByteArray& bytes) {
+    // Written a while ago: the send's guards need not wait to see whether it still grows.
+    writeBytes(path, bytes);
+    QFile f(path);
+    ASSERT_TRUE(
+        f.open(QIODevice::ReadWrite) &&
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
 }
 
 QMap<QString, QByteArray> filesIn(const QString& folder) {
@@ -264,7 +292,9 @@ void ServerTest::place(const QString& word) {
             place(claim);
     } else if (key == "z") {
         QFile f(practice() + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20) &&
+                    f.setFileTime(QDateTime::currentDateTime().addSecs(-5),
+                                  QFileDevice::FileModificationTime));
         f.close();
         claims << readBytes(f.fileName());
     } else if (key == "b") {  // dated 01/05/2026 9:03:07 AM
@@ -288,8 +318,9 @@ void ServerTest::place(const QString& word) {
         reports[readableName(raw)] = bytes;
     } else if (const int i = QStringList{"x", "c", "w", "s", "t"}.indexOf(key); i >= 0) {
         const QString folder[] = {practice(), workingDir(), account.claimsDir()};
-        i < 3 ? writeBytes(folder[i] + name, bytes)
-              : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
+        i == 0  ? putAged(folder[i] + name, bytes)
+        : i < 3 ? writeBytes(folder[i] + name, bytes)
+                : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
     } else if (key == "ln") {
         ASSERT_TRUE(QFile::link(path(rest.section('>', 1)), path(rest.section('>', 0, 0))));
     } else if (key == "I") {
