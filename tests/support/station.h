@@ -124,7 +124,8 @@ private:
 
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
-    QProcess listener_;
+    QMap<QString, QDateTime> keptTimes_;
+    QProcess listener_, writer_;
     qsizetype auths_ = 0;
     ConsoleRun cli_;
     QString fileType_ = QStringLiteral("83P");

@@ -80,6 +80,8 @@ TEST(X12, ClaimFileEnvelope) {
         EXPECT_EQ(facts->totalChargeCents, 17075);
     }
     EXPECT_EQ(readClaimFile(claimFile("000000001", 'T'))->usage, "T");
+    EXPECT_EQ(readJoinedClaimFile(good + claimFile("000000001", 'T'))->usage, "T");  // a join
+    EXPECT_EQ(readJoinedClaimFile(good + good)->totalChargeCents, 2 * 17075);
     EXPECT_EQ(readClaimFile(replaced(good, "*20***", "*-20.000***"))->totalChargeCents, 13075);
 }
 
