@@ -2,6 +2,8 @@
 // and time, no number, no copy) when the user answers Cancel, and OK lets it through.
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+
 #include "claims/claim_guards.h"
 #include "support/station.h"
 #include "support/x12_samples.h"
@@ -34,7 +36,8 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     putAged(dir.filePath("a.clm"), claimFile());
     QStringList asked;
     const FindPriorSend history = [&](const QByteArray& sha, const QString& s, const QString& n) {
-        asked << QString::number(sha.size()) + " " + s + " " + n;
+        const bool same = sha == QCryptographicHash::hash(claimFile(), QCryptographicHash::Sha256);
+        asked << (same ? "hash " : "wrong hash ") + s + " " + n;
         return PriorSend{"K90041.83P", QDateTime(QDate(2026, 12, 5), QTime(10, 3, 11))};
     };
     RecordingDialogs dialogs;
@@ -42,7 +45,7 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     const GuardOutcome out = guardClaimFiles(
         {"a.clm"}, {dir.path() + "/", "83P", dir.path() + "/bu/", "", "K9", 0, history}, dialogs,
         [](const auto& work) { work(); });
-    EXPECT_EQ(asked.join('|'), "32 SMILEDENTAL 000000905");
+    EXPECT_EQ(asked.join('|'), "hash SMILEDENTAL 000000905");
     EXPECT_EQ(dialogs.texts().join('|'),
               "a.clm is the same claim file as K90041.83P, sent on 12-05-2026 at 10:03:11. Sending "
               "it twice can get its claims denied as duplicates. Send it anyway?");
