@@ -10,8 +10,8 @@ namespace {
 
 // clang-format off
 const Scenario kRows[] = {
-    {"Send", "83P|*.CLM", "p:a.clm=ISA~", "cli:send|exit:0|out:Sending File K9SITE0001.83P%0A", nullptr, "K9SITE0001.83P"},
-    {"SendFailing", "83P|*.CLM", "p:a.clm=ISA~|fail:open=claims/*", "cli:send|exit:1|err:Upload File not Found.%0A", nullptr, ""},
+    {"Send", "83P|*.CLM", "p:a.clm=@300", "cli:send|exit:0|out:Sending File K9SITE0001.83P%0A", nullptr, "K9SITE0001.83P"},
+    {"SendFailing", "83P|*.CLM", "p:a.clm=@300|fail:open=claims/*", "cli:send|exit:1|err:Upload File not Found.%0A", nullptr, ""},
     {"ReportsAnswerCancel", "83P|*.CLM", "r:R1=r", "cli:get-reports|exit:0|out:Downloading Report R1%0A 1 Reports Downloaded%0A|err:Click OK to View Reports", nullptr, "", nullptr, "R1=r"},
     {"ReportsYesOpensTheFolder", "83P|*.CLM", "r:R1=r", "cli:get-reports --yes|exit:0|out:/rpt/%0A", nullptr, "", nullptr, "R1=r"},
     {"ListWaiting", "83P|*.CLM", "w:A.83P=abc", "cli:list-waiting|exit:0|out:%0AA.83P   3%0A", nullptr, "A.83P"},

@@ -115,6 +115,8 @@ private:
     // Gives the whole upload `part` the claim's name on the server.
     UploadResult PlaceUpload(const QString& part, const QString& name, bool resend);
     QStringList FindClaimFiles();
+    // The guards over the found files; false when none of them goes on.
+    bool GuardClaimFiles(QStringList& found);
     bool JoinsFiles() const;
     // Joins the practice's files into one; on success `found` names the file to send.
     bool JoinClaimFiles(QStringList& found);

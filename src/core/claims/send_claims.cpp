@@ -10,6 +10,7 @@
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/claim_files.h"
+#include "claims/claim_guards.h"
 #include "claims/numbering.h"
 
 namespace zv {
@@ -52,6 +53,11 @@ void Zuduvor::NormalRun() {
     if (found.isEmpty()) {
         lock.unlock();
         view_.statusAdd(QStringLiteral("No Claim File Found at ") + m_.Setup.UserPath);
+        return FinishNormalRun();
+    }
+    if (!GuardClaimFiles(found)) {
+        lock.unlock();
+        view_.statusAdd(QStringLiteral(" 0 Claim Files Sent"));
         return FinishNormalRun();
     }
     view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
@@ -172,6 +178,27 @@ QStringList Zuduvor::FindClaimFiles() {
         found.removeIf(
             [](const QString& n) { return n.compare(kJoinTarget, Qt::CaseInsensitive) == 0; });
     return found;
+}
+
+bool Zuduvor::GuardClaimFiles(QStringList& found) {
+    // Read without creating it: a run whose files are all held back leaves no trace.
+    QFile sequence(m_.Paths.SequenceFile);
+    const int last = !sequence.exists()                   ? 0
+                     : sequence.open(QIODevice::ReadOnly) ? parseSequenceRecord(sequence.read(4))
+                                                          : kLastSubmissionNumber;
+    const GuardSetup setup{m_.Setup.UserPath,   m_.Setup.FileType, m_.Paths.ClaimsBackupDir,
+                           m_.Paths.ClaimsDir,  m_.Setup.SiteID,   last,
+                           /*findPriorSend=*/{}};
+    const GuardOutcome outcome =
+        guardClaimFiles(found, setup, dialogs_,
+                        [&](const std::function<void()>& work) { view_.runBlocking(work); });
+    for (const HeldBack& held : outcome.heldBack) {
+        view_.statusAdd(held.statusLine);
+        m_.Activity = held.name + QStringLiteral(" Held Back");
+        WriteLogLine();
+    }
+    found = outcome.goOn;
+    return !found.isEmpty();
 }
 
 bool Zuduvor::JoinClaimFiles(QStringList& found) {
