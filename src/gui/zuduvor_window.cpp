@@ -6,7 +6,9 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <atomic>
 #include <thread>
 
@@ -111,6 +113,14 @@ ZuduvorWindow::ZuduvorWindow(Module1& m, Dialogs& dialogs, Launcher& launcher, Q
     list1_ = new QListWidget(this);
     list1_->setObjectName(QStringLiteral("List1"));
     list1_->setGeometry(twips(120, 3120, 8655, 2790));
+    // A long transfer's progress, in the free strip under the status list.
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("TransferProgress"));
+    progress_->setAccessibleName(QStringLiteral("Transfer progress"));
+    progress_->setGeometry(twips(120, 6030, 8655, 375));
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(true);
+    progress_->hide();
     sendClaims->setFocus();
 
     picker_ = std::make_unique<Form5>();
@@ -206,6 +216,27 @@ void ZuduvorWindow::runBlocking(const std::function<void()>& work) {
         if (loop.exec(QEventLoop::ExcludeUserInputEvents) < 0) break;
     worker.join();
     busy_ = false;
+}
+
+void ZuduvorWindow::showProgress(const QString& text, int percent) {
+    // Called from the worker thread of runBlocking: the bar is changed on this one.
+    const int epoch = progressEpoch_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, percent, epoch] {
+            if (epoch != progressEpoch_) return;
+            progress_->setFormat(QString(text).replace(QLatin1Char('%'), QStringLiteral("%%")));
+            progress_->setValue(percent);
+            progress_->show();
+        },
+        Qt::QueuedConnection);
+}
+
+void ZuduvorWindow::hideProgress() {
+    ++progressEpoch_;
+    QMetaObject::invokeMethod(
+        this, [this] { progress_->hide(); },
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
 }
 
 void ZuduvorWindow::showSetupChooser() {

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 #include <map>
 
 #include "app/ports.h"
@@ -11,6 +12,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace zv {
@@ -27,6 +29,7 @@ public:
 
     Zuduvor& logic() { return *logic_; }
     QListWidget* statusList() const { return list1_; }
+    QProgressBar* progressBar() const { return progress_; }
     QPushButton* button(Control c) const { return buttons_.at(c); }
     QLineEdit* siteIdBox() const { return siteIdText_; }
     QLineEdit* dateTimeBox() const { return dateTimeText_; }
@@ -45,6 +48,8 @@ public:
     void processPendingInput() override;
     void runBlocking(const std::function<void()>& work) override;
     void showSetupChooser() override;
+    void showProgress(const QString& text, int percent) override;
+    void hideProgress() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +64,9 @@ private:
     std::unique_ptr<Zuduvor> logic_;
     QPointer<Form2> form2_;
     QListWidget* list1_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    // Counts the hides: a show queued before a hide must not bring the bar back.
+    std::atomic<int> progressEpoch_ = 0;
     QLineEdit* siteIdText_ = nullptr;
     QLineEdit* dateTimeText_ = nullptr;
     std::map<Control, QPushButton*> buttons_;

@@ -15,6 +15,7 @@
 
 #include "../../fuzz/fuzz_checks.h"
 #include "app/command_line.h"
+#include "app/transfer_progress.h"
 #include "app/workstation_rules.h"
 #include "claims/claim_files.h"
 #include "claims/numbering.h"
@@ -210,6 +211,40 @@ TEST(MainLogic, TheWebSiteOpensOrSaysWhyNot) {
     const QString shown = s.dialogs.texts().join("|");
     EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
+}
+
+TEST(TransferProgress, ShownOnlyWhenLongRefreshedCalmlyAndAlwaysTakenAway) {
+    using C = TransferProgress::Change;
+    struct Row {
+        const char* name;  // null: the blocking call ended
+        qint64 ms, done, total;
+        C change;
+        const char* text;  // the line then, when shown
+    };
+    const qint64 mb = 1 << 20;
+    // clang-format off
+    const Row rows[] = {
+        {"reports/r.txt", 0, 0, 10 * mb, C::None, nullptr},
+        {"reports/r.txt", 600, mb, 10 * mb, C::None, nullptr},  // not a second yet
+        {"reports/r.txt", 1000, 2 * mb, 10 * mb, C::Show, "r.txt  2.0 MB of 10.0 MB  1.7 MB/s  0:05 left"},
+        {"reports/r.txt", 1100, 3 * mb, 10 * mb, C::None, nullptr},  // too soon after
+        {"reports/r.txt", 1300, 3 * mb, 10 * mb, C::Show, "r.txt  3.0 MB of 10.0 MB  2.4 MB/s  0:03 left"},
+        {"reports/r.txt", 1400, 10 * mb, 10 * mb, C::Hide, nullptr},
+        {"claims/a\x01" "b", 2000, 0, 100, C::None, nullptr},  // fails half-way
+        {"claims/a\x01" "b", 3500, 50, 100, C::Show, "a?b  50 B of 100 B  33 B/s  0:02 left"},
+        {nullptr, 3600, 0, 0, C::Hide, nullptr},
+        {"claims/.d.part", 5000, 0, 5 * mb, C::None, nullptr},  // an upload's name
+        {"claims/.d.part", 7000, mb, 5 * mb, C::Show, "d  1.0 MB of 5.0 MB  512.0 KB/s  0:08 left"},
+        {"claims/e", 7100, 0, 100, C::Hide, nullptr},  // d never told its end
+    };
+    // clang-format on
+    TransferProgress p;
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.name ? p.update(r.name, r.done, r.total, r.ms) : p.finish(), r.change) << r.ms;
+        EXPECT_TRUE(!r.text || p.text() == r.text) << r.ms << ": " << p.text().toStdString();
+    }
+    EXPECT_EQ(TransferProgress::sizeText(5 * mb << 10) + TransferProgress::durationText(3605),
+              "5.0 GB1:00:05");
 }
 
 TEST(CommandLine, UsageErrorsAreCaught) {

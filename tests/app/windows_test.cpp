@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
+#include "support/station.h"
 #include "support/x12_samples.h"
 
 using namespace zv;
@@ -145,6 +147,30 @@ TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) 
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);  // a double-click's first half
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(launcher.opened, QStringList{w.logic().claimTextPath()});
+}
+
+// A slow download: the bar comes up with the file's line while it runs and is gone after.
+struct WindowTransfer : test::ServerTest, QObject {
+    QStringList shown;  // the bar's text each time it came up
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show) shown << static_cast<QProgressBar*>(o)->text();
+        return false;
+    }
+};
+
+TEST_F(WindowTransfer, ProgressBarShowsWhileALongDownloadRunsOnly) {
+    writeSetup();
+    ZuduvorWindow w{m, dialogs, launcher};
+    ASSERT_EQ(w.logic().Form_Load({workRoot(), account.host, account.port, {}, {}}),
+              StartState::Complete);
+    clicks("r:R1.TXT=@98304|slow:read=reports/*");  // each read answered after 0.6 s
+    w.show();
+    w.progressBar()->installEventFilter(this);
+    ::click(&w, "GetReports");
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("R1.TXT  64.0 KB of 96.0 KB  ")) << shown[0];
+    EXPECT_FALSE(w.progressBar()->isVisible());
+    EXPECT_EQ(test::filesIn(reportFolder()).keys(), QStringList{"R1.TXT"});
 }
 
 TEST(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {

@@ -14,6 +14,7 @@
 
 #include "app/text_file.h"
 #include "claims/numbering.h"
+#include "support/x12_samples.h"
 
 namespace zv::test {
 
@@ -30,15 +31,42 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray patterned(qsizetype size, quint32 seed) {
-    // A header no other seed has, then segment-like lines and stray bytes, so a claim is
-    // found again by its whole content even inside a joined file.
-    QByteArray bytes = "ISA*CLAIM-" + QByteArray::number(seed) + "-~";
+    // A sound interchange (the send's guards let it pass) whose control numbers and notes
+    // no other seed has, with stray bytes: a claim is found again by its whole content
+    // even inside a joined file. The last note pads it to the size.
     QRandomGenerator gen(seed);
-    while (bytes.size() < size) {
-        bytes += "NM1*85*2*PRACTICE " + QByteArray::number(gen.generate() % 100000) + "~\n";
-        if (bytes.size() % 7 == 0) bytes += char(gen.generate() & 0xff);
-    }
-    return bytes.left(size);
+    const QByteArray number = QByteArray::number(seed % 1000000000).rightJustified(9, '0');
+    const QByteArray head = interchange({}).left(90) + number + "*0*P*:~\nGS*HC*SMILEDENTAL*ZOD*" +
+                            "20260512*1003*" + QByteArray::number(seed) + "*X*005010X222A1~\n" +
+                            "ST*837*0001~\n";
+    const auto tail = [&](int segments) {
+        return "SE*" + QByteArray::number(segments) + "*0001~\nGE*1*" + QByteArray::number(seed) +
+               "~\nIEA*1*" + number + "~\n";
+    };
+    const auto note = [&] {
+        const char stray = char(gen.generate() & 0xff);
+        return "NTE*ADD*PRACTICE " + QByteArray::number(gen.generate() % 100000) +
+               (QByteArray("*~:^\r\n").contains(stray) ? QByteArray() : QByteArray(1, stray)) +
+               "~\n";
+    };
+    QByteArray body;
+    int segments = 2;  // ST and SE
+    for (QByteArray line = note();
+         head.size() + body.size() + line.size() + tail(segments + 2).size() + 8 <= size;
+         line = note(), ++segments)
+        body += line;
+    const qsizetype pad = size - head.size() - body.size() - tail(segments + 1).size() - 6;
+    if (pad < 0) return QByteArray(size, 'c');  // too small for an envelope
+    return head + body + "NTE*" + QByteArray(pad, 'X') + "~\n" + tail(segments + 1);
+}
+
+void putAged(const QString& path, const QByteArray& bytes) {
+    // Written a while ago: the send's guards need not wait to see whether it still grows.
+    writeBytes(path, bytes);
+    QFile f(path);
+    ASSERT_TRUE(
+        f.open(QIODevice::ReadWrite) &&
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
 }
 
 QMap<QString, QByteArray> filesIn(const QString& folder) {
@@ -66,6 +94,8 @@ ServerTest::ServerTest() : dir_("/tmp/zvi-XXXXXX") {
 
 ServerTest::~ServerTest() {
     z_.reset();
+    writer_.kill();
+    writer_.waitForFinished();
     if (umask_) ::umask(*umask_);
     for (auto it = mounted_.crbegin(); it != mounted_.crend(); ++it)
         QProcess::execute("umount", {"-l", *it});
@@ -235,22 +265,23 @@ QString ServerTest::path(const QString& p) const {
     return p.startsWith("~/") ? account.home + p.mid(1) : p.startsWith('/') ? p : base() + p;
 }
 
-// Files: p: a claim in the practice folder, x: a file there that is no claim, mix: a.clm,
+// Files: p: a claim in the practice folder (changed 5 s ago), x12:NAME=ISA13,ISA15 a sound
+// 837 there, fresh: a claim changed just now, grow:NAME one still being written, x: a file
+// there that is no claim, mix: a.clm,
 // [x].clm and "b c.txt" there with a claim beside and one below it; z: a 50 MiB claim
 // that is mostly a hole; b: a backup, c: a working copy, w: a claim waiting on the
 // server, r: a report there, l: a file in the report folder (%XX in their names: that byte), s:
-// seqfile.fil, t: claim.txt, k: a file that must stay as it is, ln:LINK>TARGET; RO: a read-only
-// folder, I: an immutable file, F: a file that fills its disk, umask:OCTAL for the rest of the
-// test; before start-up: T: a 256 KiB tmpfs, FAT: a FAT image (letter case ignored),
+// seqfile.fil, t: claim.txt, k: a file that must stay as it is (bytes and time), ln:LINK>TARGET;
+// RO: a read-only folder, I: an immutable file, F: a file that fills its disk, umask:OCTAL for the
+// rest of the test; before start-up: T: a 256 KiB tmpfs, FAT: a FAT image (letter case ignored),
 // listener:GREETING no SSH server at all, weak a server with weak algorithms only,
 // password: another password, userpath:FOLDER the claim folder in setup.prm;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
-// it (the reply is lost), stall: holds the reply beyond the time-out, cutat:GLOB=N cuts the
-// connection at byte N of a write, shortwrite and shortread lie,
-// list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing
-// of reports/ and endless:read of every file never end, trickle:S,N sends a byte every S
-// seconds after N (the time-out is then long, the deadline 2 s), twice:GLOB lists
-// matching names twice.
+// it (the reply is lost), stall: holds the reply beyond the time-out, slow: 0.6 s, cutat:GLOB=N
+// cuts the connection at byte N of a write, shortwrite and shortread lie, list:DIR=A,B and
+// many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing of reports/ and
+// endless:read of every file never end, trickle:S,N sends a byte every S seconds after N (the
+// time-out is then long, the deadline 2 s), twice:GLOB lists matching names twice.
 void ServerTest::place(const QString& word) {
     const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
     const QString name = rest.section('=', 0, 0);
@@ -264,7 +295,9 @@ void ServerTest::place(const QString& word) {
             place(claim);
     } else if (key == "z") {
         QFile f(practice() + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20) &&
+                    f.setFileTime(QDateTime::currentDateTime().addSecs(-5),
+                                  QFileDevice::FileModificationTime));
         f.close();
         claims << readBytes(f.fileName());
     } else if (key == "b") {  // dated 01/05/2026 9:03:07 AM
@@ -276,6 +309,16 @@ void ServerTest::place(const QString& word) {
     } else if (key == "k") {
         if (rest.contains('=')) writeBytes(path(name), bytes);
         kept_[path(name)] = readBytes(path(name));
+        keptTimes_[path(name)] = QFileInfo(path(name)).lastModified();
+    } else if (key == "x12" || key == "fresh") {  // x12:NAME=ISA13,ISA15; fresh: changed now
+        const QByteArray claim = key == "fresh" ? bytes : claimFile(bytes.left(9), bytes.back());
+        key == "fresh" ? writeBytes(practice() + name, claim) : putClaim(name, claim);
+        claims << claim;
+    } else if (key == "grow") {  // written on by a billing program until the test ends
+        writeBytes(practice() + name, "ISA~");
+        writer_.start("/bin/sh",
+                      {"-c", "while :; do echo NTE~ >>\"$0\"; sleep 0.3; done", practice() + name});
+        ASSERT_TRUE(writer_.waitForStarted());
     } else if (key == "r" || key == "l") {  // %XX in the name: that byte
         const QByteArray raw = QByteArray::fromPercentEncoding(name.toUtf8());
         QFile f;
@@ -288,8 +331,9 @@ void ServerTest::place(const QString& word) {
         reports[readableName(raw)] = bytes;
     } else if (const int i = QStringList{"x", "c", "w", "s", "t"}.indexOf(key); i >= 0) {
         const QString folder[] = {practice(), workingDir(), account.claimsDir()};
-        i < 3 ? writeBytes(folder[i] + name, bytes)
-              : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
+        i == 0  ? putAged(folder[i] + name, bytes)
+        : i < 3 ? writeBytes(folder[i] + name, bytes)
+                : writeBytes(i == 3 ? seqFile() : workRoot() + "claim.txt", bytesOf(rest));
     } else if (key == "ln") {
         ASSERT_TRUE(QFile::link(path(rest.section('>', 1)), path(rest.section('>', 0, 0))));
     } else if (key == "I") {
@@ -299,12 +343,14 @@ void ServerTest::place(const QString& word) {
         ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
         while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
         }
-    } else if (const int i = QStringList{"fail", "drop", "cut", "stall"}.indexOf(key); i >= 0) {
+    } else if (const int i = QStringList{"fail", "drop", "cut", "stall", "slow"}.indexOf(key);
+               i >= 0) {
         const QString glob = rest.contains('=') ? rest.section('=', 1) : "*";
         if (i == 0) server.failOn(name, glob);
         if (i == 1 || i == 2) server.dropOn(name, glob, i == 2);
         if (i == 3) z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends it
         if (i == 3) server.delayOn(name, glob, 120);
+        if (i == 4) server.delayOn(name, glob, 0.6);
     } else if (key == "cutat") {
         server.cutWriteAt(name, rest.section('=', 1).toLongLong());
     } else if (key == "userpath") {
@@ -363,7 +409,8 @@ void ServerTest::place(const QString& word) {
 
 // Clicks: S send, R resend, D delete, V view claims, v view reports, G get reports, X
 // close the picker, @NAME pick (?NAME when listed), q: a picker line with no blank, ok the next
-// question is answered OK (else Cancel), o the opener fails, ! the server restarts, clear its
+// question is answered OK (else Cancel), hold the next guard question is answered Cancel
+// (else OK), quiet nothing was shown or asked, o the opener fails, ! the server restarts, clear its
 // faults end, -:PATH a
 // file taken away, resendmode left over from before, i:WORD done when the window next
 // takes input. Checks on the way: #A,B the picker's lines, lines:N their number, h the
@@ -384,6 +431,10 @@ void ServerTest::click(const QString& word) {
         (z().*handlers[i])();
     } else if (word == "ok") {
         dialogs.answers.push_back(true);
+    } else if (word == "hold") {  // the next guard question is answered Cancel
+        dialogs.guardAnswers.push_back(false);
+    } else if (word == "quiet") {
+        EXPECT_TRUE(dialogs.shown.empty()) << allMessages();
     } else if (word == "o") {
         launcher.succeed = false;
     } else if (word == "!") {
@@ -446,6 +497,8 @@ void ServerTest::click(const QString& word) {
     } else if (word.startsWith("out:") || word.startsWith("err:")) {
         const QString& stream = word[0] == 'o' ? cli_.out : cli_.err;
         EXPECT_TRUE(stream.contains(QString::fromUtf8(bytesOf(arg)))) << stream;
+    } else if (word.startsWith("noerr:")) {
+        EXPECT_FALSE(cli_.err.contains(QString::fromUtf8(bytesOf(arg)))) << cli_.err;
     } else if (word == "newkey") {  // the old connection must end for the new server's port
         (void)z().Client().ConnectServer(QString(), 0);
         ASSERT_TRUE(server.changeHostKey());
@@ -501,6 +554,8 @@ void ServerTest::run(const Scenario& s) {
     EXPECT_EQ(launcher.opened.join('|').remove(base()), s.opened);
     for (auto it = kept_.cbegin(); it != kept_.cend(); ++it)
         EXPECT_EQ(readBytes(it.key()), *it) << it.key() << " changed";
+    for (auto it = keptTimes_.cbegin(); it != keptTimes_.cend(); ++it)
+        EXPECT_EQ(QFileInfo(it.key()).lastModified(), *it) << it.key() << " touched";
     if (!claims.isEmpty())
         expectNoClaimLost(claims, !QString(s.files).contains(QRegularExpression("(^|\\|)s:")));
     expectNoReportLost(reports);

@@ -25,7 +25,8 @@ namespace zv::test {
 
 QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
 void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
-QByteArray patterned(qsizetype size, quint32 seed);        // claim-like bytes, distinct per seed
+void putAged(const QString& path, const QByteArray& bytes);     // last changed 5 s ago
+QByteArray patterned(qsizetype size, quint32 seed);  // a sound 837 (when big enough), per seed
 QMap<QString, QByteArray> filesIn(const QString& folder);  // shown name -> contents, dot-files too
 
 struct ServerAccount {
@@ -85,7 +86,7 @@ public:
     void startStation(const QString& fileType = "83P", const QString& mask = "*.CLM");
     Zuduvor& z() { return *z_; }
     QString claimName(int n) const;
-    void putClaim(const QString& name, const QByteArray& b) { writeBytes(practice() + name, b); }
+    void putClaim(const QString& name, const QByteArray& b) { putAged(practice() + name, b); }
     QByteArray seq() const { return readBytes(seqFile()); }
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
@@ -123,7 +124,8 @@ private:
 
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
-    QProcess listener_;
+    QMap<QString, QDateTime> keptTimes_;
+    QProcess listener_, writer_;
     qsizetype auths_ = 0;
     ConsoleRun cli_;
     QString fileType_ = QStringLiteral("83P");

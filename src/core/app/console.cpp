@@ -22,6 +22,23 @@ void ConsoleRunner::message(const QString& text, MessageKind kind) {
     err_.flush();
 }
 
+void ConsoleRunner::showProgress(const QString& text, int) {
+    if (!::isatty(STDERR_FILENO)) return;
+    // Kept within one line of a common terminal, or the carriage return would not reach
+    // its start; blanks cover the rest of a longer line before.
+    const QString line = text.left(79);
+    err_ << '\r' << line.leftJustified(progressWidth_);
+    err_.flush();
+    progressWidth_ = line.size();
+}
+
+void ConsoleRunner::hideProgress() {
+    if (progressWidth_ == 0) return;
+    err_ << '\r' << QString(progressWidth_, QLatin1Char(' ')) << '\r';
+    err_.flush();
+    progressWidth_ = 0;
+}
+
 bool ConsoleRunner::askOkCancel(const QString& text, MessageIcon) {
     err_ << text << (yes_ ? " [OK]" : " [Cancel: add --yes to answer OK]") << '\n';
     err_.flush();

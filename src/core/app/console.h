@@ -30,6 +30,10 @@ public:
     void processPendingInput() override {}
     void runBlocking(const std::function<void()>& work) override { work(); }
     void showSetupChooser() override {}
+    // One line on standard error, rewritten in place, and only on a terminal: a pipe, a
+    // file or a timer's journal gets none of it.
+    void showProgress(const QString& text, int percent) override;
+    void hideProgress() override;
     // PickerView
     void clearList() override { lines_.clear(); }
     void setLabels(const QString&, const QString&, const QString&) override {}
@@ -57,6 +61,7 @@ private:
     QString firstFailure_;  // the first failure message of the run
     bool pickerShown_ = false;
     std::vector<PickerLine> lines_;
+    qsizetype progressWidth_ = 0;  // of the progress line on the terminal, 0 when none
 };
 
 }  // namespace zv

@@ -61,6 +61,13 @@ public:
     virtual void runBlocking(const std::function<void()>& work) = 0;
     // Shows the setup chooser (a window only; a console does nothing).
     virtual void showSetupChooser() = 0;
+    // The line of a long transfer (percent 0..100), or none. Called from the thread that
+    // runs the blocking call.
+    virtual void showProgress(const QString& text, int percent) {
+        (void)text;
+        (void)percent;
+    }
+    virtual void hideProgress() {}
 };
 
 // One line of the claim file picker; the name travels with its line so that a name

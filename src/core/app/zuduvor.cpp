@@ -129,8 +129,25 @@ SftpClient& Zuduvor::Client() {
         client_->ConnectTimeoutMs(5000);
         client_->IdleTimeoutMs(10000);
         client_->KnownHostsFile(m_.Paths.WorkRoot + QStringLiteral("known_hosts"));
+        client_->OnProgress([this](const QString& name, qint64 done, qint64 total) {
+            progressed(name, done, total);
+        });
     }
     return *client_;
+}
+
+void Zuduvor::progressed(const QString& name, qint64 done, qint64 total) {
+    if (!progressClock_.isValid()) progressClock_.start();
+    apply(progress_.update(name, done, total, progressClock_.elapsed()));
+}
+
+void Zuduvor::endProgress() { apply(progress_.finish()); }
+
+void Zuduvor::apply(TransferProgress::Change change) {
+    if (change == TransferProgress::Change::Show)
+        view_.showProgress(progress_.text(), progress_.percent());
+    else if (change == TransferProgress::Change::Hide)
+        view_.hideProgress();
 }
 
 bool Zuduvor::ensureLog() {

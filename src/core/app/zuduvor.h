@@ -19,6 +19,7 @@
 //   ViewReports_Click                                           reports/view_reports.cpp
 //   HelpCommand_Click, ZODWebSite_Click                         help/help.cpp
 //   Setup_Click                                                 app/zuduvor.cpp
+#include <QElapsedTimer>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -30,6 +31,7 @@
 #include "app/activity_log.h"
 #include "app/module1.h"
 #include "app/ports.h"
+#include "app/transfer_progress.h"
 #include "claims/send_observer.h"
 #include "sftp/sftp_client.h"
 
@@ -38,6 +40,7 @@ class QLockFile;
 namespace zv {
 
 class Ledger;
+struct PriorSend;
 struct FetchedReport;
 
 struct StartOptions {
@@ -91,6 +94,9 @@ public:
     // The claim ledger, opened on first use; null when it cannot be kept in this run
     // (the user has then been told once why).
     Ledger* ledger();
+    // The guards' question "was this sent before?" put to the ledger (sha256: raw bytes).
+    std::optional<PriorSend> findPriorSend(const QByteArray& sha256, const QString& sender,
+                                           const QString& interchangeNumber);
     // Views a backed-up claim file as View Submitted Claims does (the history window's
     // double-click).
     void ViewClaimFile(const QString& name);
@@ -127,6 +133,8 @@ private:
     // Gives the whole upload `part` the claim's name on the server.
     UploadResult PlaceUpload(const QString& part, const QString& name, bool resend);
     QStringList FindClaimFiles();
+    // The guards over the found files; false when none of them goes on.
+    bool GuardClaimFiles(QStringList& found);
     bool JoinsFiles() const;
     // Joins the practice's files into one; on success `found` names the file to send.
     bool JoinClaimFiles(QStringList& found);
@@ -164,6 +172,12 @@ private:
     bool DownloadListedReports(const QString& handle);
     ReportOutcome FetchReport(const RemoteEntry& entry);
 
+    // A transfer's progress, from the thread that runs it; and the end of a blocking call,
+    // after which no line of it may stay (a failed transfer never tells its end).
+    void progressed(const QString& name, qint64 done, qint64 total);
+    void endProgress();
+    void apply(TransferProgress::Change change);
+
     // Shared by several tasks.
     void closeQuietly(const QString& handle);
     // A name from the server shown in a status line, with control characters made visible.
@@ -198,6 +212,8 @@ private:
     // The listing and entry of the latest directory walk (reports or claims).
     std::optional<RemoteListing> listing_;
     RemoteEntry entry_;
+    TransferProgress progress_;
+    QElapsedTimer progressClock_;
 };
 
 template <class F>
@@ -205,9 +221,11 @@ auto Zuduvor::blocking(F&& f) -> decltype(f()) {
     using R = decltype(f());
     if constexpr (std::is_void_v<R>) {
         view_.runBlocking([&] { f(); });
+        endProgress();
     } else {
         std::optional<R> result;
         view_.runBlocking([&] { result.emplace(f()); });
+        endProgress();
         return std::move(*result);
     }
 }

@@ -10,6 +10,7 @@
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
 #include "claims/claim_files.h"
+#include "claims/claim_guards.h"
 #include "claims/numbering.h"
 #include "ledger/ledger.h"
 
@@ -54,14 +55,23 @@ void Zuduvor::NormalRun() {
     QStringList found = FindClaimFiles();
     // A working copy left by an earlier run is settled even when no new file waits.
     const bool leftovers = !findFiles(m_.Paths.ClaimsDir, QStringLiteral("*")).isEmpty();
-    if (!found.isEmpty() || leftovers) {
-        view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
-        OpenSFTPServer();
-        SettleWorkingCopies(ListServerClaims(serverClaims_, serverSizes_), found);
-    }
-    if (found.isEmpty()) {
+    if (found.isEmpty() && !leftovers) {
         lock.unlock();
         view_.statusAdd(QStringLiteral("No Claim File Found at ") + m_.Setup.UserPath);
+        return FinishNormalRun();
+    }
+    const QStringList waiting = found;
+    const bool goOn = !found.isEmpty() && GuardClaimFiles(found);
+    if (goOn || leftovers) {
+        view_.statusAdd(QStringLiteral("Wake up the SFTP Server"));
+        OpenSFTPServer();
+        SettleWorkingCopies(ListServerClaims(serverClaims_, serverSizes_), waiting);
+    }
+    if (!goOn) {
+        lock.unlock();
+        view_.statusAdd(waiting.isEmpty()
+                            ? QStringLiteral("No Claim File Found at ") + m_.Setup.UserPath
+                            : QStringLiteral(" 0 Claim Files Sent"));
         return FinishNormalRun();
     }
     if (JoinsFiles() && !JoinClaimFiles(found)) return;
@@ -182,6 +192,34 @@ QStringList Zuduvor::FindClaimFiles() {
         found.removeIf(
             [](const QString& n) { return n.compare(kJoinTarget, Qt::CaseInsensitive) == 0; });
     return found;
+}
+
+bool Zuduvor::GuardClaimFiles(QStringList& found) {
+    // Read without creating it: a run whose files are all held back leaves no trace.
+    QFile sequence(m_.Paths.SequenceFile);
+    const int last = !sequence.exists()                   ? 0
+                     : sequence.open(QIODevice::ReadOnly) ? parseSequenceRecord(sequence.read(4))
+                                                          : kLastSubmissionNumber;
+    const GuardSetup setup{
+        m_.Setup.UserPath,
+        m_.Setup.FileType,
+        m_.Paths.ClaimsBackupDir,
+        m_.Paths.ClaimsDir,
+        m_.Setup.SiteID,
+        last,
+        [this](const QByteArray& sha256, const QString& sender, const QString& interchange) {
+            return findPriorSend(sha256, sender, interchange);
+        }};
+    const GuardOutcome outcome =
+        guardClaimFiles(found, setup, dialogs_,
+                        [&](const std::function<void()>& work) { view_.runBlocking(work); });
+    for (const HeldBack& held : outcome.heldBack) {
+        view_.statusAdd(held.statusLine);
+        m_.Activity = held.name + QStringLiteral(" Held Back");
+        WriteLogLine();
+    }
+    found = outcome.goOn;
+    return !found.isEmpty();
 }
 
 bool Zuduvor::JoinClaimFiles(QStringList& found) {

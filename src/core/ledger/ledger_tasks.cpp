@@ -9,6 +9,7 @@
 #include "app/file_mask.h"
 #include "app/workstation_rules.h"
 #include "app/zuduvor.h"
+#include "claims/claim_guards.h"
 #include "claims/numbering.h"
 #include "ledger/ledger.h"
 
@@ -82,6 +83,16 @@ bool Zuduvor::StillInPracticeFolder(const QString& name, const QStringList& foun
         if (other && *other == *sha) return true;
     }
     return false;
+}
+
+std::optional<PriorSend> Zuduvor::findPriorSend(const QByteArray& sha256, const QString& sender,
+                                                const QString& interchangeNumber) {
+    Ledger* l = ledger();
+    if (!l) return std::nullopt;
+    const auto prior = l->priorSend(QString::fromLatin1(sha256.toHex()), sender, interchangeNumber);
+    keepLedger(prior.ok() ? Status() : fail(prior.reason()));
+    if (!prior.ok() || !*prior) return std::nullopt;
+    return PriorSend{(*prior)->name, (*prior)->confirmedAt.toLocalTime()};
 }
 
 void Zuduvor::SettleWorkingCopies(bool listed, const QStringList& found) {

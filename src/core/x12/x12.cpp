@@ -281,22 +281,28 @@ bool looksLikeInterchange(QByteArrayView data) {
     return skipBlank(data, pos) && data.sliced(pos).startsWith("ISA");
 }
 
-Result<ClaimFileFacts> readClaimFile(QByteArrayView data) {
+std::optional<InterchangeId> readInterchangeId(QByteArrayView head) {
+    qsizetype pos = 0;
+    if (!skipBlank(head, pos)) return std::nullopt;
+    const Result<Header> header = readHeader(head, pos);
+    if (!header) return std::nullopt;
+    QByteArrayView sender = header->field(6);
+    while (sender.endsWith(' ')) sender.chop(1);
+    return InterchangeId{QString::fromLatin1(sender), QString::fromLatin1(header->field(13))};
+}
+
+namespace {
+
+// One interchange, or (`several`) any number one after another as a joined file holds
+// them: the facts of all, the first one's sender and number, "T" when any is a test.
+Result<ClaimFileFacts> readInterchanges(QByteArrayView data, bool several) {
     using R = Result<ClaimFileFacts>;
     qsizetype pos = 0;
     if (!skipBlank(data, pos)) return R::failure(QStringLiteral("the file is empty"));
     if (!data.sliced(pos).startsWith("ISA"))
         return R::failure(QStringLiteral("it does not begin with an interchange header (ISA)"));
-    const Result<Header> header = readHeader(data, pos);
-    if (!header) return R::failure(header.reason());
 
     ClaimFileFacts facts;
-    QByteArrayView sender = header->field(6);
-    while (sender.endsWith(' ')) sender.chop(1);
-    facts.sender = QString::fromLatin1(sender);
-    facts.interchangeNumber = QString::fromLatin1(header->field(13));
-    facts.usage = QString::fromLatin1(header->field(15));
-
     const auto visit = [&](const Segment& s) -> Status {
         if (s.is("GS")) {
             facts.groupNumbers.append(text(s.element(6)));
@@ -315,13 +321,33 @@ Result<ClaimFileFacts> readClaimFile(QByteArrayView data) {
         }
         return {};
     };
-    Result<qsizetype> end = walkInterchange(data, pos, *header, visit);
-    if (!end) return R::failure(end.reason());
-    qsizetype rest = *end;
-    if (skipBlank(data, rest))
+    for (bool first = true; first || (several && skipBlank(data, pos)); first = false) {
+        if (!data.sliced(pos).startsWith("ISA")) break;
+        const Result<Header> header = readHeader(data, pos);
+        if (!header) return R::failure(header.reason());
+        const QString usage = QString::fromLatin1(header->field(15));
+        if (first) {
+            const std::optional<InterchangeId> id = readInterchangeId(data.sliced(pos));
+            facts.sender = id->sender;
+            facts.interchangeNumber = id->interchangeNumber;
+        }
+        if (first || usage == QLatin1String("T")) facts.usage = usage;
+        const Result<qsizetype> end = walkInterchange(data, pos, *header, visit);
+        if (!end) return R::failure(end.reason());
+        pos = *end;
+    }
+    if (skipBlank(data, pos))
         return R::failure(
             QStringLiteral("there is more data after the end of the interchange (IEA)"));
     return facts;
+}
+
+}  // namespace
+
+Result<ClaimFileFacts> readClaimFile(QByteArrayView data) { return readInterchanges(data, false); }
+
+Result<ClaimFileFacts> readJoinedClaimFile(QByteArrayView data) {
+    return readInterchanges(data, true);
 }
 
 }  // namespace zv::x12

@@ -38,6 +38,21 @@ bool looksLikeInterchange(QByteArrayView data);
 // segments (ST and SE included); or the data ends inside an envelope.
 [[nodiscard]] Result<ClaimFileFacts> readClaimFile(QByteArrayView data);
 
+// Sender (ISA06, trailing blanks trimmed) and interchange control number (ISA13) from
+// the header alone; for telling a claim file sent before from its first bytes. Empty
+// when the data does not begin with a sound ISA header.
+struct InterchangeId {
+    QString sender;
+    QString interchangeNumber;
+    bool operator==(const InterchangeId&) const = default;
+};
+std::optional<InterchangeId> readInterchangeId(QByteArrayView head);
+
+// The same for the file a join makes of several claim files (AVO, DEN): interchanges
+// one after another, each checked as above. The facts cover all of them; sender and
+// number are the first one's, usage "T" when any of them is a test.
+[[nodiscard]] Result<ClaimFileFacts> readJoinedClaimFile(QByteArrayView data);
+
 enum class ReportKind { TA1, Ack999, Status277CA, Remittance835, Other };
 enum class Outcome { Accepted, AcceptedWithErrors, PartlyAccepted, Rejected };
 

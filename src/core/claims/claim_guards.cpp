@@ -1,0 +1,257 @@
+// The guards before a claim file is numbered.
+#include "claims/claim_guards.h"
+
+#include <openssl/evp.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include "app/workstation_rules.h"
+#include "x12/x12.h"
+
+namespace zv {
+namespace {
+
+struct Look {
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const Look&) const = default;
+};
+
+std::optional<Look> lookAt(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return std::nullopt;
+    return Look{info.size(), info.lastModified()};
+}
+
+// A whole file's bytes without a copy on the heap (a claim file can be tens of MB):
+// mapped, or read only where the file system cannot map.
+class FileBytes {
+public:
+    explicit FileBytes(const QString& path) : file_(path) {}
+    Status open() {
+        if (!file_.open(QIODevice::ReadOnly)) return fail(file_.errorString());
+        const qint64 size = file_.size();
+        if (size == 0) return {};
+        if (const uchar* p = file_.map(0, size)) {
+            view_ = QByteArrayView(reinterpret_cast<const char*>(p), size);
+            return {};
+        }
+        copy_ = file_.readAll();
+        if (file_.error() != QFileDevice::NoError) return fail(file_.errorString());
+        view_ = copy_;
+        return {};
+    }
+    QByteArrayView bytes() const { return view_; }
+
+private:
+    QFile file_;
+    QByteArray copy_;
+    QByteArrayView view_;
+};
+
+// libcrypto's SHA-256 uses the processor's SHA instructions: about ten times Qt's own
+// here (bench/guards-bench.sh), which keeps the guards unnoticed on big files.
+QByteArray sha256(QByteArrayView data) {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_Digest(data.isEmpty() ? "" : data.data(), size_t(data.size()), out, &size, EVP_sha256(),
+                   nullptr) != 1)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(out), int(size));
+}
+
+struct ClaimLook {
+    qint64 size = 0;
+    QByteArray sha256;
+    std::optional<x12::ClaimFileFacts> facts;
+    QString damage;  // why the envelope looks damaged; empty when it is sound or not X12
+};
+
+Result<ClaimLook> lookInside(const QString& path, bool x12Type, bool joinedType) {
+    FileBytes file(path);
+    if (Status opened = file.open(); !opened) return Result<ClaimLook>::failure(opened.reason());
+    ClaimLook look;
+    look.size = file.bytes().size();
+    look.sha256 = sha256(file.bytes());
+    if (x12Type || x12::looksLikeInterchange(file.bytes())) {
+        // A dental package's source may itself be a join (of a run cut off while joining).
+        Result<x12::ClaimFileFacts> facts =
+            joinedType ? x12::readJoinedClaimFile(file.bytes()) : x12::readClaimFile(file.bytes());
+        if (facts)
+            look.facts = *facts;
+        else
+            look.damage = facts.reason();
+    }
+    return look;
+}
+
+// The backups in claimsbu/ of files known to be sent: the history kept before the
+// submission ledger existed. Hashes and headers are read only when sizes (or X12) call
+// for it, and at most once per run.
+class SentBackups {
+public:
+    explicit SentBackups(const GuardSetup& setup) : s_(setup) {}
+
+    std::optional<PriorSend> find(const ClaimLook& claim) {
+        if (!listed_) list();
+        std::optional<x12::InterchangeId> id;
+        if (claim.facts && !claim.facts->interchangeNumber.trimmed().isEmpty())
+            id = x12::InterchangeId{claim.facts->sender, claim.facts->interchangeNumber};
+        const Backup* newest = nullptr;
+        for (Backup& b : backups_) {
+            const bool same =
+                (b.size == claim.size && hashOf(b) == claim.sha256) || (id && idOf(b) == id);
+            if (same && (!newest || b.modified > newest->modified)) newest = &b;
+        }
+        if (!newest) return std::nullopt;
+        return PriorSend{newest->name, newest->modified};
+    }
+
+private:
+    struct Backup {
+        QString name;
+        qint64 size = 0;
+        QDateTime modified;
+        std::optional<QByteArray> sha256;
+        std::optional<std::optional<x12::InterchangeId>> id;
+    };
+
+    void list() {
+        listed_ = true;
+        for (const QFileInfo& info : QDir(s_.backupDir).entryInfoList(QDir::Files))
+            if (knownSent(info.fileName()))
+                backups_.push_back({info.fileName(), info.size(), info.lastModified(), {}, {}});
+    }
+
+    // A copy in claims/ means the upload was not confirmed (or a resend kept it); a
+    // number above seqfile.fil's was never confirmed either (a run cut off after the
+    // backup was made). Such a backup proves no earlier send.
+    bool knownSent(const QString& name) const {
+        if (QFileInfo::exists(s_.workingDir + name)) return false;
+        const qsizetype site = s_.siteId.size();
+        if (name.startsWith(s_.siteId, Qt::CaseInsensitive) && name.size() > site + 4 &&
+            name[site + 4] == QLatin1Char('.')) {
+            bool isNumber = false;
+            const int number = name.mid(site, 4).toInt(&isNumber);
+            if (isNumber && number > s_.lastNumber) return false;
+        }
+        return true;
+    }
+
+    const QByteArray& hashOf(Backup& b) {
+        if (!b.sha256) {
+            FileBytes file(s_.backupDir + b.name);
+            b.sha256 = file.open() ? sha256(file.bytes()) : QByteArray();
+        }
+        return *b.sha256;
+    }
+
+    const std::optional<x12::InterchangeId>& idOf(Backup& b) {
+        if (!b.id) {
+            QFile file(s_.backupDir + b.name);
+            b.id = file.open(QIODevice::ReadOnly) ? x12::readInterchangeId(file.read(256))
+                                                  : std::nullopt;
+        }
+        return *b.id;
+    }
+
+    const GuardSetup& s_;
+    bool listed_ = false;
+    std::vector<Backup> backups_;
+};
+
+}  // namespace
+
+QStringList stillBeingWritten(const QString& folder, const QStringList& names, int maxWaitMs) {
+    QElapsedTimer waited;
+    waited.start();
+    const QDateTime now = QDateTime::currentDateTime();
+    std::vector<std::pair<QString, Look>> changing;
+    for (const QString& name : names) {
+        const std::optional<Look> look = lookAt(folder + name);
+        if (look && look->modified.msecsTo(now) <= 2000) changing.push_back({name, *look});
+    }
+    while (!changing.empty() && waited.elapsed() < maxWaitMs) {
+        QThread::msleep(1000);
+        std::erase_if(changing, [&](auto& entry) {
+            const std::optional<Look> look = lookAt(folder + entry.first);
+            if (!look || *look == entry.second) return true;  // finished, or gone
+            entry.second = *look;
+            return false;
+        });
+    }
+    QStringList out;
+    for (const auto& entry : changing) out << entry.first;
+    return out;
+}
+
+GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, Dialogs& dialogs,
+                             const std::function<void(const std::function<void()>&)>& blocking) {
+    GuardOutcome out;
+    QStringList busy;
+    blocking([&] { busy = stillBeingWritten(setup.practiceFolder, found); });
+    const QString type = setup.fileType.toUpper();
+    const bool x12Type = type == QLatin1String("83P") || type == QLatin1String("83D");
+    const bool joinedType = type == QLatin1String("AVO") || type == QLatin1String("DEN");
+    SentBackups backups(setup);
+    const QString stays = QStringLiteral("; it stays in the practice folder");
+
+    for (const QString& file : found) {
+        // Shown with control characters made visible: a name may hold a line break.
+        QString name = file;
+        for (QChar& c : name)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+        const auto hold = [&](const QString& why) { out.heldBack.push_back({file, name + why}); };
+        if (busy.contains(file)) {
+            hold(QStringLiteral(" is still being written by the billing program") + stays +
+                 QStringLiteral(" for the next send."));
+            continue;
+        }
+        std::optional<Result<ClaimLook>> look;
+        blocking(
+            [&] { look.emplace(lookInside(setup.practiceFolder + file, x12Type, joinedType)); });
+        if (!*look) {  // unreadable: copying it fails next and says why
+            out.goOn << file;
+            continue;
+        }
+        const ClaimLook& claim = **look;
+        if (!claim.damage.isEmpty() &&
+            !dialogs.askOkCancel(QStringLiteral("The claim file ") + name +
+                                 QStringLiteral(" looks damaged: ") + claim.damage +
+                                 QStringLiteral(". Send it anyway?"))) {
+            hold(QStringLiteral(" looks damaged, so it was not sent") + stays +
+                 QStringLiteral(". Have your billing program make it again."));
+            continue;
+        }
+        if (claim.facts && claim.facts->usage == QLatin1String("T") &&
+            !dialogs.askOkCancel(name + QStringLiteral(" is marked as a test file: ZOD will not "
+                                                       "send its claims to the payers. Send it "
+                                                       "anyway?"))) {
+            hold(QStringLiteral(" is a test file, so it was not sent") + stays +
+                 QStringLiteral("."));
+            continue;
+        }
+        std::optional<PriorSend> prior;
+        if (setup.findPriorSend)
+            prior = setup.findPriorSend(claim.sha256, claim.facts ? claim.facts->sender : QString(),
+                                        claim.facts ? claim.facts->interchangeNumber : QString());
+        if (!prior) blocking([&] { prior = backups.find(claim); });
+        if (prior && !dialogs.askOkCancel(
+                         name + QStringLiteral(" is the same claim file as ") + prior->name +
+                         QStringLiteral(", sent on ") + dateAndTimeText(prior->sentAt) +
+                         QStringLiteral(". Sending it twice can get its claims denied as "
+                                        "duplicates. Send it anyway?"))) {
+            hold(QStringLiteral(" was sent before as ") + prior->name +
+                 QStringLiteral(", so it was not sent again") + stays + QStringLiteral("."));
+            continue;
+        }
+        out.goOn << file;
+    }
+    return out;
+}
+
+}  // namespace zv
