@@ -112,6 +112,24 @@ const Row kRows[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The guards ask the ledger: the same interchange sent again (its backup gone, its bytes
+// not quite the same) is found there and held back unless the user says otherwise.
+TEST_F(ServerTest, AnInterchangeSentBeforeIsFoundInTheLedger) {
+    startStation();
+    putClaim("a.clm", claimFile());
+    clicks("S");
+    ASSERT_TRUE(QFile::remove(backupDir() + claimName(1)));
+    putClaim("b.clm", claimFile() + "\r\n");
+    dialogs.shown.clear();
+    dialogs.guardAnswers = {false};
+    clicks("S");
+    EXPECT_TRUE(allMessages().startsWith("b.clm is the same claim file as " + claimName(1) +
+                                         ", sent on " + dateText(QDateTime::currentDateTime())))
+        << allMessages();
+    EXPECT_EQ(readBytes(practice() + "b.clm"), claimFile() + "\r\n");
+    EXPECT_EQ(filesIn(account.claimsDir()).size(), 1);
+}
+
 // What is in the ledger's place before a send of two claim files.
 enum class Before { Damaged, Folder, Newer, Locked };
 struct Unusable {
