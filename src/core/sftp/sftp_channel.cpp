@@ -19,6 +19,8 @@ constexpr uint32_t kLargestLength = 261120;
 // default window (about 1.28 MB) caps a download near 10 MB/s at 50 ms.
 constexpr qsizetype kBuffer = 4 * 1024 * 1024;
 constexpr uint32_t kVersion = 3;
+// What one read takes from libssh between two widenings.
+constexpr qsizetype kStep = 256 * 1024;
 
 // Which replies a request may get.
 bool fits(uint8_t request, uint8_t reply) {
@@ -43,11 +45,6 @@ bool fits(uint8_t request, uint8_t reply) {
 }
 
 }  // namespace
-
-void SftpChannel::ChannelFree::operator()(ssh_channel c) const {
-    if (ssh_channel_is_open(c)) ssh_channel_close(c);
-    ssh_channel_free(c);
-}
 
 SftpChannel::SftpChannel(ssh_session session, IdleWatchdog& watchdog)
     : session_(session), watchdog_(watchdog) {}
@@ -160,15 +157,20 @@ Status SftpChannel::send(uint32_t id, wire::Type type, const QByteArray& packet,
 Status SftpChannel::fill(qsizetype need) {
     while (end_ - begin_ < need) {
         if (broken()) return zv::fail(problem_);
-        if (begin_ > 0 && kBuffer - begin_ < need) {
+        // Asking for much room lets the server send that much ahead (libssh widens the
+        // window to it), but each widening is a packet of its own: once per quarter.
+        const bool widen = sinceWidened_ >= kBuffer / 4;
+        if (end_ == begin_) begin_ = end_ = 0;
+        if (begin_ > 0 && (widen || kBuffer - begin_ < need)) {
             std::memmove(buffer_.data(), buffer_.constData() + begin_, end_ - begin_);
             end_ -= begin_;
             begin_ = 0;
         }
-        if (end_ == begin_) begin_ = end_ = 0;
-        // Asking for all the room left also lets the server send that much ahead.
-        const int n = ssh_channel_read(channel_.get(), buffer_.data() + end_,
-                                       static_cast<uint32_t>(kBuffer - end_), 0);
+        const qsizetype room = kBuffer - end_;
+        const int n =
+            ssh_channel_read(channel_.get(), buffer_.data() + end_,
+                             static_cast<uint32_t>(widen ? room : std::min(room, kStep)), 0);
+        sinceWidened_ = widen ? 0 : sinceWidened_ + std::max(n, 0);
         if (n > 0) {
             end_ += n;
             watchdog_.kick();

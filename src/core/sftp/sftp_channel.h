@@ -16,6 +16,7 @@
 
 #include "app/result.h"
 #include "sftp/sftp_wire.h"
+#include "sftp/ssh_handles.h"
 
 namespace zv {
 
@@ -63,10 +64,7 @@ private:
 
     ssh_session session_;
     IdleWatchdog& watchdog_;
-    struct ChannelFree {
-        void operator()(ssh_channel c) const;
-    };
-    std::unique_ptr<ssh_channel_struct, ChannelFree> channel_;
+    ssh::Channel channel_;
     QString problem_;
     wire::Extensions extensions_;
     uint32_t nextId_ = 1;
@@ -78,6 +76,7 @@ private:
     std::map<uint32_t, wire::Reply> kept_;
     QByteArray buffer_;
     qsizetype begin_ = 0, end_ = 0;
+    qsizetype sinceWidened_ = 1 << 30;  // bytes read since the window was widened
 };
 
 }  // namespace zv
