@@ -10,10 +10,11 @@
 
 #include "app/file_mask.h"
 #include "app/module1.h"
-#include "setup/setup_file.h"
 #include "app/text_file.h"
 #include "claims/numbering.h"
 #include "claims/segment_splitter.h"
+#include "setup/setup_file.h"
+#include "sftp/sftp_wire.h"
 
 namespace zv::fuzz {
 
@@ -184,6 +185,23 @@ inline QString checkSplitter(const QByteArray& data) {
     if (got.left(splitter.committedBytes()) != referenceSplit(input)) {
         return QStringLiteral("output differs from the reference");
     }
+    return {};
+}
+
+// One reply as a server sends it, length first. Whatever it holds, reading it ends in a
+// reply or in words, and a reply never holds more than the packet brought.
+inline QString checkSftpReply(const QByteArray& data) {
+    const Result<uint32_t> length = wire::packetLength(data.left(4));
+    if (length && (*length == 0 || *length > wire::kMaxPacket)) return QStringLiteral("bad length");
+    const Result<wire::Reply> reply =
+        wire::parseReply(QByteArrayView(data).sliced(qMin<qsizetype>(4, data.size())));
+    if (!reply)
+        return reply.reason().isEmpty() ? QStringLiteral("a failure without words") : QString();
+    qsizetype held = reply->bytes.size();
+    for (const wire::NameEntry& e : reply->names) held += e.name.size() + e.longName.size() + 12;
+    for (const auto& [name, value] : reply->extensions) held += name.size() + value.size() + 8;
+    if (held > data.size()) return QStringLiteral("the reply holds more than the packet");
+    if (reply->type == wire::kExtendedReply) (void)wire::parseLimits(reply->bytes);
     return {};
 }
 

@@ -246,7 +246,8 @@ QString ServerTest::path(const QString& p) const {
 // password: another password, userpath:FOLDER the claim folder in setup.prm;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
 // it (the reply is lost), stall: holds the reply beyond the time-out, cutat:GLOB=N cuts the
-// connection at byte N of a write, shortwrite and shortread lie,
+// connection at byte N of a write (cutread:GLOB=N of a read), reorder sends replies out of
+// order, shortwrite and shortread lie,
 // list:DIR=A,B and many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing
 // of reports/ and endless:read of every file never end, trickle:S,N sends a byte every S
 // seconds after N (the time-out is then long, the deadline 2 s), twice:GLOB lists
@@ -305,8 +306,11 @@ void ServerTest::place(const QString& word) {
         if (i == 1 || i == 2) server.dropOn(name, glob, i == 2);
         if (i == 3) z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends it
         if (i == 3) server.delayOn(name, glob, 120);
-    } else if (key == "cutat") {
-        server.cutWriteAt(name, rest.section('=', 1).toLongLong());
+    } else if (key == "cutat" || key == "cutread") {
+        const qint64 at = rest.section('=', 1).toLongLong();
+        key == "cutat" ? server.cutWriteAt(name, at) : server.cutReadAt(name, at);
+    } else if (key == "reorder") {
+        server.reorder();
     } else if (key == "userpath") {
         userPath_ = rest;
     } else if (key == "twice") {
