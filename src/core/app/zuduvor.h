@@ -132,7 +132,10 @@ private:
     // ends the task.
     enum class ReportOutcome { OnDisk, Skipped, Failed };
     bool DownloadListedReports(const QString& handle);
-    ReportOutcome FetchReport(const RemoteEntry& entry);
+    // `next`: the report fetched after this one, if any.
+    ReportOutcome FetchReport(const RemoteEntry& entry, const QByteArray& next);
+    // Not skipped by FetchReport's name checks.
+    static bool Fetchable(const RemoteEntry& entry);
 
     // Shared by several tasks.
     void closeQuietly(const QString& handle);

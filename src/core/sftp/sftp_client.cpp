@@ -342,6 +342,7 @@ struct SftpClient::Impl {
         timedOut = false;
         overdueAfterMs = 0;
         listedSizes.clear();
+        prefetch.reset();
         signedOnAs.clear();
         keeping = false;
     }
@@ -354,6 +355,20 @@ struct SftpClient::Impl {
     }
 
     QString newHandle() { return QStringLiteral("h%1").arg(nextHandle++); }
+
+    // A file opened ahead for the next fetch (its request is on its way).
+    struct Prefetch {
+        QByteArray path;
+        uint32_t id = 0;
+    };
+    std::optional<Prefetch> prefetch;
+    // Any other request than the fetch it was for: the file opened ahead is closed again.
+    void dropPrefetch() {
+        if (!prefetch || !channel) return prefetch.reset();
+        const Result<wire::Reply> opened = channel->wait(prefetch->id);
+        prefetch.reset();
+        if (opened && opened->type == wire::kHandle) channel->closeWithNext(opened->bytes);
+    }
 
     int connect(const QString& toHost, int toPort);
     int checkHostKey(const QString& host, int port);
@@ -387,6 +402,10 @@ void SftpClient::OnProgress(Progress progress) { d->progress = std::move(progres
 int SftpClient::ConnectServer(const QString& host, int port) {
     d->error.clear();
     d->firstContactFingerprint.clear();
+    if (d->prefetch) {
+        Impl::Waiting waiting(*d);
+        d->dropPrefetch();
+    }
     // A live session to this server is kept: a run's tasks then share one connection.
     d->keeping = d->keepable(host.trimmed(), port);
     if (d->keeping) return 1;
@@ -523,6 +542,7 @@ int SftpClient::StartSftp() {
     d->error.clear();
     if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
     if (std::exchange(d->keeping, false) && d->channel && d->channel->quiet()) {
         // Handles left open by an earlier task are closed on the way; their answers
         // are not waited for.
@@ -562,6 +582,7 @@ QString SftpClient::OpenRemoteFile(const QString& remotePath, const QString& acc
     Result<wire::Reply> reply = Result<wire::Reply>::failure({});
     {
         Impl::Waiting waiting(*d);
+        d->dropPrefetch();
         const QByteArray path = remotePath.toUtf8();
         reply = d->call(wire::kOpen, [&](uint32_t id) {
             return wire::open(id, path, wire::kOpenWrite | wire::kOpenCreate | wire::kOpenTruncate,
@@ -595,6 +616,7 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
                            .arg(QDir::toNativeSeparators(localPath), local.errorString()));
     const qint64 total = local.size();
     Impl::Waiting waiting(*d, total);
+    d->dropPrefetch();
     SftpChannel& ch = *d->channel;
     const uint32_t chunk = ch.writeLength();
     QByteArray buffer(static_cast<qsizetype>(chunk), Qt::Uninitialized);
@@ -686,6 +708,7 @@ int SftpClient::CloseRemoteHandle(const QString& handle) {
     if (!d->ready()) return 0;
 
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
     if (auto* dir = std::get_if<RemoteDir>(&entry)) {
         if (!d->isOk(d->call(wire::kClose, [&](uint32_t id) {
                 return wire::withHandle(wire::kClose, id, dir->handle);
@@ -710,6 +733,7 @@ QString SftpClient::OpenRemoteDir(const QString& remoteDir) {
     Result<wire::Reply> reply = Result<wire::Reply>::failure({});
     {
         Impl::Waiting waiting(*d);
+        d->dropPrefetch();
         const QByteArray path = remoteDir.toUtf8();
         reply = d->call(wire::kOpendir,
                         [&](uint32_t id) { return wire::withPath(wire::kOpendir, id, path); });
@@ -737,6 +761,7 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
     std::vector<RemoteEntry> entries;
     d->listedSizes.clear();
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
     SftpChannel& ch = *d->channel;
     // Two requests in flight: the one that finds the end is already on its way when the
     // last names come (a request after the end only finds the end again).
@@ -795,6 +820,7 @@ int SftpClient::FetchRemoteFile(const QByteArray& remotePath, SafeFile& local) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
+    if (d->prefetch && d->prefetch->path != remotePath) d->dropPrefetch();
     return d->fetch(remotePath, local);
 }
 
@@ -825,9 +851,11 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     SftpChannel& ch = *channel;
     lastCode = wire::kOk;
     const auto openRemote = [&]() -> std::optional<QByteArray> {
-        const Result<wire::Reply> reply = call(wire::kOpen, [&](uint32_t id) {
-            return wire::open(id, rawRemotePath, wire::kOpenRead, 0);
-        });
+        const std::optional<Prefetch> ahead = std::exchange(prefetch, std::nullopt);
+        const Result<wire::Reply> reply =
+            ahead ? ch.wait(ahead->id) : call(wire::kOpen, [&](uint32_t id) {
+                return wire::open(id, rawRemotePath, wire::kOpenRead, 0);
+            });
         if (reply && reply->type == wire::kHandle) return reply->bytes;
         (void)isOk(reply);
         return std::nullopt;
@@ -983,13 +1011,21 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     return 1;
 }
 
-int SftpClient::DeleteRemoteFile(const QByteArray& remotePath) {
+int SftpClient::DeleteRemoteFile(const QByteArray& remotePath, const QByteArray& thenFetch) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
-    if (!d->isOk(d->call(wire::kRemove, [&](uint32_t id) {
-            return wire::withPath(wire::kRemove, id, remotePath);
-        })))
+    d->dropPrefetch();
+    SftpChannel& ch = *d->channel;
+    const uint32_t id = ch.nextId();
+    d->lastCode = wire::kOk;
+    Status sent = ch.send(id, wire::kRemove, wire::withPath(wire::kRemove, id, remotePath));
+    if (sent && !thenFetch.isEmpty()) {
+        const uint32_t openId = ch.nextId();
+        sent = ch.send(openId, wire::kOpen, wire::open(openId, thenFetch, wire::kOpenRead, 0));
+        if (sent) d->prefetch = Impl::Prefetch{thenFetch, openId};
+    }
+    if (!d->isOk(sent ? ch.wait(id) : Result<wire::Reply>::failure(sent.reason())))
         return d->failWith(
             QStringLiteral("Could not delete %1 on the server").arg(readableName(remotePath)));
     return 1;
@@ -999,6 +1035,7 @@ int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
     const QByteArray fromBytes = from.toUtf8(), toBytes = to.toUtf8();
     if (!d->isOk(d->call(wire::kRename,
                          [&](uint32_t id) { return wire::rename(id, fromBytes, toBytes); })))

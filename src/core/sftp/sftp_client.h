@@ -71,7 +71,10 @@ public:
     // Downloads into `local` (opened here, not yet committed), 1 only when it holds the
     // whole file; the caller then gives it its name. Remote paths are the server's bytes.
     [[nodiscard]] int FetchRemoteFile(const QByteArray& remotePath, SafeFile& local);
-    [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath);
+    // `thenFetch`, when given, is the file the next FetchRemoteFile will ask for: its
+    // opening travels with this removal, saving a round trip per file.
+    [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath,
+                                       const QByteArray& thenFetch = {});
     [[nodiscard]] int DeleteRemoteFile(const QString& remotePath) {
         return DeleteRemoteFile(remotePath.toUtf8());
     }
