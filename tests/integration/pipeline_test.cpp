@@ -20,6 +20,9 @@ const Scenario kBoundaries[] = {
 const Scenario kFlights[] = {
     {"RepliesOutOfOrder", "83P|*.CLM", "reorder|p:a.clm=@300|p:b.clm=@65537|p:c.clm=@3000001|r:R1=@1|r:R2=@65537|r:R3=@3000001|w:W.83P=w|b:W.83P=w", "D|#W.83P   1|X|S", nullptr,
      "$0001.83P|$0002.83P|$0003.83P|W.83P", "0003", "R1|R2|R3"},
+    // A send, its report check and later tasks share one session; one the server ended is
+    // replaced.
+    {"OneSessionPerRun", "83P|*.CLM", "p:a.clm=@300|r:R1.TXT=r1", "S|D|X|G|signons:1|!|G|signons:2", nullptr, "$0001.83P", "0001", "R1.TXT"},
     // The reports before it are home, nothing of it is, and the next run fetches it whole.
     {"DownloadCutMidFlight", "83P|*.CLM", "r:R1.TXT=@10|r:R2.TXT=@900000|r:R3.TXT=@5|cutread:reports/R2.TXT=500000", "G|ls:rpt=R1.TXT|clear|G", "Report Download Failure", "", nullptr, "R1.TXT|R2.TXT|R3.TXT"},
 };

@@ -375,8 +375,9 @@ void ServerTest::place(const QString& word) {
 // a file's permissions, status:TEXT=N lines
 // holding TEXT, nolog: not in the server's log, log: in it; stop the server stops, nosftp it
 // refuses SFTP; newkey it comes back with another host key, noauth no password was tried since,
-// clear its faults end; kh:cut and kh:bin damage known_hosts (kept so), fp the first contact
-// showed its key's fingerprint. Any other word places a file.
+// clear its faults end; signons:N passwords it accepted in all; kh:cut and kh:bin damage
+// known_hosts (kept so), fp the first contact showed its key's fingerprint. Any other word places a
+// file.
 void ServerTest::click(const QString& word) {
     const QString arg = word.section(':', 1);
     const QString clicks[] = {"S", "R", "D", "V", "v", "G", "X"};
@@ -472,6 +473,8 @@ void ServerTest::click(const QString& word) {
         const QString key = QString::fromLatin1(keygen.readAll()).section(' ', 1, 1);
         EXPECT_EQ(view.status.filter(" key " + key + " is now recorded").size(), 1)
             << view.status.join('|');
+    } else if (word.startsWith("signons:")) {
+        EXPECT_EQ(server.logText().count(" accepted"), arg.toInt()) << server.logText();
     } else if (word == "noauth") {
         EXPECT_EQ(server.logText().count("auth user="), auths_) << "a password went to it";
     } else {
