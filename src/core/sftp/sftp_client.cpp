@@ -1,7 +1,5 @@
 #include "sftp/sftp_client.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -11,10 +9,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -850,18 +847,17 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     const QString remotePath = readableName(rawRemotePath);
     SftpChannel& ch = *channel;
     lastCode = wire::kOk;
-    const auto openRemote = [&]() -> std::optional<QByteArray> {
-        const std::optional<Prefetch> ahead = std::exchange(prefetch, std::nullopt);
-        const Result<wire::Reply> reply =
-            ahead ? ch.wait(ahead->id) : call(wire::kOpen, [&](uint32_t id) {
-                return wire::open(id, rawRemotePath, wire::kOpenRead, 0);
-            });
-        if (reply && reply->type == wire::kHandle) return reply->bytes;
-        (void)isOk(reply);
-        return std::nullopt;
-    };
-    std::optional<QByteArray> handle = openRemote();
-    if (!handle) return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
+    // Opened ahead when the previous file's removal carried the request.
+    const std::optional<Prefetch> ahead = std::exchange(prefetch, std::nullopt);
+    const Result<wire::Reply> opened =
+        ahead ? ch.wait(ahead->id) : call(wire::kOpen, [&](uint32_t id) {
+            return wire::open(id, rawRemotePath, wire::kOpenRead, 0);
+        });
+    if (!opened || opened->type != wire::kHandle) {
+        (void)isOk(opened);
+        return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
+    }
+    const QByteArray& handle = opened->bytes;
 
     // The size from the listing bounds the download; only a file listed without one is
     // asked for it first.
@@ -870,23 +866,24 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
         size = listed->second;
     if (size < 0) {
         const Result<wire::Reply> attrs = call(
-            wire::kFstat, [&](uint32_t id) { return wire::withHandle(wire::kFstat, id, *handle); });
+            wire::kFstat, [&](uint32_t id) { return wire::withHandle(wire::kFstat, id, handle); });
         if (attrs && attrs->type == wire::kAttrs && attrs->attrs.hasSize())
             size = static_cast<qint64>(attrs->attrs.size);
         if (size < 0) {
             (void)isOk(attrs);
-            ch.closeWithNext(*handle);
-            return attrs ? fail(QStringLiteral("The server did not give the size of %1, so it "
-                                               "was not fetched. Call ZOD")
-                                    .arg(remotePath))
-                         : failWith(QStringLiteral("Could not learn the size of %1 on the server")
-                                        .arg(remotePath));
+            ch.closeWithNext(handle);
+            return attrs && attrs->type == wire::kAttrs
+                       ? fail(QStringLiteral("The server did not give the size of %1, so it "
+                                             "was not fetched. Call ZOD")
+                                  .arg(remotePath))
+                       : failWith(QStringLiteral("Could not learn the size of %1 on the server")
+                                      .arg(remotePath));
         }
     }
     watchdog.allow(allowedMs(size));
     // A failed download leaves nothing behind: the caller names the file only when whole.
     if (const Status opened = part.open(); !opened) {
-        ch.closeWithNext(*handle);
+        ch.closeWithNext(handle);
         return fail(opened.reason());
     }
     report(remotePath, 0, size);
@@ -917,7 +914,7 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
             auto& [offset, length] = todo.front();
             const uint32_t n = static_cast<uint32_t>(std::min<qint64>(chunk, length));
             const uint32_t id = ch.nextId();
-            ask(id, wire::kRead, wire::read(id, *handle, uint64_t(offset), n));
+            ask(id, wire::kRead, wire::read(id, handle, uint64_t(offset), n));
             reads.push_back({id, offset, n});
             inFlight += n;
             offset += n;
@@ -927,9 +924,9 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
             // One byte at the size: an answer there means the file is longer than the
             // server said.
             eofId = ch.nextId();
-            ask(eofId, wire::kRead, wire::read(eofId, *handle, uint64_t(size), 1));
+            ask(eofId, wire::kRead, wire::read(eofId, handle, uint64_t(size), 1));
             fstatId = ch.nextId();
-            ask(fstatId, wire::kFstat, wire::withHandle(wire::kFstat, fstatId, *handle));
+            ask(fstatId, wire::kFstat, wire::withHandle(wire::kFstat, fstatId, handle));
         }
         if (reads.empty() || !problem.isEmpty()) break;
         if (received >= nextRoomCheck) {
@@ -1001,7 +998,7 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
         if (id) ch.discard(id);
     // The close travels with the next request (the report's removal): everything was
     // read and checked, so its answer changes nothing.
-    ch.closeWithNext(*handle);
+    ch.closeWithNext(handle);
     if (!problem.isEmpty()) return withReason ? failWith(problem) : fail(problem);
     if (received != size)
         return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
