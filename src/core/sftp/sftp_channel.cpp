@@ -125,8 +125,7 @@ uint32_t SftpChannel::readLength() {
     return readLength_;
 }
 
-Status SftpChannel::send(uint32_t id, wire::Type type, const QByteArray& packet,
-                         QByteArrayView data) {
+Status SftpChannel::send(uint32_t id, wire::Type type, QByteArrayView packet) {
     if (broken()) return zv::fail(problem_);
     for (QByteArray& handle : std::exchange(toClose_, {})) {
         const uint32_t closeId = nextId();
@@ -136,11 +135,8 @@ Status SftpChannel::send(uint32_t id, wire::Type type, const QByteArray& packet,
             return sent;
         discarded_.insert(closeId);
     }
-    // One buffer, so that a write's header and data travel in the same SSH packets.
-    QByteArray whole = packet;
-    whole.append(data.data(), data.size());
-    const char* p = whole.constData();
-    qsizetype left = whole.size();
+    const char* p = packet.data();
+    qsizetype left = packet.size();
     while (left > 0) {
         const int n = ssh_channel_write(channel_.get(), p, static_cast<uint32_t>(left));
         if (n <= 0)

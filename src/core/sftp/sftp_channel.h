@@ -45,8 +45,9 @@ public:
     uint32_t readLength();
 
     uint32_t nextId() { return nextId_++; }
-    // Sends one request (`data` follows a write's header) whose reply will be waited on.
-    Status send(uint32_t id, wire::Type type, const QByteArray& packet, QByteArrayView data = {});
+    // Sends one whole request (a write's header with its data behind it) whose reply
+    // will be waited on.
+    Status send(uint32_t id, wire::Type type, QByteArrayView packet);
     // The reply to request `id`, reading (and keeping) others that come first.
     Result<wire::Reply> wait(uint32_t id);
     // The reply to `id` is not wanted: dropped now or when it comes.

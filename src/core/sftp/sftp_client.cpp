@@ -26,10 +26,12 @@ namespace zv {
 
 namespace {
 
-// Requests in flight in one transfer, and the bytes they move at most: enough to keep
-// a 50 ms link busy, bounded so that memory stays small.
+// Requests in flight in one transfer, and the bytes they move at most: as many as the
+// link holds for its round trip (at 100 MB/s), between 1 and 4 MiB. More than the link
+// needs only queues up on the way and slows a fast link down.
 constexpr int kMostInFlight = 64;
-constexpr qint64 kMostBytesInFlight = 4 * 1024 * 1024;
+constexpr qint64 kFewestBytesInFlight = 1024 * 1024, kMostBytesInFlight = 4 * 1024 * 1024;
+constexpr qint64 kLinkBytesPerMs = 100 * 1000;
 // A session unused for longer may have been dropped on the way (a router forgets quiet
 // connections): a new one is cheaper than a time-out on the old one.
 constexpr int kKeepSessionMs = 60000;
@@ -289,13 +291,22 @@ struct SftpClient::Impl {
         return reply && reply->type == wire::kStatus && reply->code == wire::kOk;
     }
 
-    // One request, its reply awaited.
+    // One request, its reply awaited; the quickest such round trip measures the link.
     Result<wire::Reply> call(wire::Type type, const std::function<QByteArray(uint32_t)>& build) {
         lastCode = wire::kOk;
         const uint32_t id = channel->nextId();
+        const auto start = std::chrono::steady_clock::now();
         if (const Status sent = channel->send(id, type, build(id)); !sent)
             return Result<wire::Reply>::failure(sent.reason());
-        return channel->wait(id);
+        Result<wire::Reply> reply = channel->wait(id);
+        roundTrip = std::min(roundTrip, std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now() - start));
+        return reply;
+    }
+    std::chrono::microseconds roundTrip = std::chrono::microseconds::max();
+    qint64 bytesInFlight() const {
+        const qint64 ms = std::min<qint64>(roundTrip.count() / 1000, 1000);  // none yet: far
+        return std::clamp(ms * kLinkBytesPerMs, kFewestBytesInFlight, kMostBytesInFlight);
     }
 
     // Every file operation needs a live SFTP session; says why when there is none.
@@ -340,6 +351,7 @@ struct SftpClient::Impl {
         overdueAfterMs = 0;
         listedSizes.clear();
         prefetch.reset();
+        roundTrip = std::chrono::microseconds::max();
         signedOnAs.clear();
         keeping = false;
     }
@@ -616,11 +628,15 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
     d->dropPrefetch();
     SftpChannel& ch = *d->channel;
     const uint32_t chunk = ch.writeLength();
-    QByteArray buffer(static_cast<qsizetype>(chunk), Qt::Uninitialized);
+    // The file is read in behind room for each write's header, so that the request goes
+    // out from one buffer without a copy.
+    const qsizetype room = wire::writeHeader(0, remote.handle, 0, 0).size();
+    QByteArray buffer(room + static_cast<qsizetype>(chunk), Qt::Uninitialized);
     struct Write {
         uint32_t id, length;
     };
     std::deque<Write> writes;
+    const qint64 flight = d->bytesInFlight();
     qint64 offset = 0, inFlight = 0;
     uint32_t fstatId = 0;
     // Whatever ends the upload early leaves no answer behind for the next request.
@@ -634,9 +650,8 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
     // The writes, then the size check and the close, all without waiting: the server
     // handles one file's requests in order, so the size it gives is after every write.
     while (!fstatId || !writes.empty()) {
-        while (!fstatId && writes.size() < kMostInFlight &&
-               inFlight + chunk <= kMostBytesInFlight) {
-            const qint64 n = local.read(buffer.data(), chunk);
+        while (!fstatId && writes.size() < kMostInFlight && inFlight + chunk <= flight) {
+            const qint64 n = local.read(buffer.data() + room, chunk);
             if (n < 0)
                 return abandon(
                     d->fail(QStringLiteral("Reading the local file %1 failed: %2")
@@ -657,7 +672,8 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
             }
             const QByteArray header =
                 wire::writeHeader(id, remote.handle, uint64_t(offset), uint32_t(n));
-            if (!ch.send(id, wire::kWrite, header, QByteArrayView(buffer.constData(), n)))
+            std::memcpy(buffer.data(), header.constData(), size_t(room));
+            if (!ch.send(id, wire::kWrite, QByteArrayView(buffer.constData(), room + n)))
                 return abandon(
                     d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
                                     .arg(remote.path)
@@ -898,6 +914,7 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
         uint32_t length;
     };
     std::deque<Read> reads;
+    const qint64 flight = bytesInFlight();
     qint64 received = 0, inFlight = 0, nextRoomCheck = 0;
     uint32_t eofId = 0, fstatId = 0;
     QString problem;
@@ -909,8 +926,8 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     // The reads, then the end-of-file check and the open file's size, in one flight.
     // Short answers are legal: the rest is asked for again.
     while (problem.isEmpty()) {
-        while (!todo.empty() && reads.size() < kMostInFlight &&
-               inFlight + chunk <= kMostBytesInFlight && problem.isEmpty()) {
+        while (!todo.empty() && reads.size() < kMostInFlight && inFlight + chunk <= flight &&
+               problem.isEmpty()) {
             auto& [offset, length] = todo.front();
             const uint32_t n = static_cast<uint32_t>(std::min<qint64>(chunk, length));
             const uint32_t id = ch.nextId();
