@@ -15,6 +15,7 @@
 #include "claims/segment_splitter.h"
 #include "setup/setup_file.h"
 #include "x12/x12.h"
+#include "sftp/sftp_wire.h"
 
 namespace zv::fuzz {
 
@@ -206,6 +207,23 @@ inline QString checkX12(const QByteArray& data) {
     const Result<x12::ClaimFileFacts> again = x12::readClaimFile(data + "\r\n");
     if (!again || again->totalChargeCents != facts->totalChargeCents)
         return QStringLiteral("a line break after the end changed the reading");
+    return {};
+}
+
+// One reply as a server sends it, length first. Whatever it holds, reading it ends in a
+// reply or in words, and a reply never holds more than the packet brought.
+inline QString checkSftpReply(const QByteArray& data) {
+    const Result<uint32_t> length = wire::packetLength(data.left(4));
+    if (length && (*length == 0 || *length > wire::kMaxPacket)) return QStringLiteral("bad length");
+    const Result<wire::Reply> reply =
+        wire::parseReply(QByteArrayView(data).sliced(qMin<qsizetype>(4, data.size())));
+    if (!reply)
+        return reply.reason().isEmpty() ? QStringLiteral("a failure without words") : QString();
+    qsizetype held = reply->bytes.size();
+    for (const wire::NameEntry& e : reply->names) held += e.name.size() + e.longName.size() + 12;
+    for (const auto& [name, value] : reply->extensions) held += name.size() + value.size() + 8;
+    if (held > data.size()) return QStringLiteral("the reply holds more than the packet");
+    if (reply->type == wire::kExtendedReply) (void)wire::parseLimits(reply->bytes);
     return {};
 }
 

@@ -67,7 +67,8 @@ TEST(Rules, EveryKeptFuzzInputPassesItsTargetsCheck) {
     const std::pair<const char*, QString (*)(const QByteArray&)> targets[] = {
         {"fuzz_setup_reader", fuzz::checkSetupBytes}, {"fuzz_sequence_parse", fuzz::checkSequenceRecord},
         {"fuzz_mask", fuzz::checkMask},               {"fuzz_splitter", fuzz::checkSplitter},
-        {"fuzz_x12_reader", fuzz::checkX12}};
+        {"fuzz_x12_reader", fuzz::checkX12},
+        {"fuzz_sftp_reply", fuzz::checkSftpReply}};
     // clang-format on
     for (const auto& [target, check] : targets) {
         const QDir dir(ZV_SOURCE_DIR "/fuzz/corpus/" + QString(target));

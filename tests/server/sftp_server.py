@@ -99,6 +99,8 @@ class FaultySftpServer(BASE):
             return await self._run("read", file_obj, lambda: b"E" * size)
         if size > 1 and rule("short_read", "read", self._paths[file_obj]):
             size //= 2
+        if rule("cut_read", "read", self._paths[file_obj], when=lambda r: offset >= r["offset"]):
+            self._drop(f"read {self._paths[file_obj]} cut-at {offset}")
         return await self._run("read", file_obj, lambda: BASE.read(self, file_obj, offset, size))
 
     async def write(self, file_obj, offset, data):
@@ -148,6 +150,31 @@ async def readdir_with_switches(handler, packet):
 
 
 HANDLERS[asyncssh.sftp.FXP_READDIR] = readdir_with_switches
+PLAIN_SEND = asyncssh.sftp.SFTPServerHandler.send_packet
+
+
+def flush_held(handler, held):
+    if getattr(handler, "_held", None) is held:
+        handler._held = None
+        PLAIN_SEND(handler, *held)
+
+
+def send_swapped(handler, pkttype, pktid, *args):
+    # With "reorder" on, a status or data reply waits for the next reply and goes after
+    # it (or goes alone after 50 ms): answers come out of order, as the protocol allows.
+    held, handler._held = getattr(handler, "_held", None), None
+    if held:
+        PLAIN_SEND(handler, pkttype, pktid, *args)
+        PLAIN_SEND(handler, *held)
+    elif switches().get("reorder") and pkttype in (asyncssh.sftp.FXP_STATUS,
+                                                   asyncssh.sftp.FXP_DATA):
+        handler._held = held = (pkttype, pktid, *args)
+        asyncio.get_running_loop().call_later(0.05, flush_held, handler, held)
+    else:
+        PLAIN_SEND(handler, pkttype, pktid, *args)
+
+
+asyncssh.sftp.SFTPServerHandler.send_packet = send_swapped
 
 
 class PasswordServer(asyncssh.SSHServer):

@@ -278,10 +278,11 @@ QString ServerTest::path(const QString& p) const {
 // password: another password, userpath:FOLDER the claim folder in setup.prm;
 // the server: fail:OP=GLOB refuses, drop: cuts the connection before it, cut: after
 // it (the reply is lost), stall: holds the reply beyond the time-out, slow: 0.6 s, cutat:GLOB=N
-// cuts the connection at byte N of a write, shortwrite and shortread lie, list:DIR=A,B and
-// many:DIR=FORMAT (10,000 names) add names to a listing, endless:listing of reports/ and
-// endless:read of every file never end, trickle:S,N sends a byte every S seconds after N (the
-// time-out is then long, the deadline 2 s), twice:GLOB lists matching names twice.
+// cuts the connection at byte N of a write (cutread:GLOB=N of a read), reorder sends
+// replies out of order, shortwrite and shortread lie, list:DIR=A,B and many:DIR=FORMAT
+// (10,000 names) add names to a listing, endless:listing of reports/ and endless:read of
+// every file never end, trickle:S,N sends a byte every S seconds after N (the time-out is
+// then long, the deadline 2 s), twice:GLOB lists matching names twice.
 void ServerTest::place(const QString& word) {
     const QString key = word.section(':', 0, 0), rest = word.section(':', 1);
     const QString name = rest.section('=', 0, 0);
@@ -351,8 +352,11 @@ void ServerTest::place(const QString& word) {
         if (i == 3) z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends it
         if (i == 3) server.delayOn(name, glob, 120);
         if (i == 4) server.delayOn(name, glob, 0.6);
-    } else if (key == "cutat") {
-        server.cutWriteAt(name, rest.section('=', 1).toLongLong());
+    } else if (key == "cutat" || key == "cutread") {
+        const qint64 at = rest.section('=', 1).toLongLong();
+        key == "cutat" ? server.cutWriteAt(name, at) : server.cutReadAt(name, at);
+    } else if (key == "reorder") {
+        server.reorder();
     } else if (key == "userpath") {
         userPath_ = rest;
     } else if (key == "twice") {
@@ -418,8 +422,9 @@ void ServerTest::place(const QString& word) {
 // a file's permissions, status:TEXT=N lines
 // holding TEXT, nolog: not in the server's log, log: in it; stop the server stops, nosftp it
 // refuses SFTP; newkey it comes back with another host key, noauth no password was tried since,
-// clear its faults end; kh:cut and kh:bin damage known_hosts (kept so), fp the first contact
-// showed its key's fingerprint. Any other word places a file.
+// clear its faults end; signons:N passwords it accepted in all; kh:cut and kh:bin damage
+// known_hosts (kept so), fp the first contact showed its key's fingerprint. Any other word places a
+// file.
 void ServerTest::click(const QString& word) {
     const QString arg = word.section(':', 1);
     const QString clicks[] = {"S", "R", "D", "V", "v", "G", "X"};
@@ -521,6 +526,8 @@ void ServerTest::click(const QString& word) {
         const QString key = QString::fromLatin1(keygen.readAll()).section(' ', 1, 1);
         EXPECT_EQ(view.status.filter(" key " + key + " is now recorded").size(), 1)
             << view.status.join('|');
+    } else if (word.startsWith("signons:")) {
+        EXPECT_EQ(server.logText().count(" accepted"), arg.toInt()) << server.logText();
     } else if (word == "noauth") {
         EXPECT_EQ(server.logText().count("auth user="), auths_) << "a password went to it";
     } else {

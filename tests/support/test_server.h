@@ -16,6 +16,8 @@
 //   shortReadOn   reads answer with half of what was asked (a legal reply)
 //   cutWriteAt    a write that reaches byte X of the file stores the bytes before X, then
 //                 the connection is cut (requests already in flight change nothing)
+//   cutReadAt     a read at byte X of the file or beyond cuts the connection
+//   reorder       each status or data reply goes after the reply that follows it
 //   endlessRead   reads never reach the end of the file: each gets all it asks for
 //                 ("EEE..."), while stat still gives the real size
 //   listTwice     entries whose "folder/name" matches are listed twice
@@ -116,6 +118,10 @@ public:
     void cutWriteAt(const QString& glob, qint64 at) {
         addRule("cut_write", "write", glob, {{"offset", at}});
     }
+    void cutReadAt(const QString& glob, qint64 at) {
+        addRule("cut_read", "read", glob, {{"offset", at}});
+    }
+    void reorder() { set("reorder", true); }
     void endlessRead(const QString& glob) { addRule("endless_read", "read", glob); }
     void listTwice(const QString& glob) { addRule("list_twice", "opendir", glob); }
     void endlessListing(const QString& dir) { addRule("endless_listing", "readdir", dir); }

@@ -203,6 +203,8 @@ void Zuduvor::closeQuietly(const QString& handle) {
 
 void Zuduvor::OpenSFTPServer() {
     SessionOpen = false;
+    // A live session to this server is kept by the component: a send and its report
+    // check share one connection.
     SftpClient& c = Client();
     const QString host = m_.SftpHost;
     const int port = m_.SftpPort;

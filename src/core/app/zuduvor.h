@@ -170,7 +170,10 @@ private:
     // ends the task.
     enum class ReportOutcome { OnDisk, Skipped, Failed };
     bool DownloadListedReports(const QString& handle);
-    ReportOutcome FetchReport(const RemoteEntry& entry);
+    // `next`: the report fetched after this one, if any.
+    ReportOutcome FetchReport(const RemoteEntry& entry, const QByteArray& next);
+    // Not skipped by FetchReport's name checks.
+    static bool Fetchable(const RemoteEntry& entry);
 
     // A transfer's progress, from the thread that runs it; and the end of a blocking call,
     // after which no line of it may stay (a failed transfer never tells its end).

@@ -392,8 +392,8 @@ Zuduvor::UploadResult Zuduvor::PlaceUpload(const QString& part, const QString& n
     const QString remote = QStringLiteral("claims/") + name;
     // A plain rename never replaces a file: a claim waiting on the server under this name
     // (another work root with this site ID, say) stays. A resend the user confirmed
-    // replaces its own earlier copy; with no atomic replace in libssh 0.10, that copy is
-    // removed first.
+    // replaces its own earlier copy: that copy is removed first and the rename stays the
+    // plain one, so that a file another program put there meanwhile is not replaced.
     const bool cleared =
         !resend || blocking([&] { return c.RemoveRemoteFileIfPresent(remote); }) == 1;
     if (cleared && blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)

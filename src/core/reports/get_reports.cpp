@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QSet>
 #include <algorithm>
+#include <vector>
 
 #include "app/text_file.h"
 #include "app/workstation_rules.h"
@@ -111,12 +112,25 @@ bool Zuduvor::DownloadListedReports(const QString& handle) {
     }
     // A name the server lists twice is one report: the second fetch would find it gone.
     QSet<QByteArray> seen;
+    // The reports that will be fetched, in order: each one's opening travels with the
+    // removal of the one before.
+    std::vector<int> fetched;
+    for (int i = 0; i < listing_->EntryCount(); ++i) {
+        const RemoteEntry& entry = listing_->EntryAt(i);
+        if (!seen.contains(entry.RawName) && Fetchable(entry)) fetched.push_back(i);
+        seen.insert(entry.RawName);
+    }
+    seen.clear();
+    auto following = fetched.begin();
     int onDisk = 0;
     for (int i = 0; i < listing_->EntryCount(); ++i) {
         entry_ = listing_->EntryAt(i);
         if (seen.contains(entry_.RawName)) continue;
         seen.insert(entry_.RawName);
-        const ReportOutcome outcome = FetchReport(entry_);
+        while (following != fetched.end() && *following <= i) ++following;
+        const QByteArray next =
+            following == fetched.end() ? QByteArray() : listing_->EntryAt(*following).RawName;
+        const ReportOutcome outcome = FetchReport(entry_, next);
         if (outcome == ReportOutcome::Failed) return false;
         if (outcome == ReportOutcome::OnDisk) ++onDisk;
     }
@@ -126,7 +140,12 @@ bool Zuduvor::DownloadListedReports(const QString& handle) {
     return true;
 }
 
-Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry) {
+bool Zuduvor::Fetchable(const RemoteEntry& entry) {
+    return isPlainFileName(entry.EntryName) && !entry.RawName.startsWith('.') &&
+           entry.RawName.size() <= kLongestLocalName;
+}
+
+Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry, const QByteArray& next) {
     const QByteArray& name = entry.RawName;
     const QString shown = readableName(name);
     // A name that is not a plain file name would write outside the report folder: it is
@@ -168,7 +187,8 @@ Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry) {
     RecordReport(QFile::decodeName(QFile::encodeName(m_.Setup.RptPath) + *placed),
                  readableName(*placed));
     // Only a report that is whole on disk leaves the server.
-    m_.LastResult = blocking([&] { return c.DeleteRemoteFile(remote); });
+    const QByteArray thenFetch = next.isEmpty() ? QByteArray() : "reports/" + next;
+    m_.LastResult = blocking([&] { return c.DeleteRemoteFile(remote, thenFetch); });
     if (m_.LastResult != 1) {
         showFailure(QStringLiteral("Error Deleting Report File from Server. Call ZOD."));
         return ReportOutcome::OnDisk;

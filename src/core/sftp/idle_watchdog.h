@@ -1,7 +1,7 @@
 #pragma once
-// Bounds every wait on the server. libssh 0.10's blocking SFTP calls wait for their
-// reply with no time limit (the session time-out only covers connecting and signing
-// on), so a server that stops answering would hang the caller for good. While armed,
+// Bounds every wait on the server. The SFTP channel waits for each reply with no time
+// limit (the session time-out only covers connecting and signing on), so a server that
+// stops answering would hang the caller for good. While armed,
 // the watchdog shuts the socket down once no progress was reported for the idle time, or
 // once the operation's overall time is up (a server that trickles its answers makes
 // progress, but must not hold the program for ever); libssh then sees the connection end

@@ -1,19 +1,17 @@
 #include "sftp/sftp_client.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -21,18 +19,22 @@
 
 #include "app/text_file.h"
 #include "sftp/idle_watchdog.h"
+#include "sftp/sftp_channel.h"
 #include "sftp/ssh_handles.h"
 
 namespace zv {
 
 namespace {
 
-constexpr int kPlainChunk = 32 * 1024;
-// OpenSSH takes writes up to 262,119 bytes and drops the connection above; this is
-// what it advertises in limits@openssh.com.
-constexpr int kOpenSshChunk = 261120;
-constexpr uint32_t kReadRequest = 32 * 1024;
-constexpr int kReadsInFlight = 32;
+// Requests in flight in one transfer, and the bytes they move at most: as many as the
+// link holds for its round trip (at 100 MB/s), between 1 and 4 MiB. More than the link
+// needs only queues up on the way and slows a fast link down.
+constexpr int kMostInFlight = 64;
+constexpr qint64 kFewestBytesInFlight = 1024 * 1024, kMostBytesInFlight = 4 * 1024 * 1024;
+constexpr qint64 kLinkBytesPerMs = 100 * 1000;
+// A session unused for longer may have been dropped on the way (a router forgets quiet
+// connections): a new one is cheaper than a time-out on the old one.
+constexpr int kKeepSessionMs = 60000;
 // A transfer may take longer than the operation deadline only while it keeps at least
 // this rate.
 constexpr qint64 kSlowestBytesPerSecond = 4 * 1024;
@@ -45,41 +47,42 @@ constexpr qint64 kEntryOverhead = 64;
 constexpr qint64 kDiskReserve = 1024 * 1024;
 
 struct RemoteFile {
-    ssh::File file;
+    QByteArray handle;
     QString path;
     qint64 sent = 0;
+    uint32_t closeId = 0;  // a close already on its way
 };
 struct RemoteDir {
-    ssh::Dir dir;
+    QByteArray handle;
     QString path;
 };
 
-QString sftpWords(int code) {
+QString sftpWords(uint32_t code) {
     switch (code) {
-        case SSH_FX_EOF:
+        case wire::kEof:
             return QStringLiteral("End of file");
-        case SSH_FX_NO_SUCH_FILE:
+        case wire::kNoSuchFile:
             return QStringLiteral("No such file");
-        case SSH_FX_PERMISSION_DENIED:
+        case wire::kPermissionDenied:
             return QStringLiteral("Permission denied");
-        case SSH_FX_FAILURE:
+        case wire::kFailure:
             return QStringLiteral("The server reported a failure");
-        case SSH_FX_BAD_MESSAGE:
+        case wire::kBadMessage:
             return QStringLiteral("The server did not understand the request");
-        case SSH_FX_NO_CONNECTION:
-        case SSH_FX_CONNECTION_LOST:
+        case wire::kNoConnection:
+        case wire::kConnectionLost:
             return QStringLiteral("Connection lost");
-        case SSH_FX_OP_UNSUPPORTED:
+        case wire::kOpUnsupported:
             return QStringLiteral("The server does not support this operation");
-        case SSH_FX_INVALID_HANDLE:
+        case 9:
             return QStringLiteral("The server no longer knows the open file");
-        case SSH_FX_NO_SUCH_PATH:
+        case 10:
             return QStringLiteral("No such folder");
-        case SSH_FX_FILE_ALREADY_EXISTS:
+        case 11:
             return QStringLiteral("The file already exists");
-        case SSH_FX_WRITE_PROTECT:
+        case 12:
             return QStringLiteral("The server's disk is write-protected");
-        case SSH_FX_NO_MEDIA:
+        case 13:
             return QStringLiteral("The server has no disk in place");
         default:
             return QStringLiteral("SFTP error %1").arg(code);
@@ -196,22 +199,28 @@ struct SftpClient::Impl {
     QString knownHostsFile;
     QString firstContactFingerprint;
     QString error;
-    int chunk = kPlainChunk;
     bool timedOut = false;
-    int overdueAfterMs = 0;  // the overall time that ended the session, 0 for the idle one
-    // Sizes from the latest listing, by the path a fetch names them with: the size that
-    // bounds a download when the open file's own is not given.
+    int overdueAfterMs = 0;         // the overall time that ended the session, 0 for the idle one
+    uint32_t lastCode = wire::kOk;  // the status of the latest refused request
+    // Sizes from the latest listing, by the path a fetch names them with: they bound each
+    // download, so that the open file's size need not be asked for again.
     std::map<QByteArray, qint64> listedSizes;
     int nextHandle = 1;
     Progress progress;
+    // What the live session is to: a new opening to the same server and account keeps it.
+    QString host;
+    int port = 0;
+    QByteArray signedOnAs;  // a digest of the user and password that signed on
+    bool keeping = false;   // ConnectServer kept the session: sign-on and SFTP stand
+    std::chrono::steady_clock::time_point lastUsed;
 
     void report(const QString& name, qint64 done, qint64 total) const {
         if (progress) progress(name, done, total);
     }
 
     IdleWatchdog watchdog;  // outlives the session whose socket it may shut down
-    ssh::Session session;   // before sftp and the handles: destroyed after them
-    ssh::Sftp sftp;
+    ssh::Session session;   // before the channel: destroyed after it
+    std::unique_ptr<SftpChannel> channel;
     std::map<QString, std::variant<RemoteFile, RemoteDir>> handles;
 
     // The overall time for an operation that moves `bytes`: the operation deadline, or
@@ -235,6 +244,7 @@ struct SftpClient::Impl {
                 impl_.timedOut = true;
                 impl_.overdueAfterMs = impl_.watchdog.overdueAfterMs();
             }
+            impl_.lastUsed = std::chrono::steady_clock::now();
         }
         Waiting(const Waiting&) = delete;
         Waiting& operator=(const Waiting&) = delete;
@@ -258,22 +268,46 @@ struct SftpClient::Impl {
             .arg(secondsText(idleTimeoutMs));
     }
 
-    // Words for the latest libssh failure.
+    // Words for the latest failure.
     QString reason() const {
         if (timedOut || watchdog.fired()) return timeoutText();
         if (!session) return QStringLiteral("Not connected to the server");
+        if (channel && channel->broken()) return channel->problem();
         const QString lib = QString::fromUtf8(ssh_get_error(session.get()));
         if (!ssh_is_connected(session.get()))
             return lib.isEmpty() ? QStringLiteral("Connection lost")
                                  : QStringLiteral("Connection lost (%1)").arg(lib);
-        if (sftp) {
-            const int code = sftp_get_error(sftp.get());
-            if (code != SSH_FX_OK) return sftpWords(code);
-        }
+        if (lastCode != wire::kOk) return sftpWords(lastCode);
         return lib.isEmpty() ? QStringLiteral("Unknown error") : lib;
     }
 
     int failWith(const QString& what) { return fail(what + QStringLiteral(": ") + reason()); }
+
+    // A reply the caller wanted as an OK status: false (with its code kept) otherwise.
+    bool isOk(const Result<wire::Reply>& reply) {
+        lastCode = !reply                         ? uint32_t(wire::kOk)
+                   : reply->type == wire::kStatus ? reply->code
+                                                  : uint32_t(wire::kBadMessage);
+        return reply && reply->type == wire::kStatus && reply->code == wire::kOk;
+    }
+
+    // One request, its reply awaited; the quickest such round trip measures the link.
+    Result<wire::Reply> call(wire::Type type, const std::function<QByteArray(uint32_t)>& build) {
+        lastCode = wire::kOk;
+        const uint32_t id = channel->nextId();
+        const auto start = std::chrono::steady_clock::now();
+        if (const Status sent = channel->send(id, type, build(id)); !sent)
+            return Result<wire::Reply>::failure(sent.reason());
+        Result<wire::Reply> reply = channel->wait(id);
+        roundTrip = std::min(roundTrip, std::chrono::duration_cast<std::chrono::microseconds>(
+                                            std::chrono::steady_clock::now() - start));
+        return reply;
+    }
+    std::chrono::microseconds roundTrip = std::chrono::microseconds::max();
+    qint64 bytesInFlight() const {
+        const qint64 ms = std::min<qint64>(roundTrip.count() / 1000, 1000);  // none yet: far
+        return std::clamp(ms * kLinkBytesPerMs, kFewestBytesInFlight, kMostBytesInFlight);
+    }
 
     // Every file operation needs a live SFTP session; says why when there is none.
     bool ready() {
@@ -285,25 +319,41 @@ struct SftpClient::Impl {
             fail(timeoutText());
             return false;
         }
-        if (!sftp) {
+        if (!channel) {
             fail(QStringLiteral("The file transfer (SFTP) session is not started"));
             return false;
         }
         return true;
     }
 
+    // The session can serve a new opening to this server: alive, quiet (no reply due,
+    // nothing unasked for waiting), used lately and its server still trusted.
+    bool keepable(const QString& toHost, int toPort) {
+        if (!session || !channel || timedOut || toHost != host || toPort != port ||
+            signedOnAs.isEmpty() ||
+            std::chrono::steady_clock::now() - lastUsed > std::chrono::milliseconds(kKeepSessionMs))
+            return false;
+        // The trust file still vouches for this server as it is now.
+        if (!checkKnownHostsFile(knownHostsFile) ||
+            ssh_session_is_known_server(session.get()) != SSH_KNOWN_HOSTS_OK)
+            return false;
+        return channel->quiet();
+    }
+
     void dropSession() {
         {
-            // Open handles are closed politely, but never waited on for long.
             Waiting waiting(*this);
             handles.clear();
-            sftp.reset();
+            channel.reset();
         }
         session.reset();
         timedOut = false;
         overdueAfterMs = 0;
-        chunk = kPlainChunk;
         listedSizes.clear();
+        prefetch.reset();
+        roundTrip = std::chrono::microseconds::max();
+        signedOnAs.clear();
+        keeping = false;
     }
 
     void setTimeout(int ms) {
@@ -315,9 +365,36 @@ struct SftpClient::Impl {
 
     QString newHandle() { return QStringLiteral("h%1").arg(nextHandle++); }
 
+    // A file opened ahead for the next fetch (its request is on its way).
+    struct Prefetch {
+        QByteArray path;
+        uint32_t id = 0;
+    };
+    std::optional<Prefetch> prefetch;
+    // Any other request than the fetch it was for: the file opened ahead is closed again.
+    void dropPrefetch() {
+        if (!prefetch || !channel) return prefetch.reset();
+        const Result<wire::Reply> opened = channel->wait(prefetch->id);
+        prefetch.reset();
+        if (opened && opened->type == wire::kHandle) channel->closeWithNext(opened->bytes);
+    }
+
+    int connect(const QString& toHost, int toPort);
     int checkHostKey(const QString& host, int port);
     int fetch(const QByteArray& rawRemotePath, SafeFile& part);
 };
+
+namespace {
+
+QByteArray signOnDigest(const QString& user, const QString& password) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(user.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(password.toUtf8());
+    return hash.result();
+}
+
+}  // namespace
 
 SftpClient::SftpClient() : d(std::make_unique<Impl>()) { ignoreBrokenPipes(); }
 
@@ -332,23 +409,35 @@ QString SftpClient::ErrorDetail() const { return d->error; }
 void SftpClient::OnProgress(Progress progress) { d->progress = std::move(progress); }
 
 int SftpClient::ConnectServer(const QString& host, int port) {
-    d->dropSession();
     d->error.clear();
     d->firstContactFingerprint.clear();
-    if (host.trimmed().isEmpty() || port <= 0 || port > 65535)
-        return d->fail(
-            QStringLiteral("No server address is set (host \"%1\", port %2)").arg(host).arg(port));
-    if (d->knownHostsFile.isEmpty())
-        return d->fail(QStringLiteral("No file is set to record the server's identity in"));
-    if (const Status known = checkKnownHostsFile(d->knownHostsFile); !known)
-        return d->fail(known.reason());
+    if (d->prefetch) {
+        Impl::Waiting waiting(*d);
+        d->dropPrefetch();
+    }
+    // A live session to this server is kept: a run's tasks then share one connection.
+    d->keeping = d->keepable(host.trimmed(), port);
+    if (d->keeping) return 1;
+    d->dropSession();
+    return d->connect(host, port);
+}
 
-    d->session.reset(ssh_new());
-    if (!d->session) return d->fail(QStringLiteral("Out of memory starting a connection"));
-    ssh_session s = d->session.get();
-    const QByteArray hostBytes = host.trimmed().toUtf8();
-    const QByteArray known = QFile::encodeName(d->knownHostsFile);
-    const unsigned int portValue = static_cast<unsigned int>(port);
+int SftpClient::Impl::connect(const QString& toHost, int toPort) {
+    if (toHost.trimmed().isEmpty() || toPort <= 0 || toPort > 65535)
+        return fail(QStringLiteral("No server address is set (host \"%1\", port %2)")
+                        .arg(toHost)
+                        .arg(toPort));
+    if (knownHostsFile.isEmpty())
+        return fail(QStringLiteral("No file is set to record the server's identity in"));
+    if (const Status known = checkKnownHostsFile(knownHostsFile); !known)
+        return fail(known.reason());
+
+    session.reset(ssh_new());
+    if (!session) return fail(QStringLiteral("Out of memory starting a connection"));
+    ssh_session s = session.get();
+    const QByteArray hostBytes = toHost.trimmed().toUtf8();
+    const QByteArray known = QFile::encodeName(knownHostsFile);
+    const unsigned int portValue = static_cast<unsigned int>(toPort);
     const int nodelay = 1;
     const bool processConfig = false;
     if (ssh_options_set(s, SSH_OPTIONS_HOST, hostBytes.constData()) != SSH_OK ||
@@ -357,12 +446,12 @@ int SftpClient::ConnectServer(const QString& host, int port) {
         ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &processConfig) != SSH_OK ||
         ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, known.constData()) != SSH_OK ||
         ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, known.constData()) != SSH_OK) {
-        const int rc = d->fail(QStringLiteral("The connection settings were refused: %1")
-                                   .arg(QString::fromUtf8(ssh_get_error(s))));
-        d->session.reset();
+        const int rc = fail(QStringLiteral("The connection settings were refused: %1")
+                                .arg(QString::fromUtf8(ssh_get_error(s))));
+        session.reset();
         return rc;
     }
-    d->setTimeout(d->connectTimeoutMs);
+    setTimeout(connectTimeoutMs);
 
     if (ssh_connect(s) != SSH_OK) {
         QString why = QString::fromUtf8(ssh_get_error(s));
@@ -371,21 +460,23 @@ int SftpClient::ConnectServer(const QString& host, int port) {
                       "the server offers only security methods that are no longer "
                       "considered safe (%1)")
                       .arg(why);
-        const int rc = d->fail(QStringLiteral("Could not connect to %1 port %2: %3")
-                                   .arg(host.trimmed())
-                                   .arg(port)
-                                   .arg(why));
-        d->session.reset();
+        const int rc = fail(QStringLiteral("Could not connect to %1 port %2: %3")
+                                .arg(toHost.trimmed())
+                                .arg(toPort)
+                                .arg(why));
+        session.reset();
         return rc;
     }
-    d->setTimeout(d->idleTimeoutMs);
-    if (d->checkHostKey(host.trimmed(), port) != 1) {
-        d->session.reset();
+    setTimeout(idleTimeoutMs);
+    if (checkHostKey(toHost.trimmed(), toPort) != 1) {
+        session.reset();
         return 0;
     }
+    host = toHost.trimmed();
+    port = toPort;
+    lastUsed = std::chrono::steady_clock::now();
     return 1;
 }
-
 int SftpClient::Impl::checkHostKey(const QString& host, int port) {
     ssh_session s = session.get();
     const enum ssh_known_hosts_e state = ssh_session_is_known_server(s);
@@ -421,6 +512,15 @@ int SftpClient::Impl::checkHostKey(const QString& host, int port) {
 
 int SftpClient::LoginWithPassword(const QString& user, const QString& password) {
     d->error.clear();
+    const QByteArray digest = signOnDigest(user, password);
+    if (d->keeping) {
+        if (digest == d->signedOnAs) return 1;
+        // Another account: a connection signs on once, so it starts afresh.
+        const QString host = d->host;
+        const int port = d->port;
+        d->dropSession();
+        if (d->connect(host, port) != 1) return 0;
+    }
     if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
     const QByteArray userBytes = user.toUtf8();
     QByteArray passwordBytes = password.toUtf8();
@@ -433,6 +533,7 @@ int SftpClient::LoginWithPassword(const QString& user, const QString& password) 
     passwordBytes.fill('\0');  // no copy of the password left lying in freed memory
     switch (rc) {
         case SSH_AUTH_SUCCESS:
+            d->signedOnAs = digest;
             return 1;
         case SSH_AUTH_DENIED:
             return d->fail(
@@ -450,23 +551,31 @@ int SftpClient::StartSftp() {
     d->error.clear();
     if (!d->session) return d->fail(QStringLiteral("Not connected to the server"));
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
+    if (std::exchange(d->keeping, false) && d->channel && d->channel->quiet()) {
+        // Handles left open by an earlier task are closed on the way; their answers
+        // are not waited for.
+        for (const auto& [name, entry] : d->handles) {
+            const auto* file = std::get_if<RemoteFile>(&entry);
+            if (file && file->closeId) continue;
+            const QByteArray& handle = file ? file->handle : std::get<RemoteDir>(entry).handle;
+            const uint32_t id = d->channel->nextId();
+            if (d->channel->send(id, wire::kClose, wire::withHandle(wire::kClose, id, handle)))
+                d->channel->discard(id);
+        }
+        d->handles.clear();
+        return 1;
+    }
     d->handles.clear();
-    d->sftp.reset();
-    ssh::Sftp sftp(sftp_new(d->session.get()));
-    if (!sftp)
-        return d->failWith(
-            QStringLiteral("The server did not start its file transfer (SFTP) "
-                           "service"));
-    if (sftp_init(sftp.get()) != SSH_OK) {
-        d->sftp = std::move(sftp);  // so the reason can read its error code
+    d->channel.reset();
+    d->lastCode = wire::kOk;
+    d->channel = std::make_unique<SftpChannel>(d->session.get(), d->watchdog);
+    if (!d->channel->start()) {
         const int rc =
             d->failWith(QStringLiteral("The file transfer (SFTP) service did not start"));
-        d->sftp.reset();
+        d->channel.reset();
         return rc;
     }
-    d->chunk = sftp_extension_supported(sftp.get(), "limits@openssh.com", "1") ? kOpenSshChunk
-                                                                               : kPlainChunk;
-    d->sftp = std::move(sftp);
     return 1;
 }
 
@@ -479,18 +588,23 @@ QString SftpClient::OpenRemoteFile(const QString& remotePath, const QString& acc
         return {};
     }
     if (!d->ready()) return {};
-    ssh::File file;
+    Result<wire::Reply> reply = Result<wire::Reply>::failure({});
     {
         Impl::Waiting waiting(*d);
-        file.reset(sftp_open(d->sftp.get(), remotePath.toUtf8().constData(),
-                             O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        d->dropPrefetch();
+        const QByteArray path = remotePath.toUtf8();
+        reply = d->call(wire::kOpen, [&](uint32_t id) {
+            return wire::open(id, path, wire::kOpenWrite | wire::kOpenCreate | wire::kOpenTruncate,
+                              0644);
+        });
     }
-    if (!file) {
+    if (!reply || reply->type != wire::kHandle) {
+        (void)d->isOk(reply);
         d->failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
         return {};
     }
     const QString handle = d->newHandle();
-    d->handles.emplace(handle, RemoteFile{std::move(file), remotePath, 0});
+    d->handles.emplace(handle, RemoteFile{reply->bytes, remotePath});
     return handle;
 }
 
@@ -502,40 +616,95 @@ int SftpClient::SendLocalFile(const QString& handle, const QString& localPath) {
         !std::holds_alternative<RemoteFile>(it->second))
         return d->fail(QStringLiteral("\"%1\" is not an open server file").arg(handle));
     RemoteFile& remote = std::get<RemoteFile>(it->second);
+    if (remote.closeId)
+        return d->fail(QStringLiteral("%1 on the server is already being closed").arg(remote.path));
 
     QFile local(localPath);
     if (!local.open(QIODevice::ReadOnly))
         return d->fail(QStringLiteral("Cannot read the local file %1: %2")
                            .arg(QDir::toNativeSeparators(localPath), local.errorString()));
-    QByteArray buffer(d->chunk, Qt::Uninitialized);
-    Impl::Waiting waiting(*d, local.size());
     const qint64 total = local.size();
+    Impl::Waiting waiting(*d, total);
+    d->dropPrefetch();
+    SftpChannel& ch = *d->channel;
+    const uint32_t chunk = ch.writeLength();
+    // The file is read in behind room for each write's header, so that the request goes
+    // out from one buffer without a copy.
+    const qsizetype room = wire::writeHeader(0, remote.handle, 0, 0).size();
+    QByteArray buffer(room + static_cast<qsizetype>(chunk), Qt::Uninitialized);
+    struct Write {
+        uint32_t id, length;
+    };
+    std::deque<Write> writes;
+    const qint64 flight = d->bytesInFlight();
+    qint64 offset = 0, inFlight = 0;
+    uint32_t fstatId = 0;
+    // Whatever ends the upload early leaves no answer behind for the next request.
+    const auto abandon = [&](int rc) {
+        for (const Write& w : writes) ch.discard(w.id);
+        if (fstatId) ch.discard(fstatId);
+        return rc;
+    };
+    d->lastCode = wire::kOk;
     d->report(remote.path, 0, total);
-    for (;;) {
-        const qint64 n = local.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return d->fail(QStringLiteral("Reading the local file %1 failed: %2")
-                               .arg(QDir::toNativeSeparators(localPath), local.errorString()));
-        if (n == 0) break;
-        const ssize_t written =
-            sftp_write(remote.file.get(), buffer.constData(), static_cast<size_t>(n));
-        if (written != n) {
-            if (written >= 0) remote.sent += written;
-            return d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
-                                   .arg(remote.path)
-                                   .arg(remote.sent));
+    // The writes, then the size check and the close, all without waiting: the server
+    // handles one file's requests in order, so the size it gives is after every write.
+    while (!fstatId || !writes.empty()) {
+        while (!fstatId && writes.size() < kMostInFlight && inFlight + chunk <= flight) {
+            const qint64 n = local.read(buffer.data() + room, chunk);
+            if (n < 0)
+                return abandon(
+                    d->fail(QStringLiteral("Reading the local file %1 failed: %2")
+                                .arg(QDir::toNativeSeparators(localPath), local.errorString())));
+            const uint32_t id = ch.nextId();
+            if (n == 0) {
+                fstatId = id;
+                remote.closeId = ch.nextId();
+                if (!ch.send(fstatId, wire::kFstat,
+                             wire::withHandle(wire::kFstat, fstatId, remote.handle)) ||
+                    !ch.send(remote.closeId, wire::kClose,
+                             wire::withHandle(wire::kClose, remote.closeId, remote.handle)))
+                    return abandon(
+                        d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
+                                        .arg(remote.path)
+                                        .arg(remote.sent)));
+                break;
+            }
+            const QByteArray header =
+                wire::writeHeader(id, remote.handle, uint64_t(offset), uint32_t(n));
+            std::memcpy(buffer.data(), header.constData(), size_t(room));
+            if (!ch.send(id, wire::kWrite, QByteArrayView(buffer.constData(), room + n)))
+                return abandon(
+                    d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
+                                    .arg(remote.path)
+                                    .arg(remote.sent)));
+            writes.push_back({id, uint32_t(n)});
+            offset += n;
+            inFlight += n;
         }
-        remote.sent += n;
-        d->watchdog.kick();
+        if (writes.empty()) break;
+        const Write head = writes.front();
+        writes.pop_front();
+        if (!d->isOk(ch.wait(head.id)))
+            return abandon(
+                d->failWith(QStringLiteral("Writing %1 on the server failed after %2 bytes")
+                                .arg(remote.path)
+                                .arg(remote.sent)));
+        remote.sent += head.length;
+        inFlight -= head.length;
         d->report(remote.path, remote.sent, total);
     }
     // A server may acknowledge writes it does not keep: its own count of the open file
-    // decides, so a short copy is a failed send, not a claim that looks sent.
-    ssh::Attributes attrs(sftp_fstat(remote.file.get()));
-    if (attrs && (attrs->flags & SSH_FILEXFER_ATTR_SIZE) &&
-        static_cast<qint64>(attrs->size) != remote.sent)
+    // decides, so a short copy is a failed send, not a claim that looks sent. A server
+    // that will not tell is not held to it.
+    const Result<wire::Reply> attrs = ch.wait(std::exchange(fstatId, 0));
+    if (!attrs)
+        return d->failWith(
+            QStringLiteral("Checking the size of %1 on the server failed").arg(remote.path));
+    if (attrs->type == wire::kAttrs && attrs->attrs.hasSize() &&
+        static_cast<qint64>(attrs->attrs.size) != remote.sent)
         return d->fail(QStringLiteral("The server holds %1 bytes of the %2 bytes sent for %3")
-                           .arg(attrs->size)
+                           .arg(attrs->attrs.size)
                            .arg(remote.sent)
                            .arg(remote.path));
     return 1;
@@ -552,42 +721,43 @@ int SftpClient::CloseRemoteHandle(const QString& handle) {
     if (!d->ready()) return 0;
 
     Impl::Waiting waiting(*d);
+    d->dropPrefetch();
     if (auto* dir = std::get_if<RemoteDir>(&entry)) {
-        if (sftp_closedir(dir->dir.release()) != SSH_NO_ERROR)
+        if (!d->isOk(d->call(wire::kClose, [&](uint32_t id) {
+                return wire::withHandle(wire::kClose, id, dir->handle);
+            })))
             return d->failWith(
                 QStringLiteral("Closing the server folder %1 failed").arg(dir->path));
         return 1;
     }
     auto& file = std::get<RemoteFile>(entry);
-    if (sftp_close(file.file.release()) != SSH_NO_ERROR)
-        return d->failWith(QStringLiteral("The server did not close %1").arg(file.path));
-    // A server may acknowledge writes it does not keep: its own count of the bytes is the
-    // proof. Some servers take an uploaded file away at once or forbid looking at it;
-    // every write and the close were acknowledged, so only a count that differs fails.
-    ssh::Attributes attrs(sftp_stat(d->sftp.get(), file.path.toUtf8().constData()));
-    if (attrs && (attrs->flags & SSH_FILEXFER_ATTR_SIZE) &&
-        static_cast<qint64>(attrs->size) != file.sent)
-        return d->fail(QStringLiteral("The server holds %1 bytes of the %2 bytes sent for %3")
-                           .arg(attrs->size)
-                           .arg(file.sent)
-                           .arg(file.path));
+    // An upload sent its close with its last write; its answer is here or on the way.
+    const bool ok = file.closeId ? d->isOk(d->channel->wait(file.closeId))
+                                 : d->isOk(d->call(wire::kClose, [&](uint32_t id) {
+                                       return wire::withHandle(wire::kClose, id, file.handle);
+                                   }));
+    if (!ok) return d->failWith(QStringLiteral("The server did not close %1").arg(file.path));
     return 1;
 }
 
 QString SftpClient::OpenRemoteDir(const QString& remoteDir) {
     d->error.clear();
     if (!d->ready()) return {};
-    ssh::Dir dir;
+    Result<wire::Reply> reply = Result<wire::Reply>::failure({});
     {
         Impl::Waiting waiting(*d);
-        dir.reset(sftp_opendir(d->sftp.get(), remoteDir.toUtf8().constData()));
+        d->dropPrefetch();
+        const QByteArray path = remoteDir.toUtf8();
+        reply = d->call(wire::kOpendir,
+                        [&](uint32_t id) { return wire::withPath(wire::kOpendir, id, path); });
     }
-    if (!dir) {
+    if (!reply || reply->type != wire::kHandle) {
+        (void)d->isOk(reply);
         d->failWith(QStringLiteral("Could not open the server folder %1").arg(remoteDir));
         return {};
     }
     const QString handle = d->newHandle();
-    d->handles.emplace(handle, RemoteDir{std::move(dir), remoteDir});
+    d->handles.emplace(handle, RemoteDir{reply->bytes, remoteDir});
     return handle;
 }
 
@@ -604,34 +774,58 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
     std::vector<RemoteEntry> entries;
     d->listedSizes.clear();
     Impl::Waiting waiting(*d);
-    qint64 listed = 0, listedBytes = 0;
-    for (;;) {
-        ssh::Attributes attrs(sftp_readdir(d->sftp.get(), dir.dir.get()));
-        if (!attrs) break;
-        d->watchdog.kick();
-        if (++listed > kMostListed) {
-            d->listedSizes.clear();
-            d->fail(QStringLiteral("The server listed more than %1 files in %2; the list was "
-                                   "not read. Call ZOD")
-                        .arg(QLocale(QLocale::English).toString(kMostListed), dir.path));
-            return std::nullopt;
-        }
-        // A long listing is a transfer too: it gets the time its size needs.
-        listedBytes += kEntryOverhead + (attrs->name ? qstrlen(attrs->name) : 0) +
-                       (attrs->longname ? qstrlen(attrs->longname) : 0);
-        d->watchdog.allow(d->allowedMs(listedBytes));
-        // Only regular files are reports or claims; ".", "..", folders and links are not.
-        if (attrs->type != SSH_FILEXFER_TYPE_REGULAR || !attrs->name) continue;
-        const QByteArray raw(attrs->name);
-        if (raw == "." || raw == "..") continue;
-        entries.push_back({QString::fromUtf8(raw), static_cast<qint64>(attrs->size), raw});
-        if (attrs->flags & SSH_FILEXFER_ATTR_SIZE)
-            d->listedSizes[dir.path.toUtf8() + '/' + raw] = static_cast<qint64>(attrs->size);
-    }
-    if (!sftp_dir_eof(dir.dir.get())) {
-        d->failWith(QStringLiteral("Reading the server folder %1 failed").arg(dir.path));
+    d->dropPrefetch();
+    SftpChannel& ch = *d->channel;
+    // Two requests in flight: the one that finds the end is already on its way when the
+    // last names come (a request after the end only finds the end again).
+    std::deque<uint32_t> asked;
+    const auto ask = [&] {
+        const uint32_t id = ch.nextId();
+        if (!ch.send(id, wire::kReaddir, wire::withHandle(wire::kReaddir, id, dir.handle)))
+            return false;
+        asked.push_back(id);
+        return true;
+    };
+    const auto failed = [&](const QString& text, bool withReason) {
+        for (const uint32_t id : asked) ch.discard(id);
+        d->listedSizes.clear();
+        withReason ? d->failWith(text) : d->fail(text);
         return std::nullopt;
+    };
+    const QString readFailed = QStringLiteral("Reading the server folder %1 failed").arg(dir.path);
+    if (!ask() || !ask()) return failed(readFailed, true);
+    qint64 listed = 0, listedBytes = 0;
+    d->lastCode = wire::kOk;
+    for (;;) {
+        const Result<wire::Reply> reply = ch.wait(asked.front());
+        asked.pop_front();
+        if (!reply || reply->type == wire::kStatus) {
+            if (reply && reply->code == wire::kEof) break;
+            (void)d->isOk(reply);
+            return failed(readFailed, true);
+        }
+        d->watchdog.kick();
+        for (const wire::NameEntry& e : reply->names) {
+            if (++listed > kMostListed)
+                return failed(QStringLiteral("The server listed more than %1 files in %2; the "
+                                             "list was not read. Call ZOD")
+                                  .arg(QLocale(QLocale::English).toString(kMostListed), dir.path),
+                              false);
+            // A long listing is a transfer too: it gets the time its size needs.
+            listedBytes += kEntryOverhead + e.name.size() + e.longName.size();
+            // Only regular files are reports or claims; ".", "..", folders and links are not.
+            if (!e.attrs.isRegular() || e.name.isEmpty() || e.name == "." || e.name == "..")
+                continue;
+            entries.push_back(
+                {QString::fromUtf8(e.name), static_cast<qint64>(e.attrs.size), e.name});
+            if (e.attrs.hasSize())
+                d->listedSizes[dir.path.toUtf8() + '/' + e.name] =
+                    static_cast<qint64>(e.attrs.size);
+        }
+        d->watchdog.allow(d->allowedMs(listedBytes));
+        if (!ask()) return failed(readFailed, true);
     }
+    for (const uint32_t id : asked) ch.discard(id);
     return RemoteListing(std::move(entries));
 }
 
@@ -639,6 +833,7 @@ int SftpClient::FetchRemoteFile(const QByteArray& remotePath, SafeFile& local) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
+    if (d->prefetch && d->prefetch->path != remotePath) d->dropPrefetch();
     return d->fetch(remotePath, local);
 }
 
@@ -646,183 +841,183 @@ namespace {
 
 constexpr qint64 kRoomCheckStep = 1024 * 1024;
 
-// The read pipeline of a download: up to kReadsInFlight requests in flight, each answer
-// written where it belongs. It takes no byte beyond the size the server gave: a server
-// that keeps sending must not fill the disk.
-class ReadPipeline {
-public:
-    ReadPipeline(sftp_file file, SafeFile& part, qint64 size, const QString& remotePath,
-                 const QString& localFolder, IdleWatchdog& watchdog,
-                 std::function<void(qint64 received)> advanced)
-        : file_(file),
-          part_(part),
-          size_(size),
-          remotePath_(remotePath),
-          localFolder_(localFolder),
-          watchdog_(watchdog),
-          advanced_(std::move(advanced)),
-          buffer_(static_cast<int>(kReadRequest), Qt::Uninitialized) {}
-
-    // Reads to the end of the file; false when something failed (see problem()).
-    bool run() {
-        while (problem_.isEmpty()) {
-            if (received_ >= nextRoomCheck_) {
-                checkRoom();
-                nextRoomCheck_ = received_ + kRoomCheckStep;
-                if (!problem_.isEmpty()) break;
-            }
-            while (wantMore()) {
-                // Up to the size, then one byte at it: an answer there means the file is
-                // longer than the server said.
-                const uint32_t length =
-                    nextOffset_ < size_
-                        ? static_cast<uint32_t>(std::min<qint64>(kReadRequest, size_ - nextOffset_))
-                        : 1;
-                ask(nextOffset_, length);
-                nextOffset_ += length;
-            }
-            if (inFlight_.empty() || !problem_.isEmpty()) break;
-            collectOldest();
-        }
-        if (problem_.isEmpty()) return true;
-        // Collect the answers still due, so they do not stay in libssh's queue.
-        for (const Request& r : inFlight_)
-            sftp_async_read(file_, buffer_.data(), r.length, static_cast<uint32_t>(r.id));
-        return false;
-    }
-    const QString& problem() const { return problem_; }
-    bool localProblem() const { return localProblem_; }
-    qint64 received() const { return received_; }
-    qint64 end() const { return end_; }
-
-private:
-    struct Request {
-        int id;
-        qint64 offset;
-        uint32_t length;
-    };
-
-    // libssh moves the file offset on short answers and remembers an end of file for
-    // the whole file, so each request and each collection sets the offset itself.
-    void ask(qint64 offset, uint32_t length) {
-        const int id = sftp_seek64(file_, static_cast<uint64_t>(offset)) < 0
-                           ? -1
-                           : sftp_async_read_begin(file_, length);
-        if (id < 0)
-            problem_ = QStringLiteral("Could not ask for %1").arg(remotePath_);
-        else
-            inFlight_.push_back({id, offset, length});
-    }
-
-    bool wantMore() const {
-        // The request at the end confirms it, in the same round trip.
-        return !atEnd_ && problem_.isEmpty() &&
-               static_cast<int>(inFlight_.size()) < kReadsInFlight && nextOffset_ <= size_;
-    }
-
-    // Stops while the report folder's disk still has room for the rest of the system.
-    void checkRoom() {
-        struct statvfs disk {};
-        if (::statvfs(QFile::encodeName(localFolder_).constData(), &disk) != 0)
-            return;  // unknown: a write that finds the disk full still says so
-        const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
-        if (free >= kDiskReserve && free >= 2 * (size_ - received_)) return;
-        problem_ = QStringLiteral(
-                       "The disk of the report folder %1 is nearly full (%2 MB free), so %3 "
-                       "was not fetched. Make room on that disk, then try once more")
-                       .arg(QDir::toNativeSeparators(localFolder_))
-                       .arg(free / (1024 * 1024))
-                       .arg(remotePath_);
-        localProblem_ = true;
-    }
-
-    // Answers are collected oldest first: libssh 0.10's sftp_async_read waits for a new
-    // packet before looking at those it already queued, so waiting on a request whose
-    // answer came in while another was awaited never returns. A server answers in order,
-    // so the oldest request's answer is always the next to come.
-    void collectOldest() {
-        const Request head = inFlight_.front();
-        inFlight_.pop_front();
-        sftp_seek64(file_, static_cast<uint64_t>(head.offset));
-        const int n =
-            sftp_async_read(file_, buffer_.data(), head.length, static_cast<uint32_t>(head.id));
-        watchdog_.kick();
-        if (n < 0) {
-            problem_ = QStringLiteral("Downloading %1 failed").arg(remotePath_);
-        } else if (n == 0) {
-            atEnd_ = true;
-        } else if (head.offset >= size_) {
-            problem_ = QStringLiteral(
-                           "%1 on the server is longer than the %2 bytes the server gave as its "
-                           "size (it may still be growing); it was not saved and stays on the "
-                           "server for the next run")
-                           .arg(remotePath_)
-                           .arg(size_);
-            localProblem_ = true;
-        } else if (const Status s = part_.writeAt(head.offset, buffer_.constData(), n); !s) {
-            problem_ = s.reason();
-            localProblem_ = true;
-        } else {
-            received_ += n;
-            end_ = std::max(end_, head.offset + n);
-            advanced_(received_);
-            // A short answer is legal; the rest of the range is asked for again.
-            if (static_cast<uint32_t>(n) < head.length)
-                ask(head.offset + n, head.length - static_cast<uint32_t>(n));
-        }
-    }
-
-    sftp_file file_;
-    SafeFile& part_;
-    const qint64 size_;
-    const QString& remotePath_;
-    const QString localFolder_;
-    IdleWatchdog& watchdog_;
-    std::function<void(qint64)> advanced_;
-    QByteArray buffer_;
-    std::deque<Request> inFlight_;
-    qint64 nextOffset_ = 0;
-    qint64 received_ = 0;  // bytes written, each range once
-    qint64 end_ = 0;       // end of the furthest range written
-    qint64 nextRoomCheck_ = 0;
-    bool atEnd_ = false;
-    QString problem_;
-    bool localProblem_ = false;
-};
+// Empty while the report folder's disk still has room for the rest of the download and
+// for the rest of the system; else why the download stops.
+QString roomProblem(const QString& folder, qint64 left, const QString& remotePath) {
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) != 0)
+        return {};  // unknown: a write that finds the disk full still says so
+    const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
+    if (free >= kDiskReserve && free >= 2 * left) return {};
+    return QStringLiteral(
+               "The disk of the report folder %1 is nearly full (%2 MB free), so %3 was not "
+               "fetched. Make room on that disk, then try once more")
+        .arg(QDir::toNativeSeparators(folder))
+        .arg(free / (1024 * 1024))
+        .arg(remotePath);
+}
 
 }  // namespace
 
 int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     const QString remotePath = readableName(rawRemotePath);
-    ssh::File file(sftp_open(sftp.get(), rawRemotePath.constData(), O_RDONLY, 0));
-    if (!file) return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
-    ssh::Attributes attrs(sftp_fstat(file.get()));
-    if (!attrs)
-        return failWith(
-            QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
-    // The open file's size bounds the download, else the one listed for it.
-    qint64 size = attrs->flags & SSH_FILEXFER_ATTR_SIZE ? static_cast<qint64>(attrs->size) : -1;
-    if (const auto listed = listedSizes.find(rawRemotePath);
-        size < 0 && listed != listedSizes.end())
-        size = listed->second;
-    if (size < 0)
-        return fail(QStringLiteral("The server did not give the size of %1, so it was not "
-                                   "fetched. Call ZOD")
-                        .arg(remotePath));
-    watchdog.allow(allowedMs(size));
+    SftpChannel& ch = *channel;
+    lastCode = wire::kOk;
+    // Opened ahead when the previous file's removal carried the request.
+    const std::optional<Prefetch> ahead = std::exchange(prefetch, std::nullopt);
+    const Result<wire::Reply> opened =
+        ahead ? ch.wait(ahead->id) : call(wire::kOpen, [&](uint32_t id) {
+            return wire::open(id, rawRemotePath, wire::kOpenRead, 0);
+        });
+    if (!opened || opened->type != wire::kHandle) {
+        (void)isOk(opened);
+        return failWith(QStringLiteral("Could not open %1 on the server").arg(remotePath));
+    }
+    const QByteArray& handle = opened->bytes;
 
+    // The size from the listing bounds the download; only a file listed without one is
+    // asked for it first.
+    qint64 size = -1;
+    if (const auto listed = listedSizes.find(rawRemotePath); listed != listedSizes.end())
+        size = listed->second;
+    if (size < 0) {
+        const Result<wire::Reply> attrs = call(
+            wire::kFstat, [&](uint32_t id) { return wire::withHandle(wire::kFstat, id, handle); });
+        if (attrs && attrs->type == wire::kAttrs && attrs->attrs.hasSize())
+            size = static_cast<qint64>(attrs->attrs.size);
+        if (size < 0) {
+            (void)isOk(attrs);
+            ch.closeWithNext(handle);
+            return attrs && attrs->type == wire::kAttrs
+                       ? fail(QStringLiteral("The server did not give the size of %1, so it "
+                                             "was not fetched. Call ZOD")
+                                  .arg(remotePath))
+                       : failWith(QStringLiteral("Could not learn the size of %1 on the server")
+                                      .arg(remotePath));
+        }
+    }
+    watchdog.allow(allowedMs(size));
     // A failed download leaves nothing behind: the caller names the file only when whole.
-    if (const Status opened = part.open(); !opened) return fail(opened.reason());
+    if (const Status opened = part.open(); !opened) {
+        ch.closeWithNext(handle);
+        return fail(opened.reason());
+    }
     report(remotePath, 0, size);
-    ReadPipeline pipeline(file.get(), part, size, remotePath, QFileInfo(part.path()).absolutePath(),
-                          watchdog, [&](qint64 received) { report(remotePath, received, size); });
-    if (!pipeline.run())
-        return pipeline.localProblem() ? fail(pipeline.problem()) : failWith(pipeline.problem());
-    file.reset();
-    // The ranges written never overlap, so as many bytes as the furthest end means no
-    // hole was left.
-    const qint64 received = pipeline.received();
-    if (received != pipeline.end() || received != size)
+
+    const uint32_t chunk = ch.readLength();
+    const QString folder = QFileInfo(part.path()).absolutePath();
+    std::deque<std::pair<qint64, qint64>> todo;  // ranges still to fetch: offset, length
+    if (size > 0) todo.push_back({0, size});
+    struct Read {
+        uint32_t id;
+        qint64 offset;
+        uint32_t length;
+    };
+    std::deque<Read> reads;
+    const qint64 flight = bytesInFlight();
+    qint64 received = 0, inFlight = 0, nextRoomCheck = 0;
+    uint32_t eofId = 0, fstatId = 0;
+    QString problem;
+    bool withReason = true;
+    const QString failed = QStringLiteral("Downloading %1 failed").arg(remotePath);
+    const auto ask = [&](uint32_t id, wire::Type type, const QByteArray& packet) {
+        if (problem.isEmpty() && !ch.send(id, type, packet)) problem = failed;
+    };
+    // The reads, then the end-of-file check and the open file's size, in one flight.
+    // Short answers are legal: the rest is asked for again.
+    while (problem.isEmpty()) {
+        while (!todo.empty() && reads.size() < kMostInFlight && inFlight + chunk <= flight &&
+               problem.isEmpty()) {
+            auto& [offset, length] = todo.front();
+            const uint32_t n = static_cast<uint32_t>(std::min<qint64>(chunk, length));
+            const uint32_t id = ch.nextId();
+            ask(id, wire::kRead, wire::read(id, handle, uint64_t(offset), n));
+            reads.push_back({id, offset, n});
+            inFlight += n;
+            offset += n;
+            if ((length -= n) == 0) todo.pop_front();
+        }
+        if (!eofId && todo.empty()) {
+            // One byte at the size: an answer there means the file is longer than the
+            // server said.
+            eofId = ch.nextId();
+            ask(eofId, wire::kRead, wire::read(eofId, handle, uint64_t(size), 1));
+            fstatId = ch.nextId();
+            ask(fstatId, wire::kFstat, wire::withHandle(wire::kFstat, fstatId, handle));
+        }
+        if (reads.empty() || !problem.isEmpty()) break;
+        if (received >= nextRoomCheck) {
+            nextRoomCheck = received + kRoomCheckStep;
+            if (!(problem = roomProblem(folder, size - received, remotePath)).isEmpty()) {
+                withReason = false;
+                break;
+            }
+        }
+        const Read head = reads.front();
+        reads.pop_front();
+        inFlight -= head.length;
+        const Result<wire::Reply> reply = ch.wait(head.id);
+        if (reply && reply->type == wire::kData && !reply->bytes.isEmpty() &&
+            reply->bytes.size() <= head.length) {
+            const qint64 n = reply->bytes.size();
+            if (const Status s = part.writeAt(head.offset, reply->bytes.constData(), n); !s) {
+                problem = s.reason();
+                withReason = false;
+                break;
+            }
+            received += n;
+            report(remotePath, received, size);
+            if (n < head.length) todo.push_back({head.offset + n, head.length - n});
+        } else if (reply && reply->type == wire::kStatus && reply->code == wire::kEof) {
+            problem = QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
+                          .arg(received)
+                          .arg(size)
+                          .arg(remotePath);
+            withReason = false;
+        } else if (reply && reply->type == wire::kData) {
+            problem = QStringLiteral(
+                          "The server sent a malformed answer for %1 (%2 bytes where "
+                          "at most %3 were asked for)")
+                          .arg(remotePath)
+                          .arg(reply->bytes.size())
+                          .arg(head.length);
+            withReason = false;
+        } else {
+            (void)isOk(reply);
+            problem = failed;
+        }
+    }
+    if (problem.isEmpty()) {
+        const Result<wire::Reply> end = ch.wait(std::exchange(eofId, 0));
+        if (end && end->type == wire::kData) {
+            problem = QStringLiteral(
+                          "%1 on the server is longer than the %2 bytes the server gave as its "
+                          "size (it may still be growing); it was not saved and stays on the "
+                          "server for the next run")
+                          .arg(remotePath)
+                          .arg(size);
+            withReason = false;
+        } else if (!end || end->code != wire::kEof) {
+            (void)isOk(end);
+            problem = failed;
+        }
+    }
+    if (problem.isEmpty()) {
+        const Result<wire::Reply> attrs = ch.wait(std::exchange(fstatId, 0));
+        if (!attrs || attrs->type != wire::kAttrs) {
+            (void)isOk(attrs);
+            problem =
+                QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath);
+        }
+    }
+    for (const Read& r : reads) ch.discard(r.id);
+    for (const uint32_t id : {eofId, fstatId})
+        if (id) ch.discard(id);
+    // The close travels with the next request (the report's removal): everything was
+    // read and checked, so its answer changes nothing.
+    ch.closeWithNext(handle);
+    if (!problem.isEmpty()) return withReason ? failWith(problem) : fail(problem);
+    if (received != size)
         return fail(QStringLiteral("The server sent %1 bytes of the %2 bytes of %3")
                         .arg(received)
                         .arg(size)
@@ -830,11 +1025,21 @@ int SftpClient::Impl::fetch(const QByteArray& rawRemotePath, SafeFile& part) {
     return 1;
 }
 
-int SftpClient::DeleteRemoteFile(const QByteArray& remotePath) {
+int SftpClient::DeleteRemoteFile(const QByteArray& remotePath, const QByteArray& thenFetch) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
-    if (sftp_unlink(d->sftp.get(), remotePath.constData()) != SSH_OK)
+    d->dropPrefetch();
+    SftpChannel& ch = *d->channel;
+    const uint32_t id = ch.nextId();
+    d->lastCode = wire::kOk;
+    Status sent = ch.send(id, wire::kRemove, wire::withPath(wire::kRemove, id, remotePath));
+    if (sent && !thenFetch.isEmpty()) {
+        const uint32_t openId = ch.nextId();
+        sent = ch.send(openId, wire::kOpen, wire::open(openId, thenFetch, wire::kOpenRead, 0));
+        if (sent) d->prefetch = Impl::Prefetch{thenFetch, openId};
+    }
+    if (!d->isOk(sent ? ch.wait(id) : Result<wire::Reply>::failure(sent.reason())))
         return d->failWith(
             QStringLiteral("Could not delete %1 on the server").arg(readableName(remotePath)));
     return 1;
@@ -844,7 +1049,10 @@ int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
     d->error.clear();
     if (!d->ready()) return 0;
     Impl::Waiting waiting(*d);
-    if (sftp_rename(d->sftp.get(), from.toUtf8().constData(), to.toUtf8().constData()) != SSH_OK)
+    d->dropPrefetch();
+    const QByteArray fromBytes = from.toUtf8(), toBytes = to.toUtf8();
+    if (!d->isOk(d->call(wire::kRename,
+                         [&](uint32_t id) { return wire::rename(id, fromBytes, toBytes); })))
         return d->failWith(QStringLiteral("Could not rename %1 to %2 on the server").arg(from, to));
     return 1;
 }
@@ -852,8 +1060,7 @@ int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
 int SftpClient::RemoveRemoteFileIfPresent(const QString& remotePath) {
     if (DeleteRemoteFile(remotePath) == 1) return 1;
     // A file that is already gone is what was asked for.
-    const bool gone = d->sftp && ssh_is_connected(d->session.get()) &&
-                      sftp_get_error(d->sftp.get()) == SSH_FX_NO_SUCH_FILE;
+    const bool gone = d->channel && d->channel->alive() && d->lastCode == wire::kNoSuchFile;
     if (gone) d->error.clear();
     return gone ? 1 : 0;
 }

@@ -1,8 +1,12 @@
 #pragma once
-// The SFTP client component: every server operation the program uses, on libssh.
+// The SFTP client component: every server operation the program uses. libssh connects,
+// checks the host key and signs on; SFTP itself is our own request layer on a libssh
+// channel (sftp_channel.h), so that a transfer keeps many requests in flight.
 // No operation throws; a failure is a result code other than 1 or an empty handle,
 // and ErrorDetail() then says what went wrong in libssh's (or our) own words.
-// Handles are texts; the component owns what they stand for.
+// Handles are texts; the component owns what they stand for. ConnectServer keeps a live,
+// recently used session to the same server (and LoginWithPassword its sign-on for the
+// same account), so that the tasks of one run share a connection.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -71,7 +75,10 @@ public:
     // Downloads into `local` (opened here, not yet committed), 1 only when it holds the
     // whole file; the caller then gives it its name. Remote paths are the server's bytes.
     [[nodiscard]] int FetchRemoteFile(const QByteArray& remotePath, SafeFile& local);
-    [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath);
+    // `thenFetch`, when given, is the file the next FetchRemoteFile will ask for: its
+    // opening travels with this removal, saving a round trip per file.
+    [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath,
+                                       const QByteArray& thenFetch = {});
     [[nodiscard]] int DeleteRemoteFile(const QString& remotePath) {
         return DeleteRemoteFile(remotePath.toUtf8());
     }

@@ -2,7 +2,6 @@
 // Owning wrappers for libssh's C handles, so no handle outlives its scope or leaks on an
 // early return.
 #include <libssh/libssh.h>
-#include <libssh/sftp.h>
 
 #include <memory>
 
@@ -14,19 +13,12 @@ struct SessionFree {
         ssh_free(s);
     }
 };
-struct SftpFree {
-    void operator()(sftp_session s) const { sftp_free(s); }
-};
-// Closing here ignores the server's answer; callers that must know it release() and
-// call sftp_close themselves.
-struct FileFree {
-    void operator()(sftp_file f) const { sftp_close(f); }
-};
-struct DirFree {
-    void operator()(sftp_dir d) const { sftp_closedir(d); }
-};
-struct AttributesFree {
-    void operator()(sftp_attributes a) const { sftp_attributes_free(a); }
+// Closing tells the server the channel is done; a channel already closed is only freed.
+struct ChannelFree {
+    void operator()(ssh_channel c) const {
+        if (ssh_channel_is_open(c)) ssh_channel_close(c);
+        ssh_channel_free(c);
+    }
 };
 struct KeyFree {
     void operator()(ssh_key k) const { ssh_key_free(k); }
@@ -42,10 +34,7 @@ struct HashFree {
 };
 
 using Session = std::unique_ptr<ssh_session_struct, SessionFree>;
-using Sftp = std::unique_ptr<sftp_session_struct, SftpFree>;
-using File = std::unique_ptr<sftp_file_struct, FileFree>;
-using Dir = std::unique_ptr<sftp_dir_struct, DirFree>;
-using Attributes = std::unique_ptr<sftp_attributes_struct, AttributesFree>;
+using Channel = std::unique_ptr<ssh_channel_struct, ChannelFree>;
 using Key = std::unique_ptr<ssh_key_struct, KeyFree>;
 using String = std::unique_ptr<ssh_string_struct, StringFree>;
 using Chars = std::unique_ptr<char, CharFree>;
