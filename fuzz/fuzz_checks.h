@@ -14,8 +14,8 @@
 #include "claims/numbering.h"
 #include "claims/segment_splitter.h"
 #include "setup/setup_file.h"
-#include "x12/x12.h"
 #include "sftp/sftp_wire.h"
+#include "x12/x12.h"
 
 namespace zv::fuzz {
 
