@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
                 const Packet& p = l.queue.front();
                 const ssize_t n = ::write(l.to, p.bytes.data(), p.bytes.size());
                 if (n < 0 && (errno == EAGAIN || errno == EINTR)) break;  // next turn
-                if (n < 0) die("writing a packet");
+                // EIO: the far device is not up yet (the first packets while it is set up).
+                if (n < 0 && errno != EIO) die("writing a packet");
                 l.queued -= p.bytes.size();
                 l.queue.pop_front();
             }
