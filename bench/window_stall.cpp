@@ -2,8 +2,8 @@
 // report is fetched and a big claim sent through the window's own buttons: a timer ticks
 // every 10 ms in the window process and the longest gap between two ticks is kept.
 //   zv_bench_window_stall WORK_ROOT HOST PORT
-// Prints "fetch_s=.. fetch_gap_ms=.. send_s=.. send_gap_ms=.."; exits 1 when the window
-// showed a failure.
+// Prints each task's time and longest gap, with the status lines shown around that gap;
+// exits 1 when the window showed a failure.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -37,6 +37,7 @@ public:
 struct Measure {
     double seconds = 0;
     qint64 longestGapMs = 0;
+    QString where;  // the status lines shown before and after the longest gap
 };
 
 }  // namespace
@@ -66,12 +67,23 @@ int main(int argc, char** argv) {
     clock.start();
     qint64 lastTick = 0;
     qint64 longest = 0;
+    QString lastLine;
+    QString where;
+    const auto shownLine = [&] {
+        const QListWidget* list = window.statusList();
+        return list->count() ? list->item(list->count() - 1)->text() : QString();
+    };
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - lastTick);
+        const QString line = shownLine();
+        if (now - lastTick > longest) {
+            longest = now - lastTick;
+            where = QStringLiteral("'%1' .. '%2'").arg(lastLine, line);
+        }
         lastTick = now;
+        lastLine = line;
     });
     ticker.start(10);
 
@@ -79,11 +91,15 @@ int main(int argc, char** argv) {
     // window's own loop turns.
     auto click = [&](zv::Control c) {
         lastTick = clock.elapsed();
+        lastLine = shownLine();
         longest = 0;
         const qint64 began = lastTick;
         window.button(c)->click();
-        return Measure{static_cast<double>(clock.elapsed() - began) / 1000.0,
-                       std::max(longest, clock.elapsed() - lastTick)};
+        if (clock.elapsed() - lastTick > longest) {
+            longest = clock.elapsed() - lastTick;
+            where = QStringLiteral("'%1' .. end").arg(lastLine);
+        }
+        return Measure{static_cast<double>(clock.elapsed() - began) / 1000.0, longest, where};
     };
     Measure fetch;
     Measure send;
@@ -93,9 +109,9 @@ int main(int argc, char** argv) {
         app.quit();
     });
     app.exec();
-    std::printf("fetch_s=%.2f fetch_gap_ms=%lld send_s=%.2f send_gap_ms=%lld status_lines=%d\n",
-                fetch.seconds, static_cast<long long>(fetch.longestGapMs), send.seconds,
-                static_cast<long long>(send.longestGapMs), window.statusList()->count());
+    for (const auto& [name, m] : {std::pair{"fetch", fetch}, std::pair{"send", send}})
+        std::printf("%s %.2f s, longest gap %lld ms (between status lines %s)\n", name, m.seconds,
+                    static_cast<long long>(m.longestGapMs), qPrintable(m.where));
     if (!dialogs.failures.isEmpty()) {
         std::fprintf(stderr, "the window showed: %s\n", qPrintable(dialogs.failures.join(" | ")));
         return 1;
