@@ -1,14 +1,13 @@
 // The guards before a claim file is numbered.
 #include "claims/claim_guards.h"
 
-#include <openssl/evp.h>
-
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
+#include "app/file_digest.h"
 #include "app/workstation_rules.h"
 #include "x12/x12.h"
 
@@ -27,43 +26,6 @@ std::optional<Look> lookAt(const QString& path) {
     return Look{info.size(), info.lastModified()};
 }
 
-// A whole file's bytes without a copy on the heap (a claim file can be tens of MB):
-// mapped, or read only where the file system cannot map.
-class FileBytes {
-public:
-    explicit FileBytes(const QString& path) : file_(path) {}
-    Status open() {
-        if (!file_.open(QIODevice::ReadOnly)) return fail(file_.errorString());
-        const qint64 size = file_.size();
-        if (size == 0) return {};
-        if (const uchar* p = file_.map(0, size)) {
-            view_ = QByteArrayView(reinterpret_cast<const char*>(p), size);
-            return {};
-        }
-        copy_ = file_.readAll();
-        if (file_.error() != QFileDevice::NoError) return fail(file_.errorString());
-        view_ = copy_;
-        return {};
-    }
-    QByteArrayView bytes() const { return view_; }
-
-private:
-    QFile file_;
-    QByteArray copy_;
-    QByteArrayView view_;
-};
-
-// libcrypto's SHA-256 uses the processor's SHA instructions: about ten times Qt's own
-// here (bench/guards-bench.sh), which keeps the guards unnoticed on big files.
-QByteArray sha256(QByteArrayView data) {
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(data.isEmpty() ? "" : data.data(), size_t(data.size()), out, &size, EVP_sha256(),
-                   nullptr) != 1)
-        return {};
-    return QByteArray(reinterpret_cast<const char*>(out), int(size));
-}
-
 struct ClaimLook {
     qint64 size = 0;
     QByteArray sha256;
@@ -72,7 +34,7 @@ struct ClaimLook {
 };
 
 Result<ClaimLook> lookInside(const QString& path, bool x12Type, bool joinedType) {
-    FileBytes file(path);
+    MappedFile file(path);
     if (Status opened = file.open(); !opened) return Result<ClaimLook>::failure(opened.reason());
     ClaimLook look;
     look.size = file.bytes().size();
@@ -144,7 +106,7 @@ private:
 
     const QByteArray& hashOf(Backup& b) {
         if (!b.sha256) {
-            FileBytes file(s_.backupDir + b.name);
+            MappedFile file(s_.backupDir + b.name);
             b.sha256 = file.open() ? sha256(file.bytes()) : QByteArray();
         }
         return *b.sha256;

@@ -332,7 +332,8 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     const QString part = QStringLiteral("claims/") + uploadTempName(name);
     const QString local = m_.Paths.ClaimsDir + name;
     if (Ledger* l = ledger()) {
-        const Result<QString> sha = fileSha256(local);
+        Result<QString> sha = QString();
+        view_.runBlocking([&] { sha = fileSha256(local); });
         const QString server = m_.SftpPort == 22 || m_.SftpPort == 0
                                    ? m_.SftpHost
                                    : m_.SftpHost + QLatin1Char(':') + QString::number(m_.SftpPort);

@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -357,14 +356,6 @@ QString stateText(ClaimState state) { return QString::fromLatin1(kStateWords[int
 bool uploadConfirmed(ClaimState state) {
     return state != ClaimState::Numbered && state != ClaimState::Uploading &&
            state != ClaimState::Failed;
-}
-
-Result<QString> fileSha256(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return Result<QString>::failure(f.errorString());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&f)) return Result<QString>::failure(f.errorString());
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 struct Ledger::Handle {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/file_digest.h"
 #include "app/result.h"
 #include "x12/x12.h"
 
@@ -31,9 +32,6 @@ enum class ClaimState {
 QString stateText(ClaimState state);
 // True once the server confirmed the whole upload (every state from Sent on, but Failed).
 bool uploadConfirmed(ClaimState state);
-
-// SHA-256 of a file's bytes, as lower-case hex; fails when the file cannot be read.
-Result<QString> fileSha256(const QString& path);
 
 struct NewClaim {
     QString name;

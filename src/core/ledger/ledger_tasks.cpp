@@ -1,7 +1,6 @@
 // The main window's use of the claim ledger: opening it (a ledger that cannot be kept
 // never stops a send), recording a numbered claim, and settling the working copies that
 // a cut-off run left in claims/.
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
@@ -46,24 +45,26 @@ void Zuduvor::keepLedger(const Status& written) {
 void Zuduvor::RecordNumbered(const QString& claim, int number) {
     Ledger* l = ledger();
     if (!l) return;
-    QFile backup(m_.Paths.ClaimsBackupDir + claim);
-    if (!backup.open(QIODevice::ReadOnly))
+    NewClaim c{claim, number, 0, {}, sources_, {}};
+    Status read;
+    // Hashing and reading a big file takes a while: the window keeps repainting meanwhile.
+    view_.runBlocking([&] {
+        MappedFile backup(m_.Paths.ClaimsBackupDir + claim);
+        read = backup.open();
+        if (!read) return;
+        const QByteArrayView data = backup.bytes();
+        c.size = data.size();
+        c.sha256 = QString::fromLatin1(sha256(data).toHex());
+        const QString type = claim.right(3).toUpper();
+        if (type == QLatin1String("83P") || type == QLatin1String("83D") ||
+            x12::looksLikeInterchange(data)) {
+            // A damaged file is still recorded, without the facts it does not hold.
+            if (Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data)) c.facts = *facts;
+        }
+    });
+    if (!read)
         return keepLedger(
-            fail(QStringLiteral("the claim file could not be read: ") + backup.errorString()));
-    const QByteArray data = backup.readAll();
-    NewClaim c{
-        claim,
-        number,
-        data.size(),
-        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()),
-        sources_,
-        {}};
-    const QString type = claim.right(3).toUpper();
-    if (type == QLatin1String("83P") || type == QLatin1String("83D") ||
-        x12::looksLikeInterchange(data)) {
-        // A damaged file is still recorded, without the facts it does not hold.
-        if (Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data)) c.facts = *facts;
-    }
+            fail(QStringLiteral("the claim file could not be read: ") + read.reason()));
     keepLedger(l->numbered(c));
 }
 
@@ -238,18 +239,23 @@ QString answerLine(const ClaimAnswerRecord& a, const QString& report) {
 void Zuduvor::RecordReport(const QString& path, const QString& name) {
     Ledger* l = ledger();
     if (!l) return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    MappedFile file(path);
+    Status opened;
+    Result<x12::Report> read = x12::Report{};
+    QString sha;
+    view_.runBlocking([&] {
+        opened = file.open();
+        if (!opened) return;
+        read = x12::readReport(file.bytes());
+        sha = QString::fromLatin1(sha256(file.bytes()).toHex());
+    });
+    if (!opened)
         return keepLedger(fail(QStringLiteral("the report ") + name +
-                               QStringLiteral(" could not be read: ") + file.errorString()));
-    const QByteArray data = file.readAll();
-    const Result<x12::Report> read = x12::readReport(data);
+                               QStringLiteral(" could not be read: ") + opened.reason()));
     const x12::Report report = read ? *read : x12::Report{};
-    const QString sha =
-        QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
     const QString says =
         read ? reportSays(report) : QStringLiteral("could not be read as X12: ") + read.reason();
-    const auto id = l->report({name, data.size(), sha, reportKindText(report.kind), says});
+    const auto id = l->report({name, file.bytes().size(), sha, reportKindText(report.kind), says});
     keepLedger(id.ok() ? Status() : fail(id.reason()));
     if (id.ok() && *id && !report.answers.empty()) fetched_.push_back({**id, name, report});
 }
