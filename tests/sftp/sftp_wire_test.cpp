@@ -10,9 +10,9 @@ namespace zv::wire {
 namespace {
 
 // "65 u7 s:ab" = byte 0x65, uint32 7, string "ab" (length in front); "q5" a uint64.
-QByteArray bytes(const char* spec) {
+QByteArray bytes(const char* words) {
     QByteArray out;
-    for (const QByteArray& word : QByteArray(spec).split(' ')) {
+    for (const QByteArray& word : QByteArray(words).split(' ')) {
         char n[8];
         if (word.startsWith("s:")) {
             out += bytes(("u" + QByteArray::number(word.size() - 2)).constData()) + word.mid(2);
