@@ -332,8 +332,11 @@ Zuduvor::UploadResult Zuduvor::UploadClaimFile(bool resend) {
     const QString part = QStringLiteral("claims/") + uploadTempName(name);
     const QString local = m_.Paths.ClaimsDir + name;
     if (Ledger* l = ledger()) {
+        // Only a file the history does not know yet (a resend of one sent before it was
+        // kept) needs its hash: a numbered file's record already holds it.
         Result<QString> sha = QString();
-        view_.runBlocking([&] { sha = fileSha256(local); });
+        const auto known = l->claim(name);
+        if (!known || !*known) view_.runBlocking([&] { sha = fileSha256(local); });
         const QString server = m_.SftpPort == 22 || m_.SftpPort == 0
                                    ? m_.SftpHost
                                    : m_.SftpHost + QLatin1Char(':') + QString::number(m_.SftpPort);

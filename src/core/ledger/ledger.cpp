@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <functional>
 
 namespace zv {
 
@@ -140,6 +141,14 @@ private:
     bool done_ = false;
 };
 
+// Runs `work` as one transaction: committed when it succeeds, rolled back otherwise.
+Status inTransaction(sqlite3* db, const std::function<Status()>& work) {
+    Transaction t(db);
+    if (!t.begun()) return t.begun();
+    if (Status s = work(); !s) return s;
+    return t.commit();
+}
+
 // Schema steps: step i brings a ledger of version i to version i + 1. A new version
 // adds a step at the end; the ones before never change.
 Status toVersion1(sqlite3* db) {
@@ -257,13 +266,13 @@ Attempt tryOpen(const QString& path) {
                                "version, or call ZOD"),
                 false};
     for (int v = version; v < kSchemaVersion; ++v) {
-        Transaction t(db.get());
-        Status s = t.begun();
-        if (s) s = kSchemaSteps[v](db.get());
-        if (s)
-            s = execOn(db.get(),
-                       QByteArray("PRAGMA user_version=" + QByteArray::number(v + 1)).constData());
-        if (s) s = t.commit();
+        const Status s = inTransaction(db.get(), [&] {
+            const Status step = kSchemaSteps[v](db.get());
+            if (!step) return step;
+            return execOn(
+                db.get(),
+                QByteArray("PRAGMA user_version=" + QByteArray::number(v + 1)).constData());
+        });
         if (!s) return {nullptr, s.reason(), false};
     }
     return {std::move(db), {}, false};
@@ -422,85 +431,82 @@ ON CONFLICT(name) DO UPDATE SET number = ?2, size = ?3, sha256 = ?4, sources = ?
 Status Ledger::uploadStarted(const QString& name, const QString& server, bool resend, qint64 size,
                              const QString& sha256) {
     sqlite3* db = db_->db.get();
-    Transaction t(db);
-    if (!t.begun()) return t.begun();
-    const QString at = now();
-    Status s = Query(db, R"(
+    return inTransaction(db, [&] {
+        const QString at = now();
+        Status s = Query(db, R"(
 INSERT INTO claim_files(name, size, sha256, state) VALUES(?1, ?2, ?3, 'uploading')
 ON CONFLICT(name) DO NOTHING)")
-                   .bind(1, name)
-                   .bind(2, size)
-                   .bind(3, sha256)
-                   .run();
-    if (s)
-        s = Query(db, R"(
+                       .bind(1, name)
+                       .bind(2, size)
+                       .bind(3, sha256)
+                       .run();
+        if (s)
+            s = Query(db, R"(
 UPDATE claim_files SET state = CASE WHEN confirmed_at IS NULL THEN 'uploading' ELSE state END,
   upload_started_at = COALESCE(upload_started_at, ?2), server = ?3, reason = ''
 WHERE name = ?1)")
-                .bind(1, name)
-                .bind(2, at)
-                .bind(3, server)
-                .run();
-    if (s)
-        s = Query(db, R"(
+                    .bind(1, name)
+                    .bind(2, at)
+                    .bind(3, server)
+                    .run();
+        if (s)
+            s = Query(db, R"(
 INSERT INTO send_attempts(claim_id, resend, server, started_at)
 SELECT id, ?2, ?3, ?4 FROM claim_files WHERE name = ?1)")
-                .bind(1, name)
-                .bind(2, qint64(resend))
-                .bind(3, server)
-                .bind(4, at)
-                .run();
-    if (!s) return s;
-    return t.commit();
+                    .bind(1, name)
+                    .bind(2, qint64(resend))
+                    .bind(3, server)
+                    .bind(4, at)
+                    .run();
+        return s;
+    });
 }
 
 Status Ledger::confirmed(const QString& name) {
     sqlite3* db = db_->db.get();
-    Transaction t(db);
-    if (!t.begun()) return t.begun();
-    const QString at = now();
-    // An answer that came already (a resend of an answered file) keeps its state.
-    Status s = Query(db, R"(
+    return inTransaction(db, [&] {
+        const QString at = now();
+        // An answer that came already (a resend of an answered file) keeps its state.
+        Status s = Query(db, R"(
 UPDATE claim_files SET confirmed_at = ?2, reason = '',
   state = CASE WHEN answer_level > 0 THEN state ELSE 'sent' END
 WHERE name = ?1)")
-                   .bind(1, name)
-                   .bind(2, at)
-                   .run();
-    if (s)
-        s = Query(db, R"(
+                       .bind(1, name)
+                       .bind(2, at)
+                       .run();
+        if (s)
+            s = Query(db, R"(
 UPDATE send_attempts SET confirmed_at = ?2 WHERE id = (SELECT MAX(a.id) FROM send_attempts a
   JOIN claim_files c ON c.id = a.claim_id WHERE c.name = ?1))")
-                .bind(1, name)
-                .bind(2, at)
-                .run();
-    if (!s) return s;
-    return t.commit();
+                    .bind(1, name)
+                    .bind(2, at)
+                    .run();
+        return s;
+    });
 }
 
 Status Ledger::failed(const QString& name, const QString& reason) {
     sqlite3* db = db_->db.get();
-    Transaction t(db);
-    if (!t.begun()) return t.begun();
-    const QString at = now();
-    // A resend that fails leaves a file the server confirmed earlier as it was.
-    Status s = Query(db, R"(
+    return inTransaction(db, [&] {
+        const QString at = now();
+        // A resend that fails leaves a file the server confirmed earlier as it was.
+        Status s = Query(db, R"(
 UPDATE claim_files SET reason = ?2,
   state = CASE WHEN confirmed_at IS NULL THEN 'failed' ELSE state END
 WHERE name = ?1)")
-                   .bind(1, name)
-                   .bind(2, reason)
-                   .run();
-    if (s)
-        s = Query(db, R"(
+                       .bind(1, name)
+                       .bind(2, reason)
+                       .run();
+        if (s)
+            s = Query(db, R"(
 UPDATE send_attempts SET failed_at = ?2, reason = ?3 WHERE id = (SELECT MAX(a.id)
   FROM send_attempts a JOIN claim_files c ON c.id = a.claim_id WHERE c.name = ?1))")
-                .bind(1, name)
-                .bind(2, at)
-                .bind(3, reason)
-                .run();
-    if (!s) return s;
-    return t.commit();
+                    .bind(1, name)
+                    .bind(2, at)
+                    .bind(3, reason)
+                    .run();
+        return s;
+    });
 }
 
 Status Ledger::forget(const QString& name) {
