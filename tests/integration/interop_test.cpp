@@ -29,22 +29,7 @@ const Scenario kRows[] = {
 };
 // clang-format on
 
-class Interop : public ServerTest,
-                public ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {
-    ServerKind kind() const override { return std::get<1>(GetParam()); }
-};
-
-TEST_P(Interop, SameResultOnBothServers) { run(std::get<0>(GetParam())); }
-
-INSTANTIATE_TEST_SUITE_P(Rows, Interop,
-                         ::testing::Combine(::testing::ValuesIn(kRows),
-                                            ::testing::Values(ServerKind::Asyncssh,
-                                                              ServerKind::OpenSsh)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == ServerKind::OpenSsh ? "_OpenSsh"
-                                                                                    : "_Asyncssh");
-                         });
+ZV_BOTH_SERVERS_ROWS(Interop, SameResultOnBothServers, kRows);
 
 }  // namespace
 }  // namespace zv::test

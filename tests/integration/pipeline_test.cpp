@@ -28,22 +28,7 @@ const Scenario kFlights[] = {
 };
 // clang-format on
 
-class Boundaries : public ServerTest,
-                   public ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {
-    ServerKind kind() const override { return std::get<1>(GetParam()); }
-};
-
-TEST_P(Boundaries, WholeOnBothServers) { run(std::get<0>(GetParam())); }
-
-INSTANTIATE_TEST_SUITE_P(Rows, Boundaries,
-                         ::testing::Combine(::testing::ValuesIn(kBoundaries),
-                                            ::testing::Values(ServerKind::Asyncssh,
-                                                              ServerKind::OpenSsh)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == ServerKind::OpenSsh ? "_OpenSsh"
-                                                                                    : "_Asyncssh");
-                         });
+ZV_BOTH_SERVERS_ROWS(Boundaries, WholeOnBothServers, kBoundaries);
 
 ZV_SCENARIO_ROWS(Flights, NothingPartialIsKept, kFlights);
 

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <tuple>
+#include <tuple>
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
@@ -143,3 +145,19 @@ private:
     TEST_P(Suite, Test) { run(GetParam()); }                                            \
     INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows),                    \
                              [](const auto& info) { return std::string(info.param.name); })
+
+// The same rows against the asyncssh test server and against OpenSSH's sshd.
+#define ZV_BOTH_SERVERS_ROWS(Suite, Test, rows)                                                 \
+    class Suite : public ServerTest,                                                            \
+                  public ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {      \
+        ServerKind kind() const override { return std::get<1>(GetParam()); }                    \
+    };                                                                                          \
+    TEST_P(Suite, Test) { run(std::get<0>(GetParam())); }                                       \
+    INSTANTIATE_TEST_SUITE_P(                                                                   \
+        Rows, Suite,                                                                            \
+        ::testing::Combine(::testing::ValuesIn(rows),                                           \
+                           ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh)),       \
+        [](const auto& info) {                                                                  \
+            return std::string(std::get<0>(info.param).name) +                                  \
+                   (std::get<1>(info.param) == ServerKind::OpenSsh ? "_OpenSsh" : "_Asyncssh"); \
+        })
