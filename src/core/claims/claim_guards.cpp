@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "app/file_digest.h"
+#include "app/text_file.h"
 #include "app/workstation_rules.h"
 #include "x12/x12.h"
 
@@ -164,9 +165,7 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
 
     for (const QString& file : found) {
         // Shown with control characters made visible: a name may hold a line break.
-        QString name = file;
-        for (QChar& c : name)
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+        const QString name = readableName(QFile::encodeName(file));
         const auto hold = [&](const QString& why) { out.heldBack.push_back({file, name + why}); };
         if (busy.contains(file)) {
             hold(QStringLiteral(" is still being written by the billing program") + stays +
