@@ -158,7 +158,7 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
     QStringList busy;
     blocking([&] { busy = stillBeingWritten(setup.practiceFolder, found); });
     const QString type = setup.fileType.toUpper();
-    const bool x12Type = type == QLatin1String("83P") || type == QLatin1String("83D");
+    const bool x12Type = x12::isInterchangeType(type);
     const bool joinedType = type == QLatin1String("AVO") || type == QLatin1String("DEN");
     SentBackups backups(setup);
     const QString stays = QStringLiteral("; it stays in the practice folder");

@@ -5,6 +5,7 @@
 #include "app/zuduvor.h"
 #include "claims/picker_lines.h"
 #include "claims/segment_splitter.h"
+#include "x12/x12.h"
 
 namespace zv {
 
@@ -54,9 +55,8 @@ void Zuduvor::ViewStage2() {
 
 void Zuduvor::ViewClaimFile(const QString& name) {
     const QString backup = m_.Paths.ClaimsBackupDir + name;
-    const QString type = name.right(3).toUpper();
     QString target = backup;
-    if (type == QLatin1String("83P") || type == QLatin1String("83D")) {
+    if (x12::isInterchangeType(name.right(3))) {
         target = claimTextPath();
         if (const Status split = splitSegmentsFile(backup, target); !split) {
             dialogs_.message(QStringLiteral("The claim file ") + backup +

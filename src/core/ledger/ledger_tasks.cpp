@@ -55,9 +55,7 @@ void Zuduvor::RecordNumbered(const QString& claim, int number) {
         const QByteArrayView data = backup.bytes();
         c.size = data.size();
         c.sha256 = QString::fromLatin1(sha256(data).toHex());
-        const QString type = claim.right(3).toUpper();
-        if (type == QLatin1String("83P") || type == QLatin1String("83D") ||
-            x12::looksLikeInterchange(data)) {
+        if (x12::isInterchangeType(claim.right(3)) || x12::looksLikeInterchange(data)) {
             // A damaged file is still recorded, without the facts it does not hold.
             if (Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data)) c.facts = *facts;
         }

@@ -281,6 +281,11 @@ bool looksLikeInterchange(QByteArrayView data) {
     return skipBlank(data, pos) && data.sliced(pos).startsWith("ISA");
 }
 
+bool isInterchangeType(const QString& fileType) {
+    return fileType.compare(QLatin1String("83P"), Qt::CaseInsensitive) == 0 ||
+           fileType.compare(QLatin1String("83D"), Qt::CaseInsensitive) == 0;
+}
+
 std::optional<InterchangeId> readInterchangeId(QByteArrayView head) {
     qsizetype pos = 0;
     if (!skipBlank(head, pos)) return std::nullopt;

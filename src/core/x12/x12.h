@@ -29,6 +29,9 @@ struct ClaimFileFacts {
 // it allowed). The claim file types 83P and 83D are checked as interchanges whatever
 // they begin with.
 bool looksLikeInterchange(QByteArrayView data);
+// True for the claim file types that are X12 interchanges whatever they hold (83P, 83D;
+// letter case ignored).
+bool isInterchangeType(const QString& fileType);
 
 // Reads a claim file's envelope and facts. Fails, with the reason in plain words for the
 // question "The claim file NAME looks damaged: REASON. Send it anyway?", when: the ISA
