@@ -150,10 +150,6 @@ void Zuduvor::SettleWorkingCopies(bool listed, const QStringList& found) {
     }
 }
 
-}  // namespace zv
-
-namespace zv {
-
 namespace {
 
 // The claim files an answer speaks of, newest first among `sent`, with the outcome for
