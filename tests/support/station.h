@@ -12,7 +12,6 @@
 #include <optional>
 #include <ostream>
 #include <tuple>
-#include <tuple>
 
 #include "app/module1.h"
 #include "app/zuduvor.h"
