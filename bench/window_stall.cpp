@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/module1.h"
-#include "app/ports.h"
+#include "base/module1.h"
+#include "base/ports.h"
 #include "gui/zuduvor_window.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/file_mask.h"
-#include "app/module1.h"
-#include "app/text_file.h"
+#include "base/file_mask.h"
+#include "base/module1.h"
+#include "base/text_file.h"
 #include "claims/numbering.h"
 #include "claims/segment_splitter.h"
 #include "setup/setup_file.h"

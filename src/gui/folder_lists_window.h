@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace zv {
 

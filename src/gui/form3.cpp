@@ -4,7 +4,7 @@
 #include <QHBoxLayout>
 
 #include "claims/numbering.h"
-#include "help/help_texts.h"
+#include "tasks/help_texts.h"
 #include "setup/catalogue.h"
 #include "setup/setup_file.h"
 

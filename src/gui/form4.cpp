@@ -3,7 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "help/help_texts.h"
+#include "tasks/help_texts.h"
 #include "setup/setup_file.h"
 
 namespace zv {

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 class QLabel;
 class QListWidget;

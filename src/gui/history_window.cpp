@@ -4,7 +4,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/zuduvor.h"
+#include "tasks/zuduvor.h"
 #include "ledger/history.h"
 
 namespace zv {

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace zv {
 

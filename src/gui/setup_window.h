@@ -9,8 +9,8 @@
 #include <functional>
 #include <map>
 
-#include "app/module1.h"
-#include "app/ports.h"
+#include "base/module1.h"
+#include "base/ports.h"
 
 namespace zv {
 

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <map>
 
-#include "app/ports.h"
-#include "app/zuduvor.h"
+#include "base/ports.h"
+#include "tasks/zuduvor.h"
 
 class QLabel;
 class QLineEdit;

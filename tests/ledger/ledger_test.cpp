@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "app/workstation_rules.h"
+#include "base/workstation_rules.h"
 #include "ledger/history.h"
 #include "support/station.h"
 #include "support/x12_samples.h"

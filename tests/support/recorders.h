@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace zv::test {
 

@@ -12,7 +12,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 #include "claims/numbering.h"
 #include "support/x12_samples.h"
 

@@ -13,8 +13,8 @@
 #include <ostream>
 #include <tuple>
 
-#include "app/module1.h"
-#include "app/zuduvor.h"
+#include "base/module1.h"
+#include "tasks/zuduvor.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "claims/send_observer.h"
 
 namespace zv {

@@ -7,9 +7,9 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include "app/file_digest.h"
-#include "app/text_file.h"
-#include "app/workstation_rules.h"
+#include "base/file_digest.h"
+#include "base/text_file.h"
+#include "base/workstation_rules.h"
 #include "x12/x12.h"
 
 namespace zv {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ports.h"
+#include "base/ports.h"
 
 namespace zv {
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace zv {
 

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 namespace zv {
 

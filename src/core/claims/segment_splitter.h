@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace zv {
 

@@ -1,6 +1,6 @@
 #include "ledger/history.h"
 
-#include "app/workstation_rules.h"
+#include "base/workstation_rules.h"
 
 namespace zv {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/file_digest.h"
-#include "app/result.h"
+#include "base/file_digest.h"
+#include "base/result.h"
 #include "x12/x12.h"
 
 struct sqlite3;

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <array>
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 namespace zv {
 

@@ -5,8 +5,8 @@
 #include <QString>
 #include <functional>
 
-#include "app/module1.h"
-#include "app/result.h"
+#include "base/module1.h"
+#include "base/result.h"
 
 namespace zv {
 

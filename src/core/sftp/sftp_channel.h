@@ -14,7 +14,7 @@
 #include <set>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 #include "sftp/sftp_wire.h"
 #include "sftp/ssh_handles.h"
 

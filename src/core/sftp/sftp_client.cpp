@@ -17,7 +17,7 @@
 #include <mutex>
 #include <variant>
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 #include "sftp/idle_watchdog.h"
 #include "sftp/sftp_channel.h"
 #include "sftp/ssh_handles.h"

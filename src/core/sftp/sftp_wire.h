@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace zv::wire {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace zv::x12 {
 

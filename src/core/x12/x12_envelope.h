@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/result.h"
+#include "base/result.h"
 
 namespace zv::x12::detail {
 

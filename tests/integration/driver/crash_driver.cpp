@@ -6,8 +6,8 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/command_line.h"
-#include "app/console.h"
+#include "console/command_line.h"
+#include "console/console.h"
 
 namespace {
 

@@ -1,0 +1,129 @@
+#include "console/command_line.h"
+
+#include <libssh/libssh.h>
+
+#include <QProcessEnvironment>
+
+#include "zuduvor_config.h"
+
+namespace zv {
+
+namespace {
+
+const QStringList kCommands = {QStringLiteral("send"),         QStringLiteral("get-reports"),
+                               QStringLiteral("list-waiting"), QStringLiteral("delete"),
+                               QStringLiteral("list-backups"), QStringLiteral("resend"),
+                               QStringLiteral("view"),         QStringLiteral("history")};
+
+bool needsName(const QString& command) {
+    return command == QLatin1String("delete") || command == QLatin1String("resend") ||
+           command == QLatin1String("view");
+}
+
+bool parsePort(const QString& text, int* port) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > 65535) return false;
+    *port = value;
+    return true;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments, const QStringList& environment) {
+    CommandLine cl;
+    for (const QString& entry : environment) {
+        const QString key = entry.section(QLatin1Char('='), 0, 0);
+        const QString value = entry.section(QLatin1Char('='), 1);
+        if (key == QLatin1String("ZUDUVOR_WORK_ROOT")) cl.start.workRoot = value;
+        if (key == QLatin1String("ZUDUVOR_SFTP_HOST")) cl.start.sftpHost = value;
+        if (key == QLatin1String("ZUDUVOR_SFTP_PORT") && !value.isEmpty() &&
+            !parsePort(value, &cl.start.sftpPort))
+            cl.error = QStringLiteral("ZUDUVOR_SFTP_PORT must be a port number from 1 to 65535");
+    }
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        auto value = [&](QString* out) {
+            if (i + 1 >= arguments.size()) {
+                cl.error = a + QStringLiteral(" needs a value");
+                return false;
+            }
+            *out = arguments[++i];
+            return true;
+        };
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.help = true;
+        } else if (a == QLatin1String("--version")) {
+            cl.version = true;
+        } else if (a == QLatin1String("--yes")) {
+            cl.yes = true;
+        } else if (a == QLatin1String("--csv")) {
+            cl.csv = true;
+        } else if (a == QLatin1String("--work-root")) {
+            if (value(&v)) cl.start.workRoot = v;
+        } else if (a == QLatin1String("--sftp-host")) {
+            if (value(&v)) cl.start.sftpHost = v;
+        } else if (a == QLatin1String("--screenshot")) {
+            if (value(&v)) cl.screenshot = v;
+        } else if (a == QLatin1String("--sftp-port")) {
+            if (value(&v) && !parsePort(v, &cl.start.sftpPort))
+                cl.error = QStringLiteral("--sftp-port must be a port number from 1 to 65535");
+        } else if (a.startsWith(QLatin1String("-"))) {
+            cl.error = QStringLiteral("unknown option ") + a;
+        } else if (cl.command.isEmpty()) {
+            if (!kCommands.contains(a)) cl.error = QStringLiteral("unknown command ") + a;
+            cl.command = a;
+        } else if (needsName(cl.command) && cl.name.isEmpty()) {
+            cl.name = a;
+        } else {
+            cl.error = QStringLiteral("unexpected argument ") + a;
+        }
+        if (!cl.error.isEmpty()) return cl;
+    }
+    if (cl.csv && cl.command != QLatin1String("history"))
+        cl.error = QStringLiteral("--csv goes only with history");
+    else if (needsName(cl.command) && cl.name.isEmpty())
+        cl.error = cl.command + QStringLiteral(" needs the name of a claim file");
+    return cl;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: zuduvor [OPTIONS] [COMMAND]\n"
+        "\n"
+        "Electronic Claims Secure File Transfer. With no COMMAND the main window opens.\n"
+        "\n"
+        "Commands (run the main window's tasks without a window):\n"
+        "  send               send the practice's new claim files, then fetch reports\n"
+        "  get-reports        fetch every report waiting at ZOD into the report folder\n"
+        "  list-waiting       list the claim files still waiting on the server\n"
+        "  delete NAME        delete the waiting claim file NAME from the server\n"
+        "  list-backups       list the backups of submitted claim files\n"
+        "  resend NAME --yes  send the backup NAME again (check with ZOD first)\n"
+        "  view NAME          prepare the backup NAME for viewing and print its path\n"
+        "  history [--csv]    every claim file sent, newest first: when, size, claims,\n"
+        "                     charges, what ZOD answered (--csv: as CSV, proof of submission)\n"
+        "\n"
+        "Options:\n"
+        "  --work-root DIR    the folder holding setup.prm, the claims and the log\n"
+        "                     (also ZUDUVOR_WORK_ROOT; default: the current folder when its\n"
+        "                     first part starts with \"zod\", else $HOME/zod)\n"
+        "  --sftp-host HOST   the SFTP server (also ZUDUVOR_SFTP_HOST)\n"
+        "  --sftp-port N      its port (also ZUDUVOR_SFTP_PORT; default 22)\n"
+        "  --screenshot FILE  open the window, save a picture of it to FILE (PNG), end\n"
+        "  --yes              answer OK to the program's questions (default: Cancel)\n"
+        "  --help             show this text\n"
+        "  --version          show the version of the program and of its libraries\n"
+        "\n"
+        "Status lines go to standard output, messages to standard error.\n"
+        "Exit status: 0 when no failure message was shown, 1 otherwise, 2 for a usage error.\n");
+}
+
+QString versionText() {
+    return QStringLiteral("zuduvor %1 (Electronic Claims Secure File Transfer)\nlibssh %2\nQt %3\n")
+        .arg(QLatin1String(config::kVersion), QLatin1String(ssh_version(0)),
+             QLatin1String(qVersion()));
+}
+
+}  // namespace zv

@@ -1,0 +1,20 @@
+#include "base/desktop_launcher.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace zv {
+
+bool DesktopLauncher::openerExists() { return !QStandardPaths::findExecutable(opener_).isEmpty(); }
+
+Status DesktopLauncher::open(const QString& target) {
+    const QString program = QStandardPaths::findExecutable(opener_);
+    if (program.isEmpty())
+        return fail(QStringLiteral("the program ") + opener_ + QStringLiteral(" was not found"));
+    if (!QProcess::startDetached(program, {target}))
+        return fail(QStringLiteral("the program ") + program +
+                    QStringLiteral(" could not be started"));
+    return {};
+}
+
+}  // namespace zv
