@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "base/desktop_launcher.h"
 #include "console/command_line.h"
 #include "console/console.h"
-#include "base/desktop_launcher.h"
 #include "gui/message_box_window.h"
 #include "gui/zuduvor_window.h"
 

@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
-#include "console/desktop_notice.h"
 #include "base/module1.h"
-#include "tasks/zuduvor.h"
+#include "console/desktop_notice.h"
 #include "ledger/history.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

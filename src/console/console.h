@@ -5,9 +5,9 @@
 #include <QTextStream>
 #include <vector>
 
-#include "console/command_line.h"
 #include "base/ports.h"
 #include "claims/send_observer.h"
+#include "console/command_line.h"
 
 namespace zv {
 

@@ -4,9 +4,9 @@
 #include <QHBoxLayout>
 
 #include "claims/numbering.h"
-#include "tasks/help_texts.h"
 #include "setup/catalogue.h"
 #include "setup/setup_file.h"
+#include "tasks/help_texts.h"
 
 namespace zv {
 

@@ -3,8 +3,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "tasks/help_texts.h"
 #include "setup/setup_file.h"
+#include "tasks/help_texts.h"
 
 namespace zv {
 

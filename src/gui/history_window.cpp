@@ -4,8 +4,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "tasks/zuduvor.h"
 #include "ledger/history.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

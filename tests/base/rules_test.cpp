@@ -14,11 +14,11 @@
 #include <numeric>
 
 #include "../../fuzz/fuzz_checks.h"
-#include "console/command_line.h"
 #include "base/transfer_progress.h"
 #include "base/workstation_rules.h"
 #include "claims/claim_files.h"
 #include "claims/numbering.h"
+#include "console/command_line.h"
 #include "setup/catalogue.h"
 #include "support/recorders.h"
 #include "zuduvor_config.h"

@@ -14,9 +14,9 @@
 #include <tuple>
 
 #include "base/module1.h"
-#include "tasks/zuduvor.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
+#include "tasks/zuduvor.h"
 
 inline std::ostream& operator<<(std::ostream& os, const QString& s) {
     return os << s.toStdString();

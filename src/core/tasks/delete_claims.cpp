@@ -1,5 +1,5 @@
-#include "tasks/zuduvor.h"
 #include "claims/picker_lines.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

@@ -7,9 +7,9 @@
 
 #include "base/text_file.h"
 #include "base/workstation_rules.h"
-#include "tasks/zuduvor.h"
 #include "claims/picker_lines.h"
 #include "ledger/ledger.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

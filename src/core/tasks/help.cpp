@@ -1,6 +1,6 @@
 // The main window's Help and "ZOD Web Site" buttons.
-#include "tasks/zuduvor.h"
 #include "tasks/help_texts.h"
+#include "tasks/zuduvor.h"
 #include "zuduvor_config.h"
 
 namespace zv {

@@ -7,10 +7,10 @@
 
 #include "base/file_mask.h"
 #include "base/workstation_rules.h"
-#include "tasks/zuduvor.h"
 #include "claims/claim_guards.h"
 #include "claims/numbering.h"
 #include "ledger/ledger.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

@@ -3,9 +3,9 @@
 
 #include "base/file_mask.h"
 #include "base/workstation_rules.h"
-#include "tasks/zuduvor.h"
 #include "claims/claim_files.h"
 #include "claims/picker_lines.h"
+#include "tasks/zuduvor.h"
 
 namespace zv {
 

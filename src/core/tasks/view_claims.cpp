@@ -2,9 +2,9 @@
 
 #include "base/file_mask.h"
 #include "base/workstation_rules.h"
-#include "tasks/zuduvor.h"
 #include "claims/picker_lines.h"
 #include "claims/segment_splitter.h"
+#include "tasks/zuduvor.h"
 #include "x12/x12.h"
 
 namespace zv {
