@@ -123,6 +123,7 @@ void Walker::onLoopOpened(const LoopDef& loop) {
 void Walker::onLoopClosed(const OpenLoop& open) {
     switch (open.def->tag) {
         case LoopTag::Subscriber:
+            patient_.clear();
             if (subscriberChildCode_ == "1" && !subscriberHasPatient_)
                 if (Finding* f = addRemembered(Rule::HierarchyChild, "HL", subscriberSegment_, 4, "1"))
                     f->problem = "The subscriber level's child code (HL04) is 1, which says that a "
@@ -206,8 +207,9 @@ void Walker::subscriber() {
 
 void Walker::name(const LoopDef& loop) {
     const std::string_view qualifier = seg_.element(8), id = seg_.element(9);
-    if (qualifier.empty() != id.empty())
-        if (Finding* f = add(Rule::ElementConditionMissing, qualifier.empty() ? 8 : 9))
+    const int missing = qualifier.empty() ? 8 : 9;
+    if (qualifier.empty() != id.empty() && !requiredByGuide(missing))
+        if (Finding* f = add(Rule::ElementConditionMissing, missing))
             f->problem = "NM108 and NM109 go together: one of them is empty.";
     if (qualifier == "XX" && !id.empty() && !isValidNpi(id))
         if (Finding* f = add(Rule::NpiCheckDigit, 9)) {

@@ -16,6 +16,10 @@ constexpr std::string_view kCorrect =
     "Correct this value in the billing software where it comes from (practice, provider, "
     "patient, insurance or claim); if it is not entered there, send this list to the billing "
     "software's support.";
+constexpr std::string_view kMissing =
+    "Fill in the missing information in the billing software (the practice, provider, patient, "
+    "insurance or claim it belongs to); if it is filled in there, send this list to the billing "
+    "software's support.";
 constexpr std::string_view kStructure =
     "The billing software decides how the file is built: send this list to its support.";
 constexpr std::string_view kPayer =
@@ -124,12 +128,12 @@ struct Table {
         set(Rule::TransactionNumber, "transaction-number", E, "IK5", "3", kRebuild);
         set(Rule::SegmentUnrecognized, "segment-unrecognized", E, "IK3", "1", kStructure);
         set(Rule::SegmentUnexpected, "segment-unexpected", E, "IK3", "2", kStructure);
-        set(Rule::SegmentMissing, "segment-missing", E, "IK3", "3", kCorrect);
+        set(Rule::SegmentMissing, "segment-missing", E, "IK3", "3", kMissing);
         set(Rule::LoopTooMany, "loop-too-many", E, "IK3", "4", kCorrect);
         set(Rule::SegmentTooMany, "segment-too-many", E, "IK3", "5", kCorrect);
         set(Rule::SegmentOutOfOrder, "segment-out-of-order", E, "IK3", "7", kStructure);
-        set(Rule::ElementMissing, "element-missing", E, "IK4", "1", kCorrect);
-        set(Rule::ElementConditionMissing, "element-condition-missing", E, "IK4", "2", kCorrect);
+        set(Rule::ElementMissing, "element-missing", E, "IK4", "1", kMissing);
+        set(Rule::ElementConditionMissing, "element-condition-missing", E, "IK4", "2", kMissing);
         set(Rule::ElementTooMany, "element-too-many", E, "IK4", "3", kStructure);
         set(Rule::ElementTooShort, "element-too-short", E, "IK4", "4", kCorrect);
         set(Rule::ElementTooLong, "element-too-long", E, "IK4", "5", kCorrect);
@@ -139,9 +143,9 @@ struct Table {
         set(Rule::ElementBadTime, "element-bad-time", E, "IK4", "9", kCorrect);
         set(Rule::ElementRepeated, "element-repeated", E, "IK4", "12", kCorrect);
         set(Rule::ElementTooManyComponents, "element-too-many-components", E, "IK4", "13", kCorrect);
-        set(Rule::SituationalElementMissing, "situational-element-missing", E, "IK4", "I9", kCorrect);
+        set(Rule::SituationalElementMissing, "situational-element-missing", E, "IK4", "I9", kMissing);
         set(Rule::SituationalElementPresent, "situational-element-present", W, "IK4", "I13", kStructure);
-        set(Rule::SituationalSegmentMissing, "situational-segment-missing", E, "IK3", "I6", kCorrect);
+        set(Rule::SituationalSegmentMissing, "situational-segment-missing", E, "IK3", "I6", kMissing);
         set(Rule::HierarchyNumber, "hierarchy-number", E, "IK4", "I12", kStructure);
         set(Rule::HierarchyParent, "hierarchy-parent", E, "IK4", "I12", kStructure);
         set(Rule::HierarchyChild, "hierarchy-child", E, "IK4", "7", kStructure);
@@ -202,16 +206,21 @@ std::string plural(std::int64_t n, std::string_view word) {
     return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
 }
 
+bool isMissingSegment(const Finding& f) {
+    return f.rule == Rule::SegmentMissing || f.rule == Rule::SituationalSegmentMissing;
+}
+
 std::string where(const Finding& f) {
-    std::string out;
-    if (!f.loop.empty()) out = "loop " + f.loop + " " + f.loopName;
-    else out = f.loopName;
+    std::string out = f.loop.empty() ? f.loopName : "loop " + f.loop + " " + f.loopName;
+    const std::string sep = out.empty() ? "" : ", ";
     if (f.segmentNumber > 0)
-        out += (out.empty() ? "" : ", ") + std::string("segment ") + std::to_string(f.segmentNumber) +
-               " (" + f.segment + ")" +
+        out += sep + (isMissingSegment(f) ? "the " + f.segment + " segment missing before segment "
+                                          : "segment ") +
+               std::to_string(f.segmentNumber) +
+               (isMissingSegment(f) ? std::string() : " (" + f.segment + ")") +
                (f.transaction.empty() ? "" : " of transaction set " + f.transaction);
     else if (!f.segment.empty())
-        out += (out.empty() ? "" : ", ") + std::string("segment ") + f.segment;
+        out += sep + "segment " + f.segment;
     return out;
 }
 
@@ -277,14 +286,16 @@ std::string elementReference(const Finding& f) {
 }
 
 std::string findingLine(const Finding& f) {
-    std::string out = whose(f);
-    const std::string at = where(f);
-    if (!at.empty()) out += (out.empty() ? "" : ", ") + at;
-    if (f.element > 0) {
-        out += (out.empty() ? "" : ", ") + element(f);
-        if (!f.value.empty()) out += " \"" + f.value + "\"";
-    }
-    return out.empty() ? f.problem : out + ": " + f.problem;
+    std::string out;
+    const auto part = [&](const std::string& text) {
+        if (!text.empty()) out += (out.empty() ? "" : ", ") + text;
+    };
+    part(f.claim.empty() ? std::string() : "claim " + f.claim);
+    part(f.patient.empty() ? std::string() : "patient " + f.patient);
+    part(f.serviceLine > 0 ? "service line " + std::to_string(f.serviceLine) : std::string());
+    part(f.loop.empty() ? std::string() : "loop " + f.loop);
+    part(element(f) + (f.value.empty() ? std::string() : " \"" + f.value + "\""));
+    return out + ": " + f.problem;
 }
 
 std::string firstProblem(const CheckReport& report) {

@@ -37,12 +37,15 @@ std::optional<Match> findPlace(const std::vector<OpenLoop>& stack, std::uint32_t
     return mismatch;
 }
 
-// Whether the segment belongs to an earlier place of an open loop.
-bool isEarlier(const std::vector<OpenLoop>& stack, std::uint32_t key) {
-    for (const OpenLoop& o : stack)
+// The earlier place of an open loop where the segment belongs, if any: counted there, so
+// that a segment out of order is not also reported missing.
+std::uint16_t* earlierPlace(std::vector<OpenLoop>& stack, std::uint32_t key,
+                            std::string_view qualifier) {
+    for (OpenLoop& o : stack)
         for (std::size_t i = 1; i < o.def->items[o.pos].runStart; ++i)
-            if (o.def->items[i].key == key) return true;
-    return false;
+            if (o.def->items[i].key == key && !o.def->items[i].loop && o.def->items[i].selects(qualifier))
+                return &o.counts[i];
+    return nullptr;
 }
 
 std::string joined(const std::vector<std::string>& codes) {
@@ -71,12 +74,14 @@ void Walker::place(const SegmentDef& def) {
         if (m) {  // a loop's first segment with a qualifier that opens no loop
             if (Finding* f = add(Rule::ElementBadCode, q.element, q.component))
                 f->problem = "This value does not begin any loop that may follow here.";
-        } else if (isEarlier(stack_, seg_.key())) {
+        } else if (std::uint16_t* count = earlierPlace(stack_, seg_.key(), qualifier)) {
+            ++*count;
             if (Finding* f = add(Rule::SegmentOutOfOrder))
                 f->problem = "The segment comes too late: in this loop it belongs further up.";
         } else if (Finding* f = add(Rule::SegmentUnexpected)) {
             f->problem = "The segment " + std::string(seg_.id()) + " does not belong here.";
         }
+        item_ = nullptr;
         checkElements(def, nullptr);
         return;
     }
@@ -92,7 +97,8 @@ void Walker::place(const SegmentDef& def) {
                              std::to_string(count) + " times here; at most " +
                              std::to_string(item.max) + " are allowed.";
         openLoop(item.loop);
-        checkElements(def, &item.loop->items[0]);
+        item_ = &item.loop->items[0];
+        checkElements(def, item_);
     } else {
         if (count > item.max)
             if (Finding* f = add(Rule::SegmentTooMany))
@@ -104,7 +110,8 @@ void Walker::place(const SegmentDef& def) {
                 f->problem = "This code is not valid here; the guide allows " +
                              joined(item.qualifiers) + ".";
         }
-        checkElements(def, &item);
+        item_ = &item;
+        checkElements(def, item_);
     }
     content(*stack_.back().def);
 }
@@ -228,6 +235,13 @@ void Walker::checkElement(const ValueDef& def, int element) {
                 f->problem = "The value does not have the type or length this component takes (" +
                              std::to_string(cd.min) + " to " + std::to_string(cd.max) + ").";
     }
+}
+
+bool Walker::requiredByGuide(int element) const {
+    if (!item_) return false;
+    for (const UsageRule& r : item_->rules)
+        if (r.element == element && r.component == 0 && r.required) return true;
+    return false;
 }
 
 void Walker::checkRules(const Item& item) {

@@ -81,6 +81,8 @@ private:
     void checkElements(const SegmentDef& def, const Item* item);
     void checkElement(const ValueDef& def, int element);
     void checkRules(const Item& item);
+    // Whether the guide's rules for the segment being read require the element.
+    bool requiredByGuide(int element) const;
 
     // Content.
     void content(const LoopDef& loop);
@@ -125,6 +127,7 @@ private:
 
     // Structure and content state.
     std::vector<OpenLoop> stack_;
+    const Item* item_ = nullptr;  // the guide's item of the segment being read, when it has one
     std::int64_t hlCount_ = 0;
     std::string billingHl_, subscriberHl_, subscriberChildCode_, filing_, otherFiling_;
     std::int64_t subscriberSegment_ = 0;
