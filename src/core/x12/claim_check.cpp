@@ -41,13 +41,11 @@ bool sameNumber(std::string_view a, std::string_view b) {
 
 // The guide of the first group of the interchange at `start`, or why there is none.
 const Guide* firstGuide(std::string_view data, const IsaHeader& header, std::string& version) {
-    SegmentReader reader(data, header.bytes.data() - data.data() + kIsaLength,
-                         header.separators.segment);
-    std::string_view raw;
-    if (!reader.next(raw)) return nullptr;
+    const auto classes = classTable(header.separators);
+    SegmentReader reader(data, std::size_t(header.bytes.data() - data.data()) + kIsaLength,
+                         header.separators, classes);
     Segment s;
-    s.split(raw, classTable(header.separators));
-    if (s.id() != "GS") return nullptr;
+    if (!reader.next(s) || s.key() != segmentKey("GS")) return nullptr;
     version = std::string(s.element(8));
     return findGuide(version);
 }
@@ -112,21 +110,19 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
     checkIsa(header);
     isa13_ = std::string(seg_.element(13));
 
-    SegmentReader reader(data, start + kIsaLength, separators_.segment);
-    std::string_view raw;
-    while (reader.next(raw)) {
-        seg_.split(raw, classes_);
-        if (seg_.id() == "ISA") {  // a new interchange before this one ended
+    SegmentReader reader(data, start + kIsaLength, separators_, classes_);
+    while (reader.next(seg_)) {
+        if (seg_.key() == segmentKey("ISA")) {  // a new interchange before this one ended
             endGroup();
             if (Finding* f = add(Rule::InterchangeEndMissing)) {
                 f->problem = "The interchange " + shownValue(isa13_) +
                              " has no end (IEA) before the next interchange begins.";
             }
-            return std::size_t(raw.data() - data.data());
+            return reader.segmentStart();
         }
         ++report_.segments;
         if (level_ == Level::Transaction) ++segmentNumber_;
-        if (seg_.id() == "IEA") {
+        if (seg_.key() == segmentKey("IEA")) {
             endGroup();
             if (const SegmentDef* def = findSegment(seg_.key())) checkElements(*def, nullptr);
             envelopeCount(Rule::InterchangeCount, 1, groups_, "functional groups");
@@ -137,10 +133,10 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
                                  shownValue(isa13_) + ".";
             return reader.position();
         }
-        if (seg_.id() == "GS") {
+        if (seg_.key() == segmentKey("GS")) {
             endGroup();
             beginGroup();
-        } else if (seg_.id() == "GE") {
+        } else if (seg_.key() == segmentKey("GE")) {
             if (level_ == Level::Interchange) {
                 if (Finding* f = add(Rule::EnvelopeOrder))
                     f->problem = "An end of group (GE) has no start (GS) before it.";
@@ -155,7 +151,7 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
                                  shownValue(seg_.element(2)) + ", but its start (GS06) says " +
                                  shownValue(groupNumber_) + ".";
             level_ = Level::Interchange;
-        } else if (seg_.id() == "ST") {
+        } else if (seg_.key() == segmentKey("ST")) {
             if (level_ == Level::Interchange) {
                 if (Finding* f = add(Rule::EnvelopeOrder))
                     f->problem = "A transaction set (ST) begins outside a functional group (GS to GE).";
@@ -163,7 +159,7 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
             }
             endTransaction(false);
             beginTransaction();
-        } else if (seg_.id() == "SE") {
+        } else if (seg_.key() == segmentKey("SE")) {
             if (level_ != Level::Transaction) {
                 if (Finding* f = add(Rule::EnvelopeOrder))
                     f->problem = "An end of transaction set (SE) has no start (ST) before it.";
@@ -172,7 +168,7 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
             endTransaction(true);
         } else if (level_ == Level::Transaction) {
             if (guide_) transactionSegment();
-        } else if (seg_.id() != "TA1") {
+        } else if (seg_.key() != segmentKey("TA1")) {
             if (Finding* f = add(Rule::EnvelopeOrder))
                 f->problem = "The segment " + shownValue(seg_.id()) +
                              " is outside a transaction set (ST to SE).";

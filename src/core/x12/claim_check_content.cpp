@@ -91,7 +91,7 @@ void Walker::onLoopOpened(const LoopDef& loop) {
             break;
         case LoopTag::Claim:
             ++report_.claims;
-            claim_ = ClaimState();
+            claim_.reset();
             claim_.id = shownValue(seg_.element(1));
             claim_.segment = segmentNumber_;
             claim_.charge = parseCents(seg_.element(2));
@@ -163,7 +163,9 @@ void Walker::onLoopClosed(const OpenLoop& open) {
 void Walker::hierarchy() {
     ++hlCount_;
     const std::string_view id = seg_.element(1), parent = seg_.element(2), code = seg_.element(3);
-    if (id != std::to_string(hlCount_))
+    std::int64_t n = 0;
+    for (const char c : id) n = c >= '0' && c <= '9' && n < (std::int64_t(1) << 40) ? n * 10 + (c - '0') : -1;
+    if (n != hlCount_ || id.front() == '0')
         if (Finding* f = add(Rule::HierarchyNumber, 1))
             f->problem = "The levels of a transaction are numbered 1, 2, 3... in order: this one "
                          "should be " + std::to_string(hlCount_) + ".";

@@ -316,16 +316,31 @@ ValueDef parseValue(std::string_view text) {
     return d;
 }
 
+// Looked up once per segment of the file: an open-addressed table, not a search.
 struct Dictionary {
-    std::vector<SegmentDef> segments;  // sorted by key
+    static constexpr std::size_t kSlots = 256;
+    std::vector<SegmentDef> segments;
+    std::array<const SegmentDef*, kSlots> slots{};
+    static std::size_t slotOf(std::uint32_t key) { return (key * 2654435761u) >> 24; }
     Dictionary() {
         for (const SegmentText& s : kSegments) {
-            SegmentDef def{segmentKey(s.id), s.id, s.title, {}};
-            for (const char* e : s.elements) def.elements.push_back(parseValue(e));
+            SegmentDef def{segmentKey(s.id), s.id, s.title, {}, 0};
+            for (const char* e : s.elements) {
+                def.elements.push_back(parseValue(e));
+                if (def.elements.back().mandatory) def.lastMandatory = int(def.elements.size());
+            }
             segments.push_back(std::move(def));
         }
-        std::sort(segments.begin(), segments.end(),
-                  [](const SegmentDef& a, const SegmentDef& b) { return a.key < b.key; });
+        for (const SegmentDef& d : segments) {
+            std::size_t i = slotOf(d.key);
+            while (slots[i]) i = (i + 1) % kSlots;
+            slots[i] = &d;
+        }
+    }
+    const SegmentDef* find(std::uint32_t key) const {
+        for (std::size_t i = slotOf(key); slots[i]; i = (i + 1) % kSlots)
+            if (slots[i]->key == key) return slots[i];
+        return nullptr;
     }
 };
 
@@ -352,10 +367,7 @@ ValueProblem checkNumber(const ValueDef& def, std::string_view v) {
 
 const SegmentDef* findSegment(std::uint32_t key) {
     static const Dictionary dictionary;
-    const auto& s = dictionary.segments;
-    const auto it = std::lower_bound(s.begin(), s.end(), key,
-                                     [](const SegmentDef& d, std::uint32_t k) { return d.key < k; });
-    return it != s.end() && it->key == key ? &*it : nullptr;
+    return key ? dictionary.find(key) : nullptr;
 }
 
 ValueProblem checkValue(const ValueDef& def, std::string_view value) {

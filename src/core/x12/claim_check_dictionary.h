@@ -24,6 +24,7 @@ struct SegmentDef {
     std::string id;
     std::string title;  // "{} Name": the entity of the loop fills in
     std::vector<ValueDef> elements;
+    int lastMandatory = 0;  // position of the last mandatory element, 0 when none
 };
 
 // The definition of a segment by its key (see segmentKey), or null when it is not one

@@ -53,6 +53,12 @@ std::pair<int, int> rangeOf(std::string_view text) {
     return {a, dash == std::string_view::npos ? a : std::stoi(std::string(text.substr(dash + 1)))};
 }
 
+std::vector<std::uint64_t> keysOf(const std::vector<std::string>& codes) {
+    std::vector<std::uint64_t> keys;
+    for (const std::string& c : codes) keys.push_back(codeKey(c));
+    return keys;
+}
+
 std::vector<UsageRule> parseRules(std::string_view text) {
     std::vector<UsageRule> rules;
     for (std::string token : splitOn(text, ' ')) {
@@ -67,7 +73,7 @@ std::vector<UsageRule> parseRules(std::string_view text) {
         const auto [c1, c2] = dot == std::string::npos ? std::pair{0, 0} : rangeOf(place.substr(dot + 1));
         for (int e = e1; e <= e2; ++e)
             for (int c = c1; c <= c2; ++c)
-                rules.push_back({std::uint8_t(e), std::uint8_t(c), !optional, codes});
+                rules.push_back({std::uint8_t(e), std::uint8_t(c), !optional, codes, keysOf(codes)});
     }
     return rules;
 }
@@ -97,11 +103,14 @@ public:
                 item.rules = parseRules(e.rules);
             }
             item.key = item.segment->key;
+            item.qualifierKeys = keysOf(item.qualifiers);
             item.min = e.min;
             item.max = e.max;
             const std::size_t i = l.items.size();
             item.runStart = i > 0 && l.items[i - 1].key == item.key ? l.items[i - 1].runStart
                                                                     : std::uint16_t(i);
+            if (i > 0 && item.min > 0) l.required.push_back(std::uint16_t(i));
+            l.keys |= keyBit(item.key);
             l.items.push_back(std::move(item));
         }
         return &l;
@@ -373,12 +382,20 @@ struct Guides {
 
 }  // namespace
 
-bool Item::selects(std::string_view qualifier) const {
-    if (qualifiers.empty()) return true;
-    for (const std::string& q : qualifiers)
-        if (q == qualifier) return true;
+namespace {
+bool isAmong(const std::vector<std::uint64_t>& keys, std::string_view v) {
+    const std::uint64_t k = codeKey(v);
+    for (const std::uint64_t key : keys)
+        if (key == k) return k != 0;
     return false;
 }
+}  // namespace
+
+bool Item::selects(std::string_view qualifier) const {
+    return qualifierKeys.empty() || isAmong(qualifierKeys, qualifier);
+}
+
+bool UsageRule::allows(std::string_view v) const { return codeKeys.empty() || isAmong(codeKeys, v); }
 
 const Guide* findGuide(std::string_view version) {
     static const Guides all;

@@ -15,12 +15,24 @@ namespace zv::x12::check {
 
 constexpr std::uint16_t kUnbounded = 0xffff;
 
+// A code value of up to 8 characters packed in an integer, compared in one instruction;
+// 0 for an empty or longer value (no code of the guides is longer).
+constexpr std::uint64_t codeKey(std::string_view v) {
+    if (v.empty() || v.size() > 8) return 0;
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        k |= std::uint64_t(static_cast<unsigned char>(v[i])) << (8 * i);
+    return k;
+}
+
 // One element (or component) rule of the guide.
 struct UsageRule {
     std::uint8_t element = 0;
     std::uint8_t component = 0;  // 0: the element as a whole
     bool required = false;
     std::vector<std::string> codes;  // allowed values; empty: any
+    std::vector<std::uint64_t> codeKeys;  // the same, packed by codeKey
+    bool allows(std::string_view v) const;
 };
 
 // Loops whose content the checker looks at beyond the generic rules.
@@ -48,6 +60,7 @@ struct Item {
     const SegmentDef* segment = nullptr;
     std::uint32_t key = 0;
     std::vector<std::string> qualifiers;  // values that select this item; empty: any
+    std::vector<std::uint64_t> qualifierKeys;
     std::uint16_t min = 0, max = 1;       // uses of a segment, repeats of a loop
     std::vector<UsageRule> rules;         // a segment's element rules
     const LoopDef* loop = nullptr;
@@ -63,7 +76,14 @@ struct LoopDef {
     bool streetAddress = false;  // its address may not be a post office box
     bool nineDigitZip = false;   // a US address here needs the ZIP+4
     std::vector<Item> items;     // items[0] is the loop's first segment
+    std::vector<std::uint16_t> required;  // items that must occur (min > 0), after the first
+    std::uint64_t keys = 0;               // keyBit() of every item's segment ID
 };
+
+// One bit per segment ID, for telling at once that a loop has no item for a segment.
+constexpr std::uint64_t keyBit(std::uint32_t key) {
+    return std::uint64_t(1) << ((key * 2654435761u) >> 26);
+}
 
 struct Guide {
     FileKind kind = FileKind::NotChecked;

@@ -27,6 +27,7 @@ std::optional<Match> findPlace(const std::vector<OpenLoop>& stack, std::uint32_t
     std::optional<Match> mismatch;
     for (std::size_t d = stack.size(); d-- > 0;) {
         const OpenLoop& o = stack[d];
+        if (!(o.def->keys & keyBit(key))) continue;
         const std::vector<Item>& items = o.def->items;
         for (std::size_t i = std::max<std::size_t>(items[o.pos].runStart, 1); i < items.size(); ++i) {
             if (items[i].key != key) continue;
@@ -130,7 +131,7 @@ void Walker::closeLoopsTo(std::size_t depth) {
 void Walker::closeLoop() {
     const OpenLoop& o = stack_.back();
     findingLoop_ = o.def;
-    for (std::size_t i = 1; i < o.def->items.size(); ++i) {
+    for (const std::uint16_t i : o.def->required) {
         const Item& item = o.def->items[i];
         if (o.counts[i] >= item.min) continue;
         // Items of one run may stand for one another: a missing REF*EI is not made good by a
@@ -160,7 +161,7 @@ void Walker::checkElements(const SegmentDef& def, const Item* item) {
             f->problem = "The segment has more elements than the standard defines (" +
                          std::to_string(defined) + ").";
     const int n = std::min(seg_.count(), defined);
-    for (int i = 1; i <= defined; ++i) {
+    for (int i = 1, last = std::max(n, def.lastMandatory); i <= last; ++i) {
         const ValueDef& d = def.elements[std::size_t(i - 1)];
         if (i <= n && !seg_.element(i).empty()) {
             checkElement(d, i);
@@ -264,9 +265,7 @@ void Walker::checkRules(const Item& item) {
             continue;
         }
         if (r.codes.empty() || (seg_.flags(r.element) & kHasBadCharacter)) continue;
-        bool allowed = false;
-        for (const std::string& code : r.codes) allowed = allowed || code == v;
-        if (!allowed)
+        if (!r.allows(v))
             if (Finding* f = addAt(Rule::ElementBadCode, r.element, r.component, v))
                 f->problem = "This code is not valid here; the guide allows " + joined(r.codes) + ".";
     }

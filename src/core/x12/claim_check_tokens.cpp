@@ -10,7 +10,7 @@ namespace {
 // found at all.
 constexpr std::array<int, 16> kIsaWidths = {2, 10, 2, 10, 2, 15, 2, 15, 6, 4, 1, 5, 9, 1, 1, 1};
 
-enum Class : std::uint8_t { kPlain = 0, kElement, kComponent, kRepetition, kBad };
+enum Class : std::uint8_t { kPlain = 0, kElement, kComponent, kRepetition, kBad, kTerminator };
 
 bool isAlphanumeric(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -66,24 +66,29 @@ std::array<std::uint8_t, 256> classTable(const Separators& separators) {
     t[static_cast<unsigned char>(separators.component)] = kComponent;
     if (separators.repetition)
         t[static_cast<unsigned char>(separators.repetition)] = kRepetition;
+    t[static_cast<unsigned char>(separators.segment)] = kTerminator;
     return t;
 }
 
-void Segment::split(std::string_view bytes, const std::array<std::uint8_t, 256>& classes) {
-    bytes_ = bytes;
+std::size_t Segment::split(std::string_view bytes, const std::array<std::uint8_t, 256>& classes) {
     count_ = 0;
     tooMany_ = false;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::uint32_t n = std::uint32_t(bytes.size());
     std::uint32_t i = 0;
     std::uint8_t idFlags = 0;
-    while (i < n && classes[p[i]] != kElement) idFlags |= classes[p[i++]];
+    for (; i < n; ++i) {
+        const std::uint8_t c = classes[p[i]];
+        if (c == kElement || c == kTerminator) break;
+        idFlags |= c;
+    }
     id_ = bytes.substr(0, i);
     key_ = idFlags == 0 ? segmentKey(id_) : 0;
     std::uint8_t flags = 0;
     for (; i < n; ++i) {
         const std::uint8_t c = classes[p[i]];
         if (c == kPlain) continue;
+        if (c == kTerminator) break;
         if (c != kElement) {
             flags |= c == kComponent ? kHasComponent : c == kRepetition ? kHasRepetition : kHasBadCharacter;
             continue;
@@ -94,27 +99,37 @@ void Segment::split(std::string_view bytes, const std::array<std::uint8_t, 256>&
         }
         if (count_ == kMaxElements) {
             tooMany_ = true;
-            return;
+            count_ = kMaxElements;
+            flags = 0;
+            // The rest is not split, only its end found.
+            while (i < n && classes[p[i]] != kTerminator) ++i;
+            bytes_ = bytes.substr(0, i);
+            return i;
         }
         ++count_;
         begin_[count_] = i + 1;
         flags = 0;
     }
     if (count_ > 0) {
-        end_[count_] = n;
+        end_[count_] = i;
         flags_[count_] = flags;
     }
+    bytes_ = bytes.substr(0, i);
+    return i;
 }
 
 std::string_view component(std::string_view element, int c, char separator) {
+    // A plain loop: components are a few characters, shorter than a library call's set-up.
+    const std::size_t n = element.size();
     std::size_t begin = 0;
     for (; c > 1; --c) {
-        const std::size_t sep = element.find(separator, begin);
-        if (sep == std::string_view::npos) return {};
-        begin = sep + 1;
+        while (begin < n && element[begin] != separator) ++begin;
+        if (begin == n) return {};
+        ++begin;
     }
-    const std::size_t end = element.find(separator, begin);
-    return element.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+    std::size_t end = begin;
+    while (end < n && element[end] != separator) ++end;
+    return element.substr(begin, end - begin);
 }
 
 int componentCount(std::string_view element, char separator) {
@@ -124,24 +139,25 @@ int componentCount(std::string_view element, char separator) {
     return n;
 }
 
-bool SegmentReader::next(std::string_view& segment) {
+bool SegmentReader::next(Segment& segment) {
     const std::size_t n = data_.size();
     for (;;) {
-        while (pos_ < n && (data_[pos_] == '\r' || data_[pos_] == '\n') &&
-               data_[pos_] != terminator_)
+        while (pos_ < n && (data_[pos_] == '\r' || data_[pos_] == '\n') && data_[pos_] != terminator_)
             ++pos_;
         if (pos_ >= n) return false;
-        const void* found = std::memchr(data_.data() + pos_, terminator_, n - pos_);
-        const std::size_t end =
-            found ? std::size_t(static_cast<const char*>(found) - data_.data()) : n;
-        segment = data_.substr(pos_, end - pos_);
-        pos_ = found ? end + 1 : n;
-        // A line feed as terminator in a file with CR LF line ends.
-        if (terminator_ == '\n' && !segment.empty() && segment.back() == '\r')
-            segment.remove_suffix(1);
-        if (!found)
-            while (!segment.empty() && isBlank(segment.back())) segment.remove_suffix(1);
-        if (!segment.empty()) return true;
+        start_ = pos_;
+        const std::size_t length = segment.split(data_.substr(pos_), classes_);
+        const bool terminated = pos_ + length < n;
+        pos_ += length + (terminated ? 1 : 0);
+        std::string_view bytes = segment.bytes();
+        const std::size_t full = bytes.size();
+        // A line feed as terminator in a file with CR LF line ends; blank padding after
+        // the last terminator.
+        if (terminator_ == '\n' && !bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
+        if (!terminated)
+            while (!bytes.empty() && isBlank(bytes.back())) bytes.remove_suffix(1);
+        if (bytes.size() != full) segment.split(bytes, classes_);
+        if (!bytes.empty()) return true;
     }
 }
 

@@ -49,8 +49,9 @@ class Segment {
 public:
     static constexpr int kMaxElements = 48;
 
-    // Splits `bytes`; `classes` comes from classTable() for the interchange's separators.
-    void split(std::string_view bytes, const std::array<std::uint8_t, 256>& classes);
+    // Splits `bytes` up to the first segment terminator (or all of them): returns where it
+    // stopped. `classes` comes from classTable() for the interchange's separators.
+    std::size_t split(std::string_view bytes, const std::array<std::uint8_t, 256>& classes);
 
     std::string_view bytes() const { return bytes_; }
     std::string_view id() const { return id_; }
@@ -76,7 +77,8 @@ private:
     std::array<std::uint8_t, kMaxElements + 1> flags_{};
 };
 
-// The byte classes that Segment::split looks for: separators and bad characters.
+// The byte classes that Segment::split looks for: separators, the terminator and bad
+// characters.
 std::array<std::uint8_t, 256> classTable(const Separators& separators);
 
 // Component c (1-based) of a composite element; empty when absent.
@@ -84,20 +86,24 @@ std::string_view component(std::string_view element, int c, char separator);
 // Number of components of an element (1 for a simple one, 0 when empty).
 int componentCount(std::string_view element, char separator);
 
-// Reads the segments after an ISA header one by one. Line breaks between segments are
-// skipped, and a last segment without its terminator is still given.
+// Reads the segments after an ISA header one by one, in the same pass that splits them.
+// Line breaks between segments are skipped, and a last segment without its terminator is
+// still given.
 class SegmentReader {
 public:
-    SegmentReader(std::string_view data, std::size_t position, char terminator)
-        : data_(data), pos_(position), terminator_(terminator) {}
+    SegmentReader(std::string_view data, std::size_t position, const Separators& separators,
+                  const std::array<std::uint8_t, 256>& classes)
+        : data_(data), pos_(position), terminator_(separators.segment), classes_(classes) {}
     // False at the end of the data.
-    bool next(std::string_view& segment);
+    bool next(Segment& segment);
     std::size_t position() const { return pos_; }
+    std::size_t segmentStart() const { return start_; }
 
 private:
     std::string_view data_;
-    std::size_t pos_;
+    std::size_t pos_, start_ = 0;
     char terminator_;
+    const std::array<std::uint8_t, 256>& classes_;
 };
 
 // Skips blanks (and end-of-file padding); false when nothing else is left.

@@ -43,6 +43,17 @@ struct ClaimState {
     int diagnoses = 0;
     bool dateOfService = false;
     std::vector<OtherPayer> payers;  // at most 10, as the guide allows
+    // Ready for the next claim; the payers' storage is kept.
+    void reset() {
+        id.clear();
+        segment = 0;
+        charge.reset();
+        lineCharges = 0;
+        linesRead = true;
+        diagnoses = 0;
+        dateOfService = false;
+        payers.clear();
+    }
 };
 
 struct LineState {
