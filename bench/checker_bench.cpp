@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "x12/claim_check.h"
@@ -27,8 +27,9 @@ long statusKb(const char* field) {
 
 // Transactions of 400 claims, each a subscriber who is the patient, two service lines.
 void writeClaims(QFile& out, qint64 target) {
-    out.write("ISA*00*          *00*          *ZZ*MAPLECLINIC    *ZZ*ZOD            *260510*0930*^*"
-              "00501*000000101*0*P*:~\nGS*HC*MAPLECLINIC*ZOD*20260510*0930*7*X*005010X222A1~\n");
+    out.write(
+        "ISA*00*          *00*          *ZZ*MAPLECLINIC    *ZZ*ZOD            *260510*0930*^*"
+        "00501*000000101*0*P*:~\nGS*HC*MAPLECLINIC*ZOD*20260510*0930*7*X*005010X222A1~\n");
     qint64 written = 200;
     int tx = 0;
     std::string block;
@@ -60,7 +61,8 @@ void writeClaims(QFile& out, qint64 target) {
             add("N4*SPRINGFIELD*IL*62704");
             add("DMG*D8*19800101*F");
             add("NM1*PR*2*ACME HEALTH*****PI*ACME1");
-            add("CLM*T" + std::to_string(tx) + "C" + std::to_string(i) + "*" + c + ".50***11:B:1*Y*A*Y*Y");
+            add("CLM*T" + std::to_string(tx) + "C" + std::to_string(i) + "*" + c +
+                ".50***11:B:1*Y*A*Y*Y");
             add("HI*ABK:J449*ABF:I10");
             add("NM1*82*1*SMITH*ANNA****XX*1245319599");
             add("LX*1");
@@ -113,7 +115,8 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         double cpu = cpuSeconds();
-        const zv::Result<zv::x12::ClaimFileFacts> facts = zv::x12::readClaimFile(QByteArrayView(bytes, size));
+        const zv::Result<zv::x12::ClaimFileFacts> facts =
+            zv::x12::readClaimFile(QByteArrayView(bytes, size));
         envelopeS = std::min(envelopeS, double(t.nsecsElapsed()) / 1e9);
         envelopeCpu = std::min(envelopeCpu, cpuSeconds() - cpu);
         if (!facts) {
@@ -128,9 +131,10 @@ int main(int argc, char** argv) {
         checkerS = std::min(checkerS, double(t.nsecsElapsed()) / 1e9);
         checkerCpu = std::min(checkerCpu, cpuSeconds() - cpu);
     }
-    std::printf("input: %lld bytes, %d claims, %lld segments; checker: %lld errors, %lld warnings\n",
-                static_cast<long long>(size), claims, static_cast<long long>(report.segments),
-                static_cast<long long>(report.errors), static_cast<long long>(report.warnings));
+    std::printf(
+        "input: %lld bytes, %d claims, %lld segments; checker: %lld errors, %lld warnings\n",
+        static_cast<long long>(size), claims, static_cast<long long>(report.segments),
+        static_cast<long long>(report.errors), static_cast<long long>(report.warnings));
     if (!report.findings.empty())
         std::printf("first finding: %s\n", zv::x12::check::findingLine(report.findings[0]).c_str());
     std::printf("wall: envelope_mb_per_s=%.1f checker_mb_per_s=%.1f checker_vs_envelope=%.2f\n",

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "x12/claim_check_values.h"
+
 using namespace zv::x12::check;
 
 namespace {
@@ -34,24 +36,29 @@ public:
         const std::string guide = s_.kind == FileKind::Professional    ? "005010X222A1"
                                   : s_.kind == FileKind::Institutional ? "005010X223A2"
                                                                        : "005010X224A2";
-        out_ = "ISA*00*          *00*          *ZZ*MAPLECLINIC    *ZZ*ZOD            *260510*0930*^*00501*000000101*0*P*:~\n";
+        out_ =
+            "ISA*00*          *00*          *ZZ*MAPLECLINIC    *ZZ*ZOD            "
+            "*260510*0930*^*00501*000000101*0*P*:~\n";
         add("GS*HC*MAPLECLINIC*ZOD*20260510*0930*7*X*" + guide);
         add("ST*837*0001*" + guide);
         count_ = 1;
-        for (const char* seg : {"BHT*0019*00*BATCH7*20260510*0930*CH", "NM1*41*2*MAPLE FAMILY CLINIC*****46*MAPLE01",
-                                "PER*IC*FRONT DESK*TE*5555550100", "NM1*40*2*ZOD CLEARINGHOUSE*****46*ZOD",
-                                "HL*1**20*1", "PRV*BI*PXC*207Q00000X",
-                                "NM1*85*2*MAPLE FAMILY CLINIC*****XX*1234567893", "N3*100 ELM STREET",
-                                "N4*SPRINGFIELD*IL*627041234", "REF*EI*371234567"})
+        for (const char* seg :
+             {"BHT*0019*00*BATCH7*20260510*0930*CH", "NM1*41*2*MAPLE FAMILY CLINIC*****46*MAPLE01",
+              "PER*IC*FRONT DESK*TE*5555550100", "NM1*40*2*ZOD CLEARINGHOUSE*****46*ZOD",
+              "HL*1**20*1", "PRV*BI*PXC*207Q00000X",
+              "NM1*85*2*MAPLE FAMILY CLINIC*****XX*1234567893", "N3*100 ELM STREET",
+              "N4*SPRINGFIELD*IL*627041234", "REF*EI*371234567"})
             add(seg);
         int hl = 1;
         for (int sub = 0; sub < s_.subscribers; ++sub) {
             const int subscriberHl = ++hl;
             add("HL*" + std::to_string(subscriberHl) + "*1*22*" + (s_.patients ? "1" : "0"));
-            add(std::string("SBR*P*") + (s_.patients ? "" : "18") + "*GRP100******" + (s_.medicare ? "MB" : "CI"));
-            add("NM1*IL*1*DOE*JANE****MI*" + std::string(s_.medicare ? "1EG4TE5MK73" : "W10020030" + std::to_string(sub)));
-            for (const char* seg : {"N3*12 OAK AVENUE", "N4*SPRINGFIELD*IL*62704", "DMG*D8*19800101*F",
-                                    "NM1*PR*2*ACME HEALTH*****PI*ACME1"})
+            add(std::string("SBR*P*") + (s_.patients ? "" : "18") + "*GRP100******" +
+                (s_.medicare ? "MB" : "CI"));
+            add("NM1*IL*1*DOE*JANE****MI*" +
+                std::string(s_.medicare ? "1EG4TE5MK73" : "W10020030" + std::to_string(sub)));
+            for (const char* seg : {"N3*12 OAK AVENUE", "N4*SPRINGFIELD*IL*62704",
+                                    "DMG*D8*19800101*F", "NM1*PR*2*ACME HEALTH*****PI*ACME1"})
                 add(seg);
             if (!s_.patients) claims();
             for (int p = 0; p < s_.patients; ++p) {
@@ -80,7 +87,8 @@ private:
             int total = 0;
             for (int l = 1; l <= s_.lines; ++l) total += 50 + 25 * l;
             const std::string id = "PCN" + std::to_string(++claim_);
-            add("CLM*" + id + "*" + std::to_string(total) + (I ? "***13:A:1**A*Y*Y" : "***11:B:1*Y*A*Y*Y"));
+            add("CLM*" + id + "*" + std::to_string(total) +
+                (I ? "***13:A:1**A*Y*Y" : "***11:B:1*Y*A*Y*Y"));
             if (I) {
                 add("DTP*434*RD8*20260501-20260502");
                 add("CL1*1*1*01");
@@ -100,7 +108,8 @@ private:
             if (P) add("PRV*PE*PXC*207Q00000X");
             if (s_.ambulance)
                 for (const char* seg : {"NM1*PW*2", "N3*5 PINE ROAD", "N4*SPRINGFIELD*IL*62704",
-                                        "NM1*45*2*CITY HOSPITAL", "N3*900 MAIN STREET", "N4*SPRINGFIELD*IL*627041111"})
+                                        "NM1*45*2*CITY HOSPITAL", "N3*900 MAIN STREET",
+                                        "N4*SPRINGFIELD*IL*627041111"})
                     add(seg);
             if (s_.otherPayer) {
                 add("SBR*S*18*GRP200******CI");
@@ -142,15 +151,21 @@ private:
     std::string withSeparators(std::string text) const {
         const std::string& sep = s_.separators;
         for (char& c : text) {
-            if (c == '*') c = sep[0];
-            else if (c == ':') c = sep[1];
-            else if (c == '^') c = sep[2];
-            else if (c == '~') c = sep[3];
+            if (c == '*')
+                c = sep[0];
+            else if (c == ':')
+                c = sep[1];
+            else if (c == '^')
+                c = sep[2];
+            else if (c == '~')
+                c = sep[3];
         }
         std::string out;
         for (const char c : text)
-            if (c != '\n') out += c;
-            else out += sep.substr(4);
+            if (c != '\n')
+                out += c;
+            else
+                out += sep.substr(4);
         return out;
     }
 
@@ -164,7 +179,8 @@ std::string sample(const Shape& s) { return Builder(s).build(); }
 std::string describe(const CheckReport& r) {
     std::string out;
     for (const Finding& f : r.findings)
-        out += std::string(ruleCode(f.rule)) + " " + elementReference(f) + " | " + findingLine(f) + "\n";
+        out += std::string(ruleCode(f.rule)) + " " + elementReference(f) + " | " + findingLine(f) +
+               "\n";
     return out;
 }
 
@@ -293,4 +309,100 @@ TEST(ClaimCheck, EachRuleCatchesItsBrokenFile) {
         // A warning alone leaves the file sendable.
         EXPECT_EQ(r.hasErrors(), found->severity == Severity::Error) << describe(r);
     }
+}
+
+TEST(ClaimCheck, WhatIsNotCheckedSaysWhy) {
+    std::string isa4010 = sample(Shape{});
+    isa4010.replace(isa4010.find("*005010X222A1~\nST"), 13, "*004010X098A1");
+    std::string broken = sample(Shape{});
+    broken.replace(broken.find("MAPLECLINIC    "), 15, "MAPLECLINIC");
+    const std::string joined = sample(Shape{}) + "\r\n" + sample(Shape{});
+    struct Row {
+        std::string file;
+        FileKind kind;
+        const char* reason;
+        int transactions;
+    };
+    const Row rows[] = {
+        {"", FileKind::NotChecked, "it is not an X12 interchange", 0},
+        {"Dear ZOD,", FileKind::NotChecked, "it is not an X12 interchange", 0},
+        {isa4010, FileKind::NotChecked,
+         "it holds no 837 claims in version 5010 (GS08 is 004010X098A1)", 0},
+        {broken, FileKind::Unreadable,
+         "the interchange header (ISA) is not 106 characters with its separators", 0},
+        {joined, FileKind::Professional, "", 2},  // a join of two files: both checked
+    };
+    for (const Row& row : rows) {
+        const CheckReport r = checkClaimFile(row.file, kToday);
+        EXPECT_EQ(r.kind, row.kind) << row.reason;
+        EXPECT_EQ(r.notChecked, row.reason);
+        EXPECT_EQ(r.transactions, row.transactions) << row.reason;
+        EXPECT_EQ(r.hasErrors(), row.kind == FileKind::Unreadable) << describe(r);
+    }
+}
+
+TEST(ClaimCheck, FindingsAreCappedAndCounted) {
+    Shape big;
+    big.claims = 40;
+    std::string file = sample(big);
+    for (std::size_t at; (at = file.find("DTP*472*D8*20260505")) != std::string::npos;)
+        file.replace(at, 19, "DTP*472*D8*20261305");
+    CheckOptions options = kToday;
+    options.maxFindings = 5;
+    const CheckReport r = checkClaimFile(file, options);
+    EXPECT_EQ(r.findings.size(), 5u);
+    EXPECT_EQ(r.errors, 80);
+    EXPECT_EQ(r.findingsLeftOut, 75);
+    EXPECT_NE(
+        findingsText(r, "X.83P").find("Only the first 5 findings are listed; 75 more were found."),
+        std::string::npos);
+}
+
+TEST(ClaimCheck, FindingsInWords) {
+    std::string file = sample(Shape{});
+    file.replace(file.find("1245319599"), 10, "1245319590");
+    file.replace(file.find("DOE*JANE"), 8, "DOE*JA\"NE");
+    const CheckReport r = checkClaimFile(file, kToday);
+    EXPECT_EQ(firstProblem(r),
+              "claim PCN1, patient DOE, JA\"NE, loop 2310B, NM109 (Rendering Provider Identifier) "
+              "\"1245319590\": This NPI is not valid: its last digit is not the check digit of the "
+              "other nine, so a digit is wrong or two are swapped.");
+    const std::string text = findingsText(r, "MAPLE0001.83P", "\n");
+    for (const char* line :
+         {"ZOD claim file check of MAPLE0001.83P\n",
+          "File: 837P (professional claims, guide 005010X222A1), 1 claim in 1 transaction set, 33 "
+          "segments.\n",
+          "Result: 1 error: ZOD would reject this file.\n", "1. Error (npi-check-digit)\n",
+          "   Where:      loop 2310B Rendering Provider Name, segment 21 (NM1) of transaction set "
+          "0001\n",
+          "   ZOD would answer: 277CA: claim rejected, status A7:562:82 (Entity's National "
+          "Provider "
+          "Identifier (NPI))\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    const std::string json = findingsJson(r, "MAPLE0001.83P");
+    EXPECT_NE(json.find("\"patient\":\"DOE, JA\\\"NE\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"rule\":\"npi-check-digit\",\"claim\":\"PCN1\""), std::string::npos)
+        << json;
+    EXPECT_TRUE(findingsText(checkClaimFile(sample(Shape{}), kToday), "A", "\n")
+                    .ends_with("33 segments.\nResult: no problems found.\n"));
+}
+
+TEST(ClaimCheck, Identifiers) {
+    for (const char* npi : {"1234567893", "1245319599", "1003000126"})
+        EXPECT_TRUE(isValidNpi(npi)) << npi;
+    for (const char* npi : {"1234567890", "1245319959", "123456789", "12345678931", "123456789X"})
+        EXPECT_FALSE(isValidNpi(npi)) << npi;
+    for (const char* mbi : {"1EG4TE5MK73", "9AA0A00AA00", "1A23C45DE67"})
+        EXPECT_TRUE(isMedicareBeneficiaryId(mbi)) << mbi;
+    // Letters S, L, O, I, B and Z are never used; the pattern fixes letters and digits.
+    for (const char* mbi :
+         {"1EG4-TE5-MK73", "0EG4TE5MK73", "1SG4TE5MK73", "1EG4TE5MKZ3", "123456789A", "1EG4TE5MK7"})
+        EXPECT_FALSE(isMedicareBeneficiaryId(mbi)) << mbi;
+    EXPECT_TRUE(parsePeriod("D8", "20240229"));
+    EXPECT_FALSE(parsePeriod("D8", "20230229"));
+    EXPECT_FALSE(parsePeriod("RD8", "20260502-20260501"));
+    EXPECT_EQ(parseCents("-12.5"), -1250);
+    EXPECT_EQ(parseCents("0.100"), 10);
+    EXPECT_FALSE(parseCents("1.005"));
+    EXPECT_EQ(formatCents(123456789), "$1,234,567.89");
 }

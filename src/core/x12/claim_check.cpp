@@ -93,7 +93,8 @@ void Walker::run(std::string_view data) {
             if (Finding* f = add(Rule::EnvelopeOrder)) {
                 f->segment = shownValue(data.substr(pos, 3));
                 f->problem = "There is more data after the end of the interchange (IEA): " +
-                             (data.substr(pos, 3) == "ISA" ? why : "it is not an interchange") + ".";
+                             (data.substr(pos, 3) == "ISA" ? why : "it is not an interchange") +
+                             ".";
             }
             return;
         }
@@ -114,65 +115,18 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
     while (reader.next(seg_)) {
         if (seg_.key() == segmentKey("ISA")) {  // a new interchange before this one ended
             endGroup();
-            if (Finding* f = add(Rule::InterchangeEndMissing)) {
+            if (Finding* f = add(Rule::InterchangeEndMissing))
                 f->problem = "The interchange " + shownValue(isa13_) +
                              " has no end (IEA) before the next interchange begins.";
-            }
             return reader.segmentStart();
         }
         ++report_.segments;
         if (level_ == Level::Transaction) ++segmentNumber_;
         if (seg_.key() == segmentKey("IEA")) {
-            endGroup();
-            if (const SegmentDef* def = findSegment(seg_.key())) checkElements(*def, nullptr);
-            envelopeCount(Rule::InterchangeCount, 1, groups_, "functional groups");
-            if (!seg_.element(2).empty() && !sameNumber(seg_.element(2), isa13_))
-                if (Finding* f = addAt(Rule::InterchangeNumber, 2, 0, seg_.element(2)))
-                    f->problem = "The interchange's end (IEA02) names control number " +
-                                 shownValue(seg_.element(2)) + ", but its header (ISA13) says " +
-                                 shownValue(isa13_) + ".";
+            endInterchange();
             return reader.position();
         }
-        if (seg_.key() == segmentKey("GS")) {
-            endGroup();
-            beginGroup();
-        } else if (seg_.key() == segmentKey("GE")) {
-            if (level_ == Level::Interchange) {
-                if (Finding* f = add(Rule::EnvelopeOrder))
-                    f->problem = "An end of group (GE) has no start (GS) before it.";
-                continue;
-            }
-            endTransaction(false);
-            if (const SegmentDef* def = findSegment(seg_.key())) checkElements(*def, nullptr);
-            envelopeCount(Rule::GroupCount, 1, transactions_, "transaction sets");
-            if (!seg_.element(2).empty() && !sameNumber(seg_.element(2), groupNumber_))
-                if (Finding* f = addAt(Rule::GroupNumber, 2, 0, seg_.element(2)))
-                    f->problem = "The group's end (GE02) names control number " +
-                                 shownValue(seg_.element(2)) + ", but its start (GS06) says " +
-                                 shownValue(groupNumber_) + ".";
-            level_ = Level::Interchange;
-        } else if (seg_.key() == segmentKey("ST")) {
-            if (level_ == Level::Interchange) {
-                if (Finding* f = add(Rule::EnvelopeOrder))
-                    f->problem = "A transaction set (ST) begins outside a functional group (GS to GE).";
-                continue;
-            }
-            endTransaction(false);
-            beginTransaction();
-        } else if (seg_.key() == segmentKey("SE")) {
-            if (level_ != Level::Transaction) {
-                if (Finding* f = add(Rule::EnvelopeOrder))
-                    f->problem = "An end of transaction set (SE) has no start (ST) before it.";
-                continue;
-            }
-            endTransaction(true);
-        } else if (level_ == Level::Transaction) {
-            if (guide_) transactionSegment();
-        } else if (seg_.key() != segmentKey("TA1")) {
-            if (Finding* f = add(Rule::EnvelopeOrder))
-                f->problem = "The segment " + shownValue(seg_.id()) +
-                             " is outside a transaction set (ST to SE).";
-        }
+        envelopeSegment();
     }
     endGroup();
     if (Finding* f = add(Rule::InterchangeEndMissing))
@@ -180,10 +134,65 @@ std::size_t Walker::interchange(std::string_view data, std::size_t start, const 
     return data.size();
 }
 
+void Walker::envelopeSegment() {
+    const std::uint32_t key = seg_.key();
+    const bool outOfPlace = (key == segmentKey("GE") && level_ == Level::Interchange) ||
+                            (key == segmentKey("ST") && level_ == Level::Interchange) ||
+                            (key == segmentKey("SE") && level_ != Level::Transaction);
+    if (outOfPlace) {
+        if (Finding* f = add(Rule::EnvelopeOrder))
+            f->problem =
+                key == segmentKey("GE") ? "An end of group (GE) has no start (GS) before it."
+                : key == segmentKey("ST")
+                    ? "A transaction set (ST) begins outside a functional group (GS to GE)."
+                    : "An end of transaction set (SE) has no start (ST) before it.";
+    } else if (key == segmentKey("GS")) {
+        endGroup();
+        beginGroup();
+    } else if (key == segmentKey("GE")) {
+        endTransaction(false);
+        endGroupWithTrailer();
+    } else if (key == segmentKey("ST")) {
+        endTransaction(false);
+        beginTransaction();
+    } else if (key == segmentKey("SE")) {
+        endTransaction(true);
+    } else if (level_ == Level::Transaction) {
+        if (guide_) transactionSegment();
+    } else if (key != segmentKey("TA1")) {
+        if (Finding* f = add(Rule::EnvelopeOrder))
+            f->problem = "The segment " + shownValue(seg_.id()) +
+                         " is outside a transaction set (ST to SE).";
+    }
+}
+
+void Walker::endInterchange() {
+    endGroup();
+    if (const SegmentDef* def = findSegment(seg_.key())) checkElements(*def, nullptr);
+    envelopeCount(Rule::InterchangeCount, 1, groups_, "functional groups");
+    if (!seg_.element(2).empty() && !sameNumber(seg_.element(2), isa13_))
+        if (Finding* f = addAt(Rule::InterchangeNumber, 2, 0, seg_.element(2)))
+            f->problem = "The interchange's end (IEA02) names control number " +
+                         shownValue(seg_.element(2)) + ", but its header (ISA13) says " +
+                         shownValue(isa13_) + ".";
+}
+
+void Walker::endGroupWithTrailer() {
+    if (const SegmentDef* def = findSegment(seg_.key())) checkElements(*def, nullptr);
+    envelopeCount(Rule::GroupCount, 1, transactions_, "transaction sets");
+    if (!seg_.element(2).empty() && !sameNumber(seg_.element(2), groupNumber_))
+        if (Finding* f = addAt(Rule::GroupNumber, 2, 0, seg_.element(2)))
+            f->problem = "The group's end (GE02) names control number " +
+                         shownValue(seg_.element(2)) + ", but its start (GS06) says " +
+                         shownValue(groupNumber_) + ".";
+    level_ = Level::Interchange;
+}
+
 void Walker::checkIsa(const IsaHeader& header) {
     for (const IsaRule& rule : kIsaRules) {
         const std::string_view v = seg_.element(rule.element);
-        const ValueDef& def = findSegment(segmentKey("ISA"))->elements[std::size_t(rule.element - 1)];
+        const ValueDef& def =
+            findSegment(segmentKey("ISA"))->elements[std::size_t(rule.element - 1)];
         bool bad = (seg_.flags(rule.element) & kHasBadCharacter) ||
                    checkValue(def, v) != ValueProblem::None;
         if (rule.element != 2 && rule.element != 4 && rule.element != 6 && rule.element != 8)
@@ -198,8 +207,9 @@ void Walker::checkIsa(const IsaHeader& header) {
     }
     if (!header.separators.repetition)
         if (Finding* f = addAt(Rule::InterchangeHeader, 11, 0, seg_.element(11))) {
-            f->problem = "In version 5010 this element holds the repetition separator, a "
-                         "character that is neither a letter, a digit nor another separator.";
+            f->problem =
+                "In version 5010 this element holds the repetition separator, a "
+                "character that is neither a letter, a digit nor another separator.";
             f->answer = interchangeAnswer("024");
         }
 }
@@ -259,7 +269,8 @@ void Walker::endTransaction(bool trailer) {
         while (!stack_.empty()) closeLoop();
     if (!trailer) {
         if (Finding* f = add(Rule::TransactionEndMissing))
-            f->problem = "The transaction set " + shownValue(transactionNumber_) + " has no end (SE).";
+            f->problem =
+                "The transaction set " + shownValue(transactionNumber_) + " has no end (SE).";
         level_ = Level::Group;
         return;
     }

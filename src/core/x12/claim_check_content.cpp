@@ -21,14 +21,17 @@ std::string personName(std::string_view last, std::string_view first) {
     return out;
 }
 
-// A post office or lock box, however it is spelt ("P.O. Box", "PO BOX", "Lockbox").
+// A post office or lock box, however it is spelt ("P.O. Box", "PO BOX", "Lockbox"), but not
+// the end of a word ("Hippo Box Road").
 bool isPostOfficeBox(std::string_view line) {
     std::string squeezed;
     for (const char c : line)
         if (c != ' ' && c != '.') squeezed += char(c >= 'a' && c <= 'z' ? c - 32 : c);
-    return squeezed.find("POBOX") != std::string::npos ||
-           squeezed.find("POSTOFFICEBOX") != std::string::npos ||
-           squeezed.find("LOCKBOX") != std::string::npos;
+    for (const std::string_view box : {"POBOX", "POSTOFFICEBOX", "LOCKBOX"})
+        for (std::size_t at = squeezed.find(box); at != std::string::npos;
+             at = squeezed.find(box, at + 1))
+            if (at == 0 || squeezed[at - 1] < 'A' || squeezed[at - 1] > 'Z') return true;
+    return false;
 }
 
 // A tooth in the Universal National Tooth Designation: 1-32 and A-T, supernumerary 51-82
@@ -52,26 +55,41 @@ bool isIcdQualifier(std::string_view q) {
 
 void Walker::content(const LoopDef& loop) {
     switch (seg_.key()) {
-        case segmentKey("HL"): return hierarchy();
-        case segmentKey("SBR"): return subscriber();
-        case segmentKey("NM1"): return name(loop);
-        case segmentKey("N3"): return address(loop);
-        case segmentKey("N4"): return cityStateZip(loop);
-        case segmentKey("DTP"): return datePeriod();
-        case segmentKey("DMG"): return birthDate(1, 2);
-        case segmentKey("PAT"): return birthDate(5, 6);
-        case segmentKey("HI"): return diagnoses();
+        case segmentKey("HL"):
+            return hierarchy();
+        case segmentKey("SBR"):
+            return subscriber();
+        case segmentKey("NM1"):
+            return name(loop);
+        case segmentKey("N3"):
+            return address(loop);
+        case segmentKey("N4"):
+            return cityStateZip(loop);
+        case segmentKey("DTP"):
+            return datePeriod();
+        case segmentKey("DMG"):
+            return birthDate(1, 2);
+        case segmentKey("PAT"):
+            return birthDate(5, 6);
+        case segmentKey("HI"):
+            return diagnoses();
         case segmentKey("SV1"):
         case segmentKey("SV2"):
-        case segmentKey("SV3"): return serviceLine();
-        case segmentKey("TOO"): return tooth();
-        case segmentKey("CAS"): return adjustments(loop);
-        case segmentKey("SVD"): return lineAdjudication();
+        case segmentKey("SV3"):
+            return serviceLine();
+        case segmentKey("TOO"):
+            return tooth();
+        case segmentKey("CAS"):
+            return adjustments(loop);
+        case segmentKey("SVD"):
+            return lineAdjudication();
         case segmentKey("AMT"):
-            if (loop.tag == LoopTag::OtherSubscriber && seg_.element(1) == "D" && !claim_.payers.empty())
+            if (loop.tag == LoopTag::OtherSubscriber && seg_.element(1) == "D" &&
+                !claim_.payers.empty())
                 claim_.payers.back().paid = parseCents(seg_.element(2));
             return;
-        default: return;
+        default:
+            return;
     }
 }
 
@@ -86,8 +104,9 @@ void Walker::onLoopOpened(const LoopDef& loop) {
             patient_.clear();
             if (subscriberChildCode_ == "0")
                 if (Finding* f = add(Rule::HierarchyChild, 2))
-                    f->problem = "A patient level follows a subscriber level whose child code "
-                                 "(HL04) is 0, which says that no patient level follows.";
+                    f->problem =
+                        "A patient level follows a subscriber level whose child code "
+                        "(HL04) is 0, which says that no patient level follows.";
             break;
         case LoopTag::Claim:
             ++report_.claims;
@@ -116,7 +135,8 @@ void Walker::onLoopOpened(const LoopDef& loop) {
             line_.amountsRead = true;
             line_.adjudicationSegment = segmentNumber_;
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -125,9 +145,11 @@ void Walker::onLoopClosed(const OpenLoop& open) {
         case LoopTag::Subscriber:
             patient_.clear();
             if (subscriberChildCode_ == "1" && !subscriberHasPatient_)
-                if (Finding* f = addRemembered(Rule::HierarchyChild, "HL", subscriberSegment_, 4, "1"))
-                    f->problem = "The subscriber level's child code (HL04) is 1, which says that a "
-                                 "patient level follows, but none does.";
+                if (Finding* f =
+                        addRemembered(Rule::HierarchyChild, "HL", subscriberSegment_, 4, "1"))
+                    f->problem =
+                        "The subscriber level's child code (HL04) is 1, which says that a "
+                        "patient level follows, but none does.";
             break;
         case LoopTag::SubscriberName:
             // The subscriber is the patient: the guide then needs the address and demographics.
@@ -136,10 +158,12 @@ void Walker::onLoopClosed(const OpenLoop& open) {
                 if (open.counts[i] == 0)
                     if (Finding* f = addAt(Rule::SituationalSegmentMissing, 0, 0, {})) {
                         f->segment = open.def->items[i].segment->id;
-                        f->problem = "The subscriber is the patient (HL04 is 0), so the guide requires "
-                                     "the segment " + f->segment + " " +
-                                     withEntity(open.def->items[i].segment->title, "Subscriber") +
-                                     ", but it is missing.";
+                        f->problem =
+                            "The subscriber is the patient (HL04 is 0), so the guide requires "
+                            "the segment " +
+                            f->segment + " " +
+                            withEntity(open.def->items[i].segment->title, "Subscriber") +
+                            ", but it is missing.";
                     }
             break;
         case LoopTag::Claim:
@@ -150,13 +174,17 @@ void Walker::onLoopClosed(const OpenLoop& open) {
             if (guide_->kind == FileKind::Dental && !line_.dateOfService && !claim_.dateOfService)
                 if (Finding* f = addAt(Rule::SituationalSegmentMissing, 0, 0, {})) {
                     f->segment = "DTP";
-                    f->problem = "The service line has no date of service (DTP*472), and neither "
-                                 "has its claim.";
+                    f->problem =
+                        "The service line has no date of service (DTP*472), and neither "
+                        "has its claim.";
                 }
             inLine_ = false;
             break;
-        case LoopTag::LineAdjudication: lineAdjudicationClosed(); break;
-        default: break;
+        case LoopTag::LineAdjudication:
+            lineAdjudicationClosed();
+            break;
+        default:
+            break;
     }
 }
 
@@ -164,17 +192,21 @@ void Walker::hierarchy() {
     ++hlCount_;
     const std::string_view id = seg_.element(1), parent = seg_.element(2), code = seg_.element(3);
     std::int64_t n = 0;
-    for (const char c : id) n = c >= '0' && c <= '9' && n < (std::int64_t(1) << 40) ? n * 10 + (c - '0') : -1;
+    for (const char c : id)
+        n = c >= '0' && c <= '9' && n < (std::int64_t(1) << 40) ? n * 10 + (c - '0') : -1;
     if (n != hlCount_ || id.front() == '0')
         if (Finding* f = add(Rule::HierarchyNumber, 1))
-            f->problem = "The levels of a transaction are numbered 1, 2, 3... in order: this one "
-                         "should be " + std::to_string(hlCount_) + ".";
+            f->problem =
+                "The levels of a transaction are numbered 1, 2, 3... in order: this one "
+                "should be " +
+                std::to_string(hlCount_) + ".";
     const auto parentMustBe = [&](const std::string& expected, const char* whose) {
         if (parent == expected) return;
         if (Finding* f = add(Rule::HierarchyParent, 2))
-            f->problem = expected.empty() ? std::string("A billing provider level has no parent level.")
-                                          : "The parent (HL02) must be the " + std::string(whose) +
-                                                " level above it, " + shownValue(expected) + ".";
+            f->problem = expected.empty()
+                             ? std::string("A billing provider level has no parent level.")
+                             : "The parent (HL02) must be the " + std::string(whose) +
+                                   " level above it, " + shownValue(expected) + ".";
     };
     if (code == "20") {
         parentMustBe("", "");
@@ -198,12 +230,14 @@ void Walker::subscriber() {
     filing_ = std::string(seg_.element(9));
     if (subscriberChildCode_ == "0" && seg_.element(2).empty()) {
         if (Finding* f = add(Rule::SituationalElementMissing, 2))
-            f->problem = "The subscriber is the patient (HL04 is 0), so the guide requires the "
-                         "relationship code 18 (self) here.";
+            f->problem =
+                "The subscriber is the patient (HL04 is 0), so the guide requires the "
+                "relationship code 18 (self) here.";
     } else if (subscriberChildCode_ == "1" && !seg_.element(2).empty()) {
         if (Finding* f = add(Rule::SituationalElementPresent, 2))
-            f->problem = "The patient is not the subscriber (a patient level follows), so the "
-                         "guide says to leave this element out.";
+            f->problem =
+                "The patient is not the subscriber (a patient level follows), so the "
+                "guide says to leave this element out.";
     }
 }
 
@@ -215,18 +249,21 @@ void Walker::name(const LoopDef& loop) {
             f->problem = "NM108 and NM109 go together: one of them is empty.";
     if (qualifier == "XX" && !id.empty() && !isValidNpi(id))
         if (Finding* f = add(Rule::NpiCheckDigit, 9)) {
-            f->problem = isDigits(id) && id.size() == 10
-                             ? "This NPI is not valid: its last digit is not the check digit of the "
-                               "other nine, so a digit is wrong or two are swapped."
-                             : "An NPI has exactly 10 digits.";
+            f->problem =
+                isDigits(id) && id.size() == 10
+                    ? "This NPI is not valid: its last digit is not the check digit of the "
+                      "other nine, so a digit is wrong or two are swapped."
+                    : "An NPI has exactly 10 digits.";
             f->answer = claimAnswer("A7:562:" + shownValue(seg_.element(1)),
                                     "Entity's National Provider Identifier (NPI)");
         }
     switch (loop.tag) {
         case LoopTag::SubscriberName:
         case LoopTag::OtherSubscriberName: {
-            if (loop.tag == LoopTag::SubscriberName) patient_ = personName(seg_.element(3), seg_.element(4));
-            const std::string& filing = loop.tag == LoopTag::SubscriberName ? filing_ : otherFiling_;
+            if (loop.tag == LoopTag::SubscriberName)
+                patient_ = personName(seg_.element(3), seg_.element(4));
+            const std::string& filing =
+                loop.tag == LoopTag::SubscriberName ? filing_ : otherFiling_;
             if (qualifier == "MI" && !id.empty() && (filing == "MA" || filing == "MB") &&
                 !isMedicareBeneficiaryId(id))
                 if (Finding* f = add(Rule::MedicareIdFormat, 9)) {
@@ -237,11 +274,14 @@ void Walker::name(const LoopDef& loop) {
                 }
             break;
         }
-        case LoopTag::PatientName: patient_ = personName(seg_.element(3), seg_.element(4)); break;
+        case LoopTag::PatientName:
+            patient_ = personName(seg_.element(3), seg_.element(4));
+            break;
         case LoopTag::OtherPayerName:
             if (!claim_.payers.empty()) claim_.payers.back().id = std::string(id);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -250,8 +290,9 @@ void Walker::address(const LoopDef& loop) {
     for (int e = 1; e <= 2; ++e)
         if (isPostOfficeBox(seg_.element(e)))
             if (Finding* f = add(Rule::StreetAddress, e))
-                f->problem = "The billing provider's address must be a street address; a post "
-                             "office box or lock box goes in the pay-to address (loop 2010AB).";
+                f->problem =
+                    "The billing provider's address must be a street address; a post "
+                    "office box or lock box goes in the pay-to address (loop 2010AB).";
 }
 
 void Walker::cityStateZip(const LoopDef& loop) {
@@ -263,7 +304,8 @@ void Walker::cityStateZip(const LoopDef& loop) {
     const std::string_view zip = seg_.element(3);
     if (zip.empty()) return;
     if (!isDigits(zip) || (zip.size() != 5 && zip.size() != 9)) {
-        if (Finding* f = add(Rule::ZipCode, 3)) f->problem = "A US ZIP code has 5 or 9 digits, nothing else.";
+        if (Finding* f = add(Rule::ZipCode, 3))
+            f->problem = "A US ZIP code has 5 or 9 digits, nothing else.";
     } else if (loop.nineDigitZip && zip.size() != 9) {
         if (Finding* f = add(Rule::ZipCode, 3))
             f->problem = "This address needs the full nine-digit ZIP code (ZIP+4).";
@@ -271,12 +313,14 @@ void Walker::cityStateZip(const LoopDef& loop) {
 }
 
 void Walker::datePeriod() {
-    const std::string_view qualifier = seg_.element(1), format = seg_.element(2), value = seg_.element(3);
+    const std::string_view qualifier = seg_.element(1), format = seg_.element(2),
+                           value = seg_.element(3);
     if (!isDateFormat(format) || value.empty()) return;
     const std::optional<Period> p = parsePeriod(format, value);
     if (!p) {
         if (Finding* f = add(Rule::ElementBadDate, 3))
-            f->problem = format == "RD8" ? "This is not a valid date range CCYYMMDD-CCYYMMDD whose first date is not after the second."
+            f->problem = format == "RD8" ? "This is not a valid date range CCYYMMDD-CCYYMMDD whose "
+                                           "first date is not after the second."
                          : format == "DT" ? "This is not a valid date and time CCYYMMDDHHMM."
                          : format == "TM" ? "This is not a valid time HHMM."
                                           : "This is not a valid date CCYYMMDD.";
@@ -300,7 +344,8 @@ void Walker::birthDate(int format, int value) {
     if (seg_.element(format) != "D8" || v.empty()) return;
     const std::optional<Date> d = v.size() == 8 ? parseDate(v) : std::nullopt;
     if (!d) {
-        if (Finding* f = add(Rule::ElementBadDate, value)) f->problem = "This is not a valid date CCYYMMDD.";
+        if (Finding* f = add(Rule::ElementBadDate, value))
+            f->problem = "This is not a valid date CCYYMMDD.";
     } else if (seg_.key() == segmentKey("DMG") && options_.today < *d) {
         if (Finding* f = add(Rule::BirthDate, value))
             f->problem = "The date of birth " + formatDate(*d) + " is after today.";
@@ -320,7 +365,8 @@ void Walker::diagnoses() {
         const std::string_view period = component(el, 4, separators_.component);
         if ((format == "D8" || format == "RD8") && !parsePeriod(format, period))
             if (Finding* f = addAt(Rule::ElementBadDate, e, 4, period))
-                f->problem = "This is not a valid date as the format " + std::string(format) + " says.";
+                f->problem =
+                    "This is not a valid date as the format " + std::string(format) + " says.";
     }
 }
 
@@ -348,22 +394,26 @@ void Walker::serviceLine() {
         const int n = std::stoi(std::string(p));
         if (n < 1 || n > claim_.diagnoses)
             if (Finding* f = addAt(Rule::DiagnosisPointer, dental ? 11 : 7, c, p))
-                f->problem = "The pointer " + std::to_string(n) + " names no diagnosis: the claim has " +
+                f->problem = "The pointer " + std::to_string(n) +
+                             " names no diagnosis: the claim has " +
                              std::to_string(claim_.diagnoses) + " diagnosis code" +
                              (claim_.diagnoses == 1 ? "" : "s") + ".";
     }
     const std::string_view procedure = component(seg_.element(1), 2, separators_.component);
-    if (dental && component(seg_.element(1), 1, separators_.component) == "AD" && !procedure.empty() &&
+    if (dental && component(seg_.element(1), 1, separators_.component) == "AD" &&
+        !procedure.empty() &&
         (procedure.size() != 5 || procedure[0] != 'D' || !isDigits(procedure.substr(1))))
         if (Finding* f = addAt(Rule::ProcedureCodeFormat, 1, 2, procedure))
             f->problem = "A CDT procedure code is D and four digits (D0120).";
 }
 
 void Walker::tooth() {
-    if (seg_.element(1) != "JP" || seg_.element(2).empty() || isUniversalTooth(seg_.element(2))) return;
+    if (seg_.element(1) != "JP" || seg_.element(2).empty() || isUniversalTooth(seg_.element(2)))
+        return;
     if (Finding* f = add(Rule::ToothCode, 2))
-        f->problem = "This is not a tooth of the Universal National Tooth Designation (1 to 32, "
-                     "A to T, supernumerary 51 to 82 and AS to TS).";
+        f->problem =
+            "This is not a tooth of the Universal National Tooth Designation (1 to 32, "
+            "A to T, supernumerary 51 to 82 and AS to TS).";
 }
 
 void Walker::adjustments(const LoopDef& loop) {
@@ -403,7 +453,8 @@ void Walker::claimClosed() {
     if (!claim_.charge) return;
     const std::int64_t charge = *claim_.charge;
     if (claim_.linesRead && claim_.lineCharges != charge)
-        if (Finding* f = addRemembered(Rule::ClaimBalance, "CLM", claim_.segment, 2, formatCents(charge))) {
+        if (Finding* f =
+                addRemembered(Rule::ClaimBalance, "CLM", claim_.segment, 2, formatCents(charge))) {
             f->problem = "The claim's total charge " + formatCents(charge) +
                          " is not the sum of its service lines' charges, " +
                          formatCents(claim_.lineCharges) + ".";
@@ -413,7 +464,8 @@ void Walker::claimClosed() {
         if (!p.paid || !p.adjudicated || !p.amountsRead) continue;
         const std::int64_t expected = charge - p.claimAdjustments - p.lineAdjustments;
         if (*p.paid == expected) continue;
-        if (Finding* f = addRemembered(Rule::ClaimPayerBalance, "CLM", claim_.segment, 2, formatCents(charge))) {
+        if (Finding* f = addRemembered(Rule::ClaimPayerBalance, "CLM", claim_.segment, 2,
+                                       formatCents(charge))) {
             f->problem = "The other payer " + shownValue(p.id) + " paid " + formatCents(*p.paid) +
                          " (AMT*D), but the charge less its adjustments (CAS) comes to " +
                          formatCents(expected) + ".";
@@ -442,7 +494,8 @@ Finding* Walker::addRemembered(Rule rule, std::string_view segment, std::int64_t
     f->segmentNumber = number;
     f->element = element;
     f->value = std::string(value);
-    if (const SegmentDef* def = findSegment(segmentKey(segment)); def && element <= int(def->elements.size()))
+    if (const SegmentDef* def = findSegment(segmentKey(segment));
+        def && element <= int(def->elements.size()))
         f->elementName = withEntity(def->elements[std::size_t(element - 1)].name, "");
     return f;
 }
@@ -466,7 +519,8 @@ void Walker::describe(Finding& f, int element, int component) const {
     if (def && element > 0 && element <= int(def->elements.size())) {
         const ValueDef& e = def->elements[std::size_t(element - 1)];
         const bool inside = component > 0 && component <= int(e.components.size());
-        f.elementName = withEntity(inside ? e.components[std::size_t(component - 1)].name : e.name, entity);
+        f.elementName =
+            withEntity(inside ? e.components[std::size_t(component - 1)].name : e.name, entity);
     }
     if (inTransaction) {
         f.patient = patient_;

@@ -33,7 +33,8 @@ const SegmentDef* findSegment(std::uint32_t key);
 
 enum class ValueProblem : std::uint8_t { None, TooShort, TooLong, BadCharacter, BadDate, BadTime };
 
-// Type and length of one simple value (never empty: emptiness is for the caller).
+// Type and length of one simple value (an empty one is too short: whether it may be empty
+// is for the caller).
 // Characters outside the printable set are found while splitting, not here.
 ValueProblem checkValue(const ValueDef& def, std::string_view value);
 

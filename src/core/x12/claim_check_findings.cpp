@@ -84,17 +84,20 @@ std::string answer(std::string_view prefix, std::string_view code, std::string_v
 }
 
 std::string groupAnswer(std::string_view code) {
-    return answer("999: functional group rejected, AK905 ", code,
-                  code == "3"   ? "Functional Group Trailer Missing"
-                  : code == "4" ? "Group Control Number in the Functional Group Header and Trailer Do Not Agree"
-                                : "Number of Included Transaction Sets Does Not Match Actual Count");
+    return answer(
+        "999: functional group rejected, AK905 ", code,
+        code == "3" ? "Functional Group Trailer Missing"
+        : code == "4"
+            ? "Group Control Number in the Functional Group Header and Trailer Do Not Agree"
+            : "Number of Included Transaction Sets Does Not Match Actual Count");
 }
 
 std::string transactionAnswer(std::string_view code) {
     return answer("999: transaction set rejected, IK502 ", code,
-                  code == "2"   ? "Transaction Set Trailer Missing"
-                  : code == "3" ? "Transaction Set Control Number in Header and Trailer Do Not Match"
-                                : "Number of Included Segments Does Not Match Actual Count");
+                  code == "2" ? "Transaction Set Trailer Missing"
+                  : code == "3"
+                      ? "Transaction Set Control Number in Header and Trailer Do Not Match"
+                      : "Number of Included Segments Does Not Match Actual Count");
 }
 
 struct Table {
@@ -107,7 +110,8 @@ struct Table {
                                : kind == "TA1" ? interchangeAnswer(ack)
                                : kind == "IK5" ? transactionAnswer(ack)
                                : kind == "AK9" ? groupAnswer(ack)
-                               : kind == "277" ? claimAnswer(ack.substr(0, ack.find(' ')), ack.substr(ack.find(' ') + 1))
+                               : kind == "277" ? claimAnswer(ack.substr(0, ack.find(' ')),
+                                                             ack.substr(ack.find(' ') + 1))
                                                : std::string();
             rules[std::size_t(r)] = {code, s, std::move(text), action};
         };
@@ -214,8 +218,9 @@ std::string where(const Finding& f) {
     std::string out = f.loop.empty() ? f.loopName : "loop " + f.loop + " " + f.loopName;
     const std::string sep = out.empty() ? "" : ", ";
     if (f.segmentNumber > 0)
-        out += sep + (isMissingSegment(f) ? "the " + f.segment + " segment missing before segment "
-                                          : "segment ") +
+        out += sep +
+               (isMissingSegment(f) ? "the " + f.segment + " segment missing before segment "
+                                    : "segment ") +
                std::to_string(f.segmentNumber) +
                (isMissingSegment(f) ? std::string() : " (" + f.segment + ")") +
                (f.transaction.empty() ? "" : " of transaction set " + f.transaction);
@@ -234,16 +239,22 @@ std::string whose(const Finding& f) {
     std::string out;
     if (!f.claim.empty()) out = "claim " + f.claim;
     if (!f.patient.empty()) out += (out.empty() ? "patient " : ", patient ") + f.patient;
-    if (f.serviceLine > 0) out += (out.empty() ? "" : ", ") + std::string("service line ") + std::to_string(f.serviceLine);
+    if (f.serviceLine > 0)
+        out += (out.empty() ? "" : ", ") + std::string("service line ") +
+               std::to_string(f.serviceLine);
     return out;
 }
 
 std::string_view kindWords(FileKind kind) {
     switch (kind) {
-        case FileKind::Professional: return "professional claims";
-        case FileKind::Institutional: return "institutional claims";
-        case FileKind::Dental: return "dental claims";
-        default: return "";
+        case FileKind::Professional:
+            return "professional claims";
+        case FileKind::Institutional:
+            return "institutional claims";
+        case FileKind::Dental:
+            return "dental claims";
+        default:
+            return "";
     }
 }
 
@@ -269,10 +280,14 @@ std::string_view ruleCode(Rule rule) { return ruleInfo(rule).code; }
 
 std::string_view kindName(FileKind kind) {
     switch (kind) {
-        case FileKind::Professional: return "837P";
-        case FileKind::Institutional: return "837I";
-        case FileKind::Dental: return "837D";
-        default: return "";
+        case FileKind::Professional:
+            return "837P";
+        case FileKind::Institutional:
+            return "837I";
+        case FileKind::Dental:
+            return "837D";
+        default:
+            return "";
     }
 }
 
@@ -304,27 +319,32 @@ std::string firstProblem(const CheckReport& report) {
     return {};
 }
 
-std::string findingsText(const CheckReport& r, std::string_view fileName, std::string_view lineEnd) {
+std::string findingsText(const CheckReport& r, std::string_view fileName,
+                         std::string_view lineEnd) {
     const std::string nl(lineEnd);
     std::string out = "ZOD claim file check of " + std::string(fileName) + nl;
     if (r.kind == FileKind::NotChecked) return out + "Not checked: " + r.notChecked + "." + nl;
     if (r.kind != FileKind::Unreadable)
         out += "File: " + std::string(kindName(r.kind)) + " (" + std::string(kindWords(r.kind)) +
                ", guide " + r.guide + "), " + plural(r.claims, "claim") + " in " +
-               plural(r.transactions, "transaction set") + ", " + plural(r.segments, "segment") + "." + nl;
+               plural(r.transactions, "transaction set") + ", " + plural(r.segments, "segment") +
+               "." + nl;
     if (r.errors == 0 && r.warnings == 0) return out + "Result: no problems found." + nl;
     out += "Result: " +
            (r.errors > 0 ? plural(r.errors, "error") + ": ZOD would reject this file"
                          : std::string("no errors: ZOD would take this file")) +
-           (r.warnings > 0 ? "; " + plural(r.warnings, "warning") + " (would not reject)" : "") + "." + nl;
+           (r.warnings > 0 ? "; " + plural(r.warnings, "warning") + " (would not reject)" : "") +
+           "." + nl;
     std::size_t n = 0;
     for (const Finding& f : r.findings) {
-        out += nl + std::to_string(++n) + ". " + (f.severity == Severity::Error ? "Error" : "Warning") +
-               " (" + std::string(ruleCode(f.rule)) + ")" + nl;
+        out += nl + std::to_string(++n) + ". " +
+               (f.severity == Severity::Error ? "Error" : "Warning") + " (" +
+               std::string(ruleCode(f.rule)) + ")" + nl;
         if (const std::string w = whose(f); !w.empty()) out += "   Claim:      " + w + nl;
         if (const std::string w = where(f); !w.empty()) out += "   Where:      " + w + nl;
         if (f.element > 0)
-            out += "   Element:    " + element(f) + (f.value.empty() ? " (empty)" : " = \"" + f.value + "\"") + nl;
+            out += "   Element:    " + element(f) +
+                   (f.value.empty() ? " (empty)" : " = \"" + f.value + "\"") + nl;
         out += "   Problem:    " + f.problem + nl;
         if (!f.action.empty()) out += "   What to do: " + f.action + nl;
         if (!f.answer.empty()) out += "   ZOD would answer: " + f.answer + nl;
@@ -336,27 +356,32 @@ std::string findingsText(const CheckReport& r, std::string_view fileName, std::s
 }
 
 std::string findingsJson(const CheckReport& r, std::string_view fileName) {
-    std::string out = "{\"file\":" + jsonString(fileName) + ",\"kind\":" + jsonString(kindName(r.kind)) +
+    std::string out = "{\"file\":" + jsonString(fileName) +
+                      ",\"kind\":" + jsonString(kindName(r.kind)) +
                       ",\"checked\":" + (r.kind == FileKind::NotChecked ? "false" : "true");
     if (!r.notChecked.empty()) out += ",\"notChecked\":" + jsonString(r.notChecked);
     out += ",\"guide\":" + jsonString(r.guide) + ",\"segments\":" + std::to_string(r.segments) +
-           ",\"transactions\":" + std::to_string(r.transactions) + ",\"claims\":" + std::to_string(r.claims) +
-           ",\"serviceLines\":" + std::to_string(r.serviceLines) + ",\"errors\":" + std::to_string(r.errors) +
+           ",\"transactions\":" + std::to_string(r.transactions) +
+           ",\"claims\":" + std::to_string(r.claims) +
+           ",\"serviceLines\":" + std::to_string(r.serviceLines) +
+           ",\"errors\":" + std::to_string(r.errors) +
            ",\"warnings\":" + std::to_string(r.warnings) +
            ",\"findingsLeftOut\":" + std::to_string(r.findingsLeftOut) + ",\"findings\":[";
     for (std::size_t i = 0; i < r.findings.size(); ++i) {
         const Finding& f = r.findings[i];
-        out += std::string(i ? "," : "") + "{\"severity\":" +
-               (f.severity == Severity::Error ? "\"error\"" : "\"warning\"") +
+        out += std::string(i ? "," : "") +
+               "{\"severity\":" + (f.severity == Severity::Error ? "\"error\"" : "\"warning\"") +
                ",\"rule\":" + jsonString(ruleCode(f.rule)) + ",\"claim\":" + jsonString(f.claim) +
-               ",\"patient\":" + jsonString(f.patient) + ",\"transaction\":" + jsonString(f.transaction) +
-               ",\"loop\":" + jsonString(f.loop) + ",\"loopName\":" + jsonString(f.loopName) +
-               ",\"segment\":" + jsonString(f.segment) +
+               ",\"patient\":" + jsonString(f.patient) +
+               ",\"transaction\":" + jsonString(f.transaction) + ",\"loop\":" + jsonString(f.loop) +
+               ",\"loopName\":" + jsonString(f.loopName) + ",\"segment\":" + jsonString(f.segment) +
                ",\"segmentNumber\":" + std::to_string(f.segmentNumber) +
                ",\"element\":" + jsonString(f.element > 0 ? elementReference(f) : "") +
-               ",\"elementName\":" + jsonString(f.elementName) + ",\"value\":" + jsonString(f.value) +
-               ",\"serviceLine\":" + std::to_string(f.serviceLine) + ",\"problem\":" + jsonString(f.problem) +
-               ",\"action\":" + jsonString(f.action) + ",\"answer\":" + jsonString(f.answer) + "}";
+               ",\"elementName\":" + jsonString(f.elementName) +
+               ",\"value\":" + jsonString(f.value) +
+               ",\"serviceLine\":" + std::to_string(f.serviceLine) +
+               ",\"problem\":" + jsonString(f.problem) + ",\"action\":" + jsonString(f.action) +
+               ",\"answer\":" + jsonString(f.answer) + "}";
     }
     return out + "]}";
 }

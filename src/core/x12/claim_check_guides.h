@@ -30,7 +30,7 @@ struct UsageRule {
     std::uint8_t element = 0;
     std::uint8_t component = 0;  // 0: the element as a whole
     bool required = false;
-    std::vector<std::string> codes;  // allowed values; empty: any
+    std::vector<std::string> codes;       // allowed values; empty: any
     std::vector<std::uint64_t> codeKeys;  // the same, packed by codeKey
     bool allows(std::string_view v) const;
 };
@@ -61,8 +61,8 @@ struct Item {
     std::uint32_t key = 0;
     std::vector<std::string> qualifiers;  // values that select this item; empty: any
     std::vector<std::uint64_t> qualifierKeys;
-    std::uint16_t min = 0, max = 1;       // uses of a segment, repeats of a loop
-    std::vector<UsageRule> rules;         // a segment's element rules
+    std::uint16_t min = 0, max = 1;  // uses of a segment, repeats of a loop
+    std::vector<UsageRule> rules;    // a segment's element rules
     const LoopDef* loop = nullptr;
     std::uint16_t runStart = 0;  // first item of the run with the same segment ID
     bool selects(std::string_view qualifier) const;
@@ -73,9 +73,9 @@ struct LoopDef {
     std::string name;    // "Billing Provider Name"
     std::string entity;  // "Billing Provider": fills "{}" in element names
     LoopTag tag = LoopTag::None;
-    bool streetAddress = false;  // its address may not be a post office box
-    bool nineDigitZip = false;   // a US address here needs the ZIP+4
-    std::vector<Item> items;     // items[0] is the loop's first segment
+    bool streetAddress = false;           // its address may not be a post office box
+    bool nineDigitZip = false;            // a US address here needs the ZIP+4
+    std::vector<Item> items;              // items[0] is the loop's first segment
     std::vector<std::uint16_t> required;  // items that must occur (min > 0), after the first
     std::uint64_t keys = 0;               // keyBit() of every item's segment ID
 };

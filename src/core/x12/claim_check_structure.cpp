@@ -29,7 +29,8 @@ std::optional<Match> findPlace(const std::vector<OpenLoop>& stack, std::uint32_t
         const OpenLoop& o = stack[d];
         if (!(o.def->keys & keyBit(key))) continue;
         const std::vector<Item>& items = o.def->items;
-        for (std::size_t i = std::max<std::size_t>(items[o.pos].runStart, 1); i < items.size(); ++i) {
+        for (std::size_t i = std::max<std::size_t>(items[o.pos].runStart, 1); i < items.size();
+             ++i) {
             if (items[i].key != key) continue;
             if (items[i].selects(qualifier)) return Match{d, std::uint16_t(i), false};
             if (!mismatch) mismatch = Match{d, std::uint16_t(i), true};
@@ -44,7 +45,8 @@ std::uint16_t* earlierPlace(std::vector<OpenLoop>& stack, std::uint32_t key,
                             std::string_view qualifier) {
     for (OpenLoop& o : stack)
         for (std::size_t i = 1; i < o.def->items[o.pos].runStart; ++i)
-            if (o.def->items[i].key == key && !o.def->items[i].loop && o.def->items[i].selects(qualifier))
+            if (o.def->items[i].key == key && !o.def->items[i].loop &&
+                o.def->items[i].selects(qualifier))
                 return &o.counts[i];
     return nullptr;
 }
@@ -61,7 +63,8 @@ void Walker::transactionSegment() {
     const SegmentDef* def = findSegment(seg_.key());
     if (!def) {
         if (Finding* f = add(Rule::SegmentUnrecognized))
-            f->problem = "The segment ID " + shownValue(seg_.id()) + " is not one an 837 claim may hold.";
+            f->problem =
+                "The segment ID " + shownValue(seg_.id()) + " is not one an 837 claim may hold.";
         return;
     }
     place(*def);
@@ -138,15 +141,18 @@ void Walker::closeLoop() {
         // REF*0B, but each item is counted on its own, so the check is per item.
         if (Finding* f = addAt(Rule::SegmentMissing, 0, 0, {})) {
             f->segment = item.segment->id;
-            const std::string what =
-                item.loop ? "the loop " + item.loop->id + " " + item.loop->name + " (its " +
-                                item.segment->id + " segment)"
-                          : "the segment " + item.segment->id + " " +
-                                withEntity(item.segment->title, o.def->entity);
-            const std::string which =
-                item.qualifiers.empty() ? std::string() : " with qualifier " + joined(item.qualifiers);
-            f->problem = "The guide requires " + what + which + " here, but it is missing" +
-                         (item.min > 1 ? " or occurs fewer than " + std::to_string(item.min) + " times." : ".");
+            const std::string what = item.loop
+                                         ? "the loop " + item.loop->id + " " + item.loop->name +
+                                               " (its " + item.segment->id + " segment)"
+                                         : "the segment " + item.segment->id + " " +
+                                               withEntity(item.segment->title, o.def->entity);
+            const std::string which = item.qualifiers.empty()
+                                          ? std::string()
+                                          : " with qualifier " + joined(item.qualifiers);
+            f->problem =
+                "The guide requires " + what + which + " here, but it is missing" +
+                (item.min > 1 ? " or occurs fewer than " + std::to_string(item.min) + " times."
+                              : ".");
         }
     }
     onLoopClosed(o);
@@ -178,42 +184,25 @@ void Walker::checkElement(const ValueDef& def, int element) {
     const std::uint8_t flags = seg_.flags(element);
     if (flags & kHasBadCharacter) {
         if (Finding* f = add(Rule::ElementBadCharacter, element))
-            f->problem = "The value holds a character that X12 does not allow (a control "
-                         "character or a letter outside plain ASCII, such as an accent).";
-        return;
-    }
-    if (flags & kHasRepetition) {
+            f->problem =
+                "The value holds a character that X12 does not allow (a control "
+                "character or a letter outside plain ASCII, such as an accent).";
+    } else if (flags & kHasRepetition) {
         if (Finding* f = add(Rule::ElementRepeated, element))
             f->problem = std::string("The value holds the repetition separator '") +
                          separators_.repetition + "', which this element may not repeat.";
-        return;
+    } else if (def.type != Type::Composite && (flags & kHasComponent)) {
+        if (Finding* f = add(Rule::ElementTooManyComponents, element))
+            f->problem = std::string("The value holds the component separator '") +
+                         separators_.component + "', but this element has no components.";
+    } else if (def.type != Type::Composite) {
+        checkValueAt(def, element, 0, v);
+    } else {
+        checkComposite(def, element, v);
     }
-    if (def.type != Type::Composite) {
-        if (flags & kHasComponent) {
-            if (Finding* f = add(Rule::ElementTooManyComponents, element))
-                f->problem = std::string("The value holds the component separator '") +
-                             separators_.component + "', but this element has no components.";
-            return;
-        }
-        const ValueProblem p = checkValue(def, v);
-        if (p == ValueProblem::None) return;
-        static constexpr Rule kRules[] = {Rule::ElementMissing, Rule::ElementTooShort,
-                                          Rule::ElementTooLong, Rule::ElementBadCharacter,
-                                          Rule::ElementBadDate, Rule::ElementBadTime};
-        if (Finding* f = add(kRules[int(p)], element)) {
-            const std::string range = def.min == def.max
-                                          ? std::to_string(def.min)
-                                          : std::to_string(def.min) + " to " + std::to_string(def.max);
-            const bool number = def.type == Type::N0 || def.type == Type::N2 || def.type == Type::R;
-            f->problem = p == ValueProblem::TooShort || p == ValueProblem::TooLong
-                             ? "The value has " + std::to_string(v.size()) + " characters; it must have " + range + (number ? " digits." : ".")
-                         : p == ValueProblem::BadDate ? "The value is not a valid date (CCYYMMDD)."
-                         : p == ValueProblem::BadTime ? "The value is not a valid time (HHMM)."
-                         : def.type == Type::R ? "The value is not a number (digits, at most one decimal point, a leading minus)."
-                                               : "The value is not a whole number.";
-        }
-        return;
-    }
+}
+
+void Walker::checkComposite(const ValueDef& def, int element, std::string_view v) {
     const int count = componentCount(v, separators_.component);
     if (count > int(def.components.size()))
         if (Finding* f = add(Rule::ElementTooManyComponents, element))
@@ -222,20 +211,37 @@ void Walker::checkElement(const ValueDef& def, int element) {
     for (int c = 1; c <= int(def.components.size()); ++c) {
         const ValueDef& cd = def.components[std::size_t(c - 1)];
         const std::string_view cv = component(v, c, separators_.component);
-        if (cv.empty()) {
-            if (cd.mandatory)
-                if (Finding* f = addAt(Rule::ElementMissing, element, c, cv))
-                    f->problem = "This component is mandatory when the element is used, but it is empty.";
-            continue;
+        if (!cv.empty()) {
+            checkValueAt(cd, element, c, cv);
+        } else if (cd.mandatory) {
+            if (Finding* f = addAt(Rule::ElementMissing, element, c, cv))
+                f->problem =
+                    "This component is mandatory when the element is used, but it is empty.";
         }
-        if (const ValueProblem p = checkValue(cd, cv); p != ValueProblem::None)
-            if (Finding* f = addAt(p == ValueProblem::TooShort  ? Rule::ElementTooShort
-                                   : p == ValueProblem::TooLong ? Rule::ElementTooLong
-                                                                : Rule::ElementBadCharacter,
-                                   element, c, cv))
-                f->problem = "The value does not have the type or length this component takes (" +
-                             std::to_string(cd.min) + " to " + std::to_string(cd.max) + ").";
     }
+}
+
+void Walker::checkValueAt(const ValueDef& def, int element, int component, std::string_view v) {
+    const ValueProblem p = checkValue(def, v);
+    if (p == ValueProblem::None) return;
+    static constexpr Rule kRules[] = {Rule::ElementMissing, Rule::ElementTooShort,
+                                      Rule::ElementTooLong, Rule::ElementBadCharacter,
+                                      Rule::ElementBadDate, Rule::ElementBadTime};
+    Finding* f = addAt(kRules[int(p)], element, component, v);
+    if (!f) return;
+    const std::string range = def.min == def.max
+                                  ? std::to_string(def.min)
+                                  : std::to_string(def.min) + " to " + std::to_string(def.max);
+    const bool number = def.type == Type::N0 || def.type == Type::N2 || def.type == Type::R;
+    f->problem =
+        p == ValueProblem::TooShort || p == ValueProblem::TooLong
+            ? "The value has " + std::to_string(v.size()) + " characters; it must have " + range +
+                  (number ? " digits." : ".")
+        : p == ValueProblem::BadDate ? "The value is not a valid date (CCYYMMDD)."
+        : p == ValueProblem::BadTime ? "The value is not a valid time (HHMM)."
+        : def.type == Type::R
+            ? "The value is not a number (digits, at most one decimal point, a leading minus)."
+            : "The value is not a whole number.";
 }
 
 bool Walker::requiredByGuide(int element) const {
@@ -248,17 +254,19 @@ bool Walker::requiredByGuide(int element) const {
 void Walker::checkRules(const Item& item) {
     for (const UsageRule& r : item.rules) {
         const std::string_view e = seg_.element(r.element);
-        const std::string_view v = r.component ? component(e, r.component, separators_.component) : e;
+        const std::string_view v =
+            r.component ? component(e, r.component, separators_.component) : e;
         if (v.empty()) {
             const ValueDef* d = seg_.key() && r.element <= item.segment->elements.size()
                                     ? &item.segment->elements[r.element - 1u]
                                     : nullptr;
             // Reported once: not again for a mandatory element, nor for each component of
             // an element that is absent altogether.
-            const bool reported = (r.component == 0 && d && d->mandatory) ||
-                                  (r.component > 0 && !e.empty() && d && r.component <= d->components.size() &&
-                                   d->components[r.component - 1u].mandatory) ||
-                                  (r.component > 1 && e.empty());
+            const bool reported =
+                (r.component == 0 && d && d->mandatory) ||
+                (r.component > 0 && !e.empty() && d && r.component <= d->components.size() &&
+                 d->components[r.component - 1u].mandatory) ||
+                (r.component > 1 && e.empty());
             if (r.required && !reported)
                 if (Finding* f = addAt(Rule::ElementMissing, r.element, r.component, v))
                     f->problem = "The guide requires this value here, but it is empty.";
@@ -267,7 +275,8 @@ void Walker::checkRules(const Item& item) {
         if (r.codes.empty() || (seg_.flags(r.element) & kHasBadCharacter)) continue;
         if (!r.allows(v))
             if (Finding* f = addAt(Rule::ElementBadCode, r.element, r.component, v))
-                f->problem = "This code is not valid here; the guide allows " + joined(r.codes) + ".";
+                f->problem =
+                    "This code is not valid here; the guide allows " + joined(r.codes) + ".";
     }
 }
 

@@ -64,8 +64,7 @@ std::array<std::uint8_t, 256> classTable(const Separators& separators) {
         if (c < 0x20 || c >= 0x7f) t[std::size_t(c)] = kBad;
     t[static_cast<unsigned char>(separators.element)] = kElement;
     t[static_cast<unsigned char>(separators.component)] = kComponent;
-    if (separators.repetition)
-        t[static_cast<unsigned char>(separators.repetition)] = kRepetition;
+    if (separators.repetition) t[static_cast<unsigned char>(separators.repetition)] = kRepetition;
     t[static_cast<unsigned char>(separators.segment)] = kTerminator;
     return t;
 }
@@ -90,7 +89,9 @@ std::size_t Segment::split(std::string_view bytes, const std::array<std::uint8_t
         if (c == kPlain) continue;
         if (c == kTerminator) break;
         if (c != kElement) {
-            flags |= c == kComponent ? kHasComponent : c == kRepetition ? kHasRepetition : kHasBadCharacter;
+            flags |= c == kComponent    ? kHasComponent
+                     : c == kRepetition ? kHasRepetition
+                                        : kHasBadCharacter;
             continue;
         }
         if (count_ > 0) {
@@ -142,7 +143,8 @@ int componentCount(std::string_view element, char separator) {
 bool SegmentReader::next(Segment& segment) {
     const std::size_t n = data_.size();
     for (;;) {
-        while (pos_ < n && (data_[pos_] == '\r' || data_[pos_] == '\n') && data_[pos_] != terminator_)
+        while (pos_ < n && (data_[pos_] == '\r' || data_[pos_] == '\n') &&
+               data_[pos_] != terminator_)
             ++pos_;
         if (pos_ >= n) return false;
         start_ = pos_;

@@ -61,8 +61,9 @@ public:
     bool tooManyElements() const { return tooMany_; }
     // Element i (1-based); empty when absent.
     std::string_view element(int i) const {
-        return i >= 1 && i <= count_ ? std::string_view(bytes_.data() + begin_[i], end_[i] - begin_[i])
-                                     : std::string_view();
+        return i >= 1 && i <= count_
+                   ? std::string_view(bytes_.data() + begin_[i], end_[i] - begin_[i])
+                   : std::string_view();
     }
     std::uint8_t flags(int i) const { return i >= 1 && i <= count_ ? flags_[i] : 0; }
 

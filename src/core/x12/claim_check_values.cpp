@@ -46,8 +46,7 @@ std::optional<Date> parseDate(std::string_view value) {
 }
 
 bool isTime(std::string_view value) {
-    if (value.size() < 4 || value.size() > 8 || value.size() == 5 || !isDigits(value))
-        return false;
+    if (value.size() < 4 || value.size() > 8 || value.size() == 5 || !isDigits(value)) return false;
     if (digitsAt(value, 0, 2) > 23 || digitsAt(value, 2, 2) > 59) return false;
     return value.size() < 6 || digitsAt(value, 4, 2) <= 59;
 }

@@ -76,6 +76,9 @@ public:
 private:
     // Envelope.
     std::size_t interchange(std::string_view data, std::size_t start, const IsaHeader& header);
+    void envelopeSegment();
+    void endInterchange();
+    void endGroupWithTrailer();
     void checkIsa(const IsaHeader& header);
     void beginGroup();
     void endGroup();
@@ -91,6 +94,8 @@ private:
     void openLoop(const LoopDef* def);
     void checkElements(const SegmentDef& def, const Item* item);
     void checkElement(const ValueDef& def, int element);
+    void checkComposite(const ValueDef& def, int element, std::string_view value);
+    void checkValueAt(const ValueDef& def, int element, int component, std::string_view value);
     void checkRules(const Item& item);
     // Whether the guide's rules for the segment being read require the element.
     bool requiredByGuide(int element) const;
@@ -133,7 +138,7 @@ private:
     enum class Level { Interchange, Group, Transaction } level_ = Level::Interchange;
     std::string isa13_, groupNumber_, transactionNumber_;
     std::int64_t groups_ = 0, transactions_ = 0, segmentNumber_ = 0;
-    const Guide* guide_ = nullptr;  // of the group being read; null when it is not checked
+    const Guide* guide_ = nullptr;          // of the group being read; null when it is not checked
     const LoopDef* findingLoop_ = nullptr;  // the loop findings name, when not the current one
 
     // Structure and content state.
