@@ -293,11 +293,12 @@ std::string_view kindName(FileKind kind) {
 
 std::string elementReference(const Finding& f) {
     if (f.element <= 0) return f.segment;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", f.element % 100);
-    std::string out = f.segment + buf;
-    if (f.component > 0) out += "-" + std::to_string(f.component);
-    return out;
+    char buf[24];
+    if (f.component > 0)
+        std::snprintf(buf, sizeof buf, "%02d-%d", f.element % 100, f.component % 100);
+    else
+        std::snprintf(buf, sizeof buf, "%02d", f.element % 100);
+    return f.segment + buf;
 }
 
 std::string findingLine(const Finding& f) {

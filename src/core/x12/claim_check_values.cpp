@@ -121,12 +121,16 @@ std::optional<std::int64_t> parseCents(std::string_view value) {
 
 std::string formatCents(std::int64_t cents) {
     const bool negative = cents < 0;
-    std::uint64_t c = negative ? 0 - std::uint64_t(cents) : std::uint64_t(cents);
-    std::string whole = std::to_string(c / 100);
-    for (int at = int(whole.size()) - 3; at > 0; at -= 3) whole.insert(std::size_t(at), ",");
+    const std::uint64_t c = negative ? 0 - std::uint64_t(cents) : std::uint64_t(cents);
+    const std::string digits = std::to_string(c / 100);
+    std::string out = negative ? "-$" : "$";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
     char fraction[4];
     std::snprintf(fraction, sizeof fraction, "%02u", unsigned(c % 100));
-    return (negative ? "-$" : "$") + whole + "." + fraction;
+    return out.append(".").append(fraction);
 }
 
 bool isValidNpi(std::string_view npi) {
