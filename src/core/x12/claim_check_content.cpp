@@ -270,7 +270,6 @@ void Walker::name(const LoopDef& loop) {
                     f->problem = "The payer is Medicare (SBR09 " + filing +
                                  "), but this is not a Medicare Beneficiary Identifier (MBI): 11 "
                                  "letters and digits in its published pattern, no dashes.";
-                    f->answer = claimAnswer("A7:164:IL", "Entity's contract/member number");
                 }
             break;
         }
@@ -458,7 +457,6 @@ void Walker::claimClosed() {
             f->problem = "The claim's total charge " + formatCents(charge) +
                          " is not the sum of its service lines' charges, " +
                          formatCents(claim_.lineCharges) + ".";
-            f->answer = claimAnswer("A7:400", "Claim is out of balance");
         }
     for (const OtherPayer& p : claim_.payers) {
         if (!p.paid || !p.adjudicated || !p.amountsRead) continue;
@@ -469,7 +467,6 @@ void Walker::claimClosed() {
             f->problem = "The other payer " + shownValue(p.id) + " paid " + formatCents(*p.paid) +
                          " (AMT*D), but the charge less its adjustments (CAS) comes to " +
                          formatCents(expected) + ".";
-            f->answer = claimAnswer("A7:400", "Claim is out of balance");
         }
     }
 }
@@ -482,7 +479,6 @@ void Walker::lineAdjudicationClosed() {
         f->problem = "The line's charge " + formatCents(*line_.charge) +
                      " is not what the other payer paid (" + formatCents(*line_.paid) +
                      ") plus its adjustments (CAS, " + formatCents(line_.adjustments) + ").";
-        f->answer = claimAnswer("A7:400", "Claim is out of balance");
     }
 }
 

@@ -10,20 +10,11 @@
 
 #include "x12/claim_check.h"
 #include "x12/claim_check_dictionary.h"
+#include "x12/claim_check_tokens.h"
 
 namespace zv::x12::check {
 
 constexpr std::uint16_t kUnbounded = 0xffff;
-
-// A code value of up to 8 characters packed in an integer, compared in one instruction;
-// 0 for an empty or longer value (no code of the guides is longer).
-constexpr std::uint64_t codeKey(std::string_view v) {
-    if (v.empty() || v.size() > 8) return 0;
-    std::uint64_t k = 0;
-    for (std::size_t i = 0; i < v.size(); ++i)
-        k |= std::uint64_t(static_cast<unsigned char>(v[i])) << (8 * i);
-    return k;
-}
 
 // One element (or component) rule of the guide.
 struct UsageRule {

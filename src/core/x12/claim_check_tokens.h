@@ -10,15 +10,20 @@
 
 namespace zv::x12::check {
 
-// A segment ID packed in an integer ("NM1" -> 'N' | 'M' << 8 | '1' << 16): compared in one
-// instruction. IDs longer than three characters never name a known segment.
-constexpr std::uint32_t segmentKey(std::string_view id) {
-    if (id.empty() || id.size() > 3) return 0;
-    std::uint32_t key = 0;
-    for (std::size_t i = 0; i < id.size(); ++i)
-        key |= std::uint32_t(static_cast<unsigned char>(id[i])) << (8 * i);
-    return key;
+// A short value packed in an integer ("NM1" -> 'N' | 'M' << 8 | '1' << 16), compared in one
+// instruction; 0 when it is empty or longer than `most` characters.
+constexpr std::uint64_t packed(std::string_view v, std::size_t most) {
+    if (v.empty() || v.size() > most) return 0;
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        k |= std::uint64_t(static_cast<unsigned char>(v[i])) << (8 * i);
+    return k;
 }
+
+// A segment ID as a key: IDs longer than three characters never name a known segment.
+constexpr std::uint32_t segmentKey(std::string_view id) { return std::uint32_t(packed(id, 3)); }
+// A code value as a key: no code of the guides is longer than eight characters.
+constexpr std::uint64_t codeKey(std::string_view v) { return packed(v, 8); }
 
 struct Separators {
     char element = '*';
