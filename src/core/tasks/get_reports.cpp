@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/text_file.h"
 #include "base/workstation_rules.h"
 #include "claims/picker_lines.h"
