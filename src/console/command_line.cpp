@@ -28,10 +28,7 @@ bool parsePort(const QString& text, int* port) {
     return true;
 }
 
-}  // namespace
-
-CommandLine parseCommandLine(const QStringList& arguments, const QStringList& environment) {
-    CommandLine cl;
+void readEnvironment(CommandLine& cl, const QStringList& environment) {
     for (const QString& entry : environment) {
         const QString key = entry.section(QLatin1Char('='), 0, 0);
         const QString value = entry.section(QLatin1Char('='), 1);
@@ -41,43 +38,60 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
             !parsePort(value, &cl.start.sftpPort))
             cl.error = QStringLiteral("ZUDUVOR_SFTP_PORT must be a port number from 1 to 65535");
     }
+}
+
+// The switch an option without a value sets; null when `a` is none of them.
+bool* switchOf(CommandLine& cl, const QString& a) {
+    if (a == QLatin1String("--help") || a == QLatin1String("-h")) return &cl.help;
+    if (a == QLatin1String("--version")) return &cl.version;
+    if (a == QLatin1String("--yes")) return &cl.yes;
+    if (a == QLatin1String("--csv")) return &cl.csv;
+    return nullptr;
+}
+
+// Where the value of an option that takes one goes; null when `a` is none of them.
+QString* valueOf(CommandLine& cl, const QString& a, QString& port) {
+    if (a == QLatin1String("--work-root")) return &cl.start.workRoot;
+    if (a == QLatin1String("--sftp-host")) return &cl.start.sftpHost;
+    if (a == QLatin1String("--screenshot")) return &cl.screenshot;
+    if (a == QLatin1String("--sftp-port")) return &port;
+    return nullptr;
+}
+
+// A word that is no option: the command, then the name it needs.
+void takeWord(CommandLine& cl, const QString& a) {
+    if (cl.command.isEmpty()) {
+        if (!kCommands.contains(a)) cl.error = QStringLiteral("unknown command ") + a;
+        cl.command = a;
+    } else if (needsName(cl.command) && cl.name.isEmpty()) {
+        cl.name = a;
+    } else {
+        cl.error = QStringLiteral("unexpected argument ") + a;
+    }
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments, const QStringList& environment) {
+    CommandLine cl;
+    readEnvironment(cl, environment);
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        auto value = [&](QString* out) {
-            if (i + 1 >= arguments.size()) {
+        QString port;
+        if (bool* on = switchOf(cl, a)) {
+            *on = true;
+        } else if (QString* value = valueOf(cl, a, port)) {
+            const bool given = i + 1 < arguments.size();
+            if (given)
+                *value = arguments[++i];
+            else
                 cl.error = a + QStringLiteral(" needs a value");
-                return false;
-            }
-            *out = arguments[++i];
-            return true;
-        };
-        QString v;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            cl.help = true;
-        } else if (a == QLatin1String("--version")) {
-            cl.version = true;
-        } else if (a == QLatin1String("--yes")) {
-            cl.yes = true;
-        } else if (a == QLatin1String("--csv")) {
-            cl.csv = true;
-        } else if (a == QLatin1String("--work-root")) {
-            if (value(&v)) cl.start.workRoot = v;
-        } else if (a == QLatin1String("--sftp-host")) {
-            if (value(&v)) cl.start.sftpHost = v;
-        } else if (a == QLatin1String("--screenshot")) {
-            if (value(&v)) cl.screenshot = v;
-        } else if (a == QLatin1String("--sftp-port")) {
-            if (value(&v) && !parsePort(v, &cl.start.sftpPort))
+            if (given && value == &port && !parsePort(port, &cl.start.sftpPort))
                 cl.error = QStringLiteral("--sftp-port must be a port number from 1 to 65535");
         } else if (a.startsWith(QLatin1String("-"))) {
             cl.error = QStringLiteral("unknown option ") + a;
-        } else if (cl.command.isEmpty()) {
-            if (!kCommands.contains(a)) cl.error = QStringLiteral("unknown command ") + a;
-            cl.command = a;
-        } else if (needsName(cl.command) && cl.name.isEmpty()) {
-            cl.name = a;
         } else {
-            cl.error = QStringLiteral("unexpected argument ") + a;
+            takeWord(cl, a);
         }
         if (!cl.error.isEmpty()) return cl;
     }

@@ -59,46 +59,40 @@ const PickerLine* ConsoleRunner::findLine(const QString& name) const {
     return nullptr;
 }
 
-int ConsoleRunner::run(const CommandLine& cl) {
-    yes_ = cl.yes;
-    statusShown_ = cl.command != QLatin1String("history");
-    Module1 m;
-    Zuduvor z(m, *this, *this, *this, *this, observer_);
-    const StartState started = z.Form_Load(cl.start);
-    // The history needs only the work root, not a complete setup.
-    if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable) {
-        Ledger* ledger = z.ledger();
-        const auto claims = ledger ? ledger->history() : decltype(ledger->history())::failure({});
-        if (ledger && !claims)
-            message(QStringLiteral("The claim history could not be read: ") + claims.reason(),
-                    MessageKind::Failure);
-        if (!claims) return 1;
-        if (cl.csv)
-            out_ << historyCsv(*claims);
+void ConsoleRunner::printLines() {
+    for (const auto& line : lines_) out_ << line.text << '\n';
+    out_.flush();
+}
+
+void ConsoleRunner::pick(Zuduvor& z, const QString& name, const QString& notFound) {
+    const PickerLine* line = pickerShown_ ? findLine(name) : nullptr;
+    if (!line) {
+        if (pickerShown_)
+            message(name + notFound, MessageKind::Failure);
         else
-            for (const QString& line : historyLines(*claims)) out_ << line << '\n';
-        out_.flush();
-        z.Command1_Click();
-        return 0;
+            failed_ = true;
+        return;
     }
-    if (started != StartState::Complete) return 1;
+    z.Form5_List1_Click(*line);
+}
 
-    auto printLines = [&] {
-        for (const auto& line : lines_) out_ << line.text << '\n';
-        out_.flush();
-    };
-    auto pick = [&](const QString& notFound) {
-        const PickerLine* line = pickerShown_ ? findLine(cl.name) : nullptr;
-        if (!line) {
-            if (pickerShown_)
-                message(cl.name + notFound, MessageKind::Failure);
-            else
-                failed_ = true;
-            return;
-        }
-        z.Form5_List1_Click(*line);
-    };
+int ConsoleRunner::printHistory(Zuduvor& z, bool csv) {
+    Ledger* ledger = z.ledger();
+    const auto claims = ledger ? ledger->history() : decltype(ledger->history())::failure({});
+    if (ledger && !claims)
+        message(QStringLiteral("The claim history could not be read: ") + claims.reason(),
+                MessageKind::Failure);
+    if (!claims) return 1;
+    if (csv)
+        out_ << historyCsv(*claims);
+    else
+        for (const QString& line : historyLines(*claims)) out_ << line << '\n';
+    out_.flush();
+    z.Command1_Click();
+    return 0;
+}
 
+void ConsoleRunner::runTask(Zuduvor& z, const CommandLine& cl) {
     const QString& c = cl.command;
     if (c == QLatin1String("send")) {
         z.SendClaims_Click();
@@ -109,18 +103,31 @@ int ConsoleRunner::run(const CommandLine& cl) {
         printLines();
     } else if (c == QLatin1String("delete")) {
         z.DeleteClaimFiles_Click();
-        pick(QStringLiteral(" is not waiting on the server. Nothing was deleted."));
+        pick(z, cl.name, QStringLiteral(" is not waiting on the server. Nothing was deleted."));
     } else if (c == QLatin1String("list-backups")) {
         z.ViewClaims_Click();
         printLines();
     } else if (c == QLatin1String("resend")) {
         z.ResendClaims_Click();
         if (pickerShown_)
-            pick(QStringLiteral(" has no backup of this file type. Nothing was sent."));
+            pick(z, cl.name, QStringLiteral(" has no backup of this file type. Nothing was sent."));
     } else if (c == QLatin1String("view")) {
         z.ViewClaims_Click();
-        pick(QStringLiteral(" has no backup. Nothing to show."));
+        pick(z, cl.name, QStringLiteral(" has no backup. Nothing to show."));
     }
+}
+
+int ConsoleRunner::run(const CommandLine& cl) {
+    yes_ = cl.yes;
+    statusShown_ = cl.command != QLatin1String("history");
+    Module1 m;
+    Zuduvor z(m, *this, *this, *this, *this, observer_);
+    const StartState started = z.Form_Load(cl.start);
+    // The history needs only the work root, not a complete setup.
+    if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable)
+        return printHistory(z, cl.csv);
+    if (started != StartState::Complete) return 1;
+    runTask(z, cl);
     z.Command1_Click();
     // Run by a timer, nobody reads standard error: the desktop is told as well.
     if (!firstFailure_.isEmpty() && !::isatty(STDERR_FILENO)) noticeFailureOnDesktop(firstFailure_);

@@ -11,6 +11,8 @@
 
 namespace zv {
 
+class Zuduvor;
+
 class ConsoleRunner : public MainView, public PickerView, public Dialogs, public Launcher {
 public:
     // `observer` is handed to the task logic (see Zuduvor).
@@ -51,6 +53,13 @@ public:
 
 private:
     const PickerLine* findLine(const QString& name) const;
+    // The picker's lines, one per line of standard output.
+    void printLines();
+    // Clicks the picker's line for `name`; when there is none, says so (`notFound` after
+    // the name) if the picker was shown.
+    void pick(Zuduvor& z, const QString& name, const QString& notFound);
+    int printHistory(Zuduvor& z, bool csv);
+    void runTask(Zuduvor& z, const CommandLine& commandLine);
 
     QTextStream& out_;
     QTextStream& err_;

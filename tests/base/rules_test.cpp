@@ -14,6 +14,7 @@
 #include <numeric>
 
 #include "../../fuzz/fuzz_checks.h"
+#include "base/durable_file.h"
 #include "base/transfer_progress.h"
 #include "base/workstation_rules.h"
 #include "claims/claim_files.h"

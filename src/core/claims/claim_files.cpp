@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <memory>
 
+#include "base/durable_file.h"
 #include "base/file_mask.h"
-#include "base/text_file.h"
 #include "claims/numbering.h"
 
 namespace zv {

@@ -152,8 +152,47 @@ QStringList stillBeingWritten(const QString& folder, const QStringList& names, i
     return out;
 }
 
+namespace {
+
+using Blocking = std::function<void(const std::function<void()>&)>;
+
+const QString kStays = QStringLiteral("; it stays in the practice folder");
+
+// The questions about one readable claim file: why it is held back (after its name in the
+// status line), or none when it goes on.
+std::optional<QString> askAbout(const ClaimLook& claim, const QString& name,
+                                const GuardSetup& setup, SentBackups& backups, Dialogs& dialogs,
+                                const Blocking& blocking) {
+    if (!claim.damage.isEmpty() &&
+        !dialogs.askOkCancel(QStringLiteral("The claim file ") + name +
+                             QStringLiteral(" looks damaged: ") + claim.damage +
+                             QStringLiteral(". Send it anyway?")))
+        return QStringLiteral(" looks damaged, so it was not sent") + kStays +
+               QStringLiteral(". Have your billing program make it again.");
+    if (claim.facts && claim.facts->usage == QLatin1String("T") &&
+        !dialogs.askOkCancel(name + QStringLiteral(" is marked as a test file: ZOD will not "
+                                                   "send its claims to the payers. Send it "
+                                                   "anyway?")))
+        return QStringLiteral(" is a test file, so it was not sent") + kStays + QStringLiteral(".");
+    std::optional<PriorSend> prior;
+    if (setup.findPriorSend)
+        prior = setup.findPriorSend(claim.sha256, claim.facts ? claim.facts->sender : QString(),
+                                    claim.facts ? claim.facts->interchangeNumber : QString());
+    if (!prior) blocking([&] { prior = backups.find(claim); });
+    if (prior &&
+        !dialogs.askOkCancel(name + QStringLiteral(" is the same claim file as ") + prior->name +
+                             QStringLiteral(", sent on ") + dateAndTimeText(prior->sentAt) +
+                             QStringLiteral(". Sending it twice can get its claims denied as "
+                                            "duplicates. Send it anyway?")))
+        return QStringLiteral(" was sent before as ") + prior->name +
+               QStringLiteral(", so it was not sent again") + kStays + QStringLiteral(".");
+    return std::nullopt;
+}
+
+}  // namespace
+
 GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, Dialogs& dialogs,
-                             const std::function<void(const std::function<void()>&)>& blocking) {
+                             const Blocking& blocking) {
     GuardOutcome out;
     QStringList busy;
     blocking([&] { busy = stillBeingWritten(setup.practiceFolder, found); });
@@ -161,15 +200,15 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
     const bool x12Type = x12::isInterchangeType(type);
     const bool joinedType = type == QLatin1String("AVO") || type == QLatin1String("DEN");
     SentBackups backups(setup);
-    const QString stays = QStringLiteral("; it stays in the practice folder");
 
     for (const QString& file : found) {
         // Shown with control characters made visible: a name may hold a line break.
         const QString name = readableName(QFile::encodeName(file));
-        const auto hold = [&](const QString& why) { out.heldBack.push_back({file, name + why}); };
         if (busy.contains(file)) {
-            hold(QStringLiteral(" is still being written by the billing program") + stays +
-                 QStringLiteral(" for the next send."));
+            out.heldBack.push_back({file, name +
+                                              QStringLiteral(" is still being written by the "
+                                                             "billing program") +
+                                              kStays + QStringLiteral(" for the next send.")});
             continue;
         }
         std::optional<Result<ClaimLook>> look;
@@ -179,38 +218,11 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
             out.goOn << file;
             continue;
         }
-        const ClaimLook& claim = **look;
-        if (!claim.damage.isEmpty() &&
-            !dialogs.askOkCancel(QStringLiteral("The claim file ") + name +
-                                 QStringLiteral(" looks damaged: ") + claim.damage +
-                                 QStringLiteral(". Send it anyway?"))) {
-            hold(QStringLiteral(" looks damaged, so it was not sent") + stays +
-                 QStringLiteral(". Have your billing program make it again."));
-            continue;
-        }
-        if (claim.facts && claim.facts->usage == QLatin1String("T") &&
-            !dialogs.askOkCancel(name + QStringLiteral(" is marked as a test file: ZOD will not "
-                                                       "send its claims to the payers. Send it "
-                                                       "anyway?"))) {
-            hold(QStringLiteral(" is a test file, so it was not sent") + stays +
-                 QStringLiteral("."));
-            continue;
-        }
-        std::optional<PriorSend> prior;
-        if (setup.findPriorSend)
-            prior = setup.findPriorSend(claim.sha256, claim.facts ? claim.facts->sender : QString(),
-                                        claim.facts ? claim.facts->interchangeNumber : QString());
-        if (!prior) blocking([&] { prior = backups.find(claim); });
-        if (prior && !dialogs.askOkCancel(
-                         name + QStringLiteral(" is the same claim file as ") + prior->name +
-                         QStringLiteral(", sent on ") + dateAndTimeText(prior->sentAt) +
-                         QStringLiteral(". Sending it twice can get its claims denied as "
-                                        "duplicates. Send it anyway?"))) {
-            hold(QStringLiteral(" was sent before as ") + prior->name +
-                 QStringLiteral(", so it was not sent again") + stays + QStringLiteral("."));
-            continue;
-        }
-        out.goOn << file;
+        if (const std::optional<QString> why =
+                askAbout(**look, name, setup, backups, dialogs, blocking))
+            out.heldBack.push_back({file, name + *why});
+        else
+            out.goOn << file;
     }
     return out;
 }

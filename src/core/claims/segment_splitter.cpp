@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "base/text_file.h"
+#include "base/durable_file.h"
 
 namespace zv {
 

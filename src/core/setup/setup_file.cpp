@@ -4,6 +4,7 @@
 #include <QFile>
 #include <array>
 
+#include "base/durable_file.h"
 #include "base/text_file.h"
 
 namespace zv {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <variant>
 
+#include "base/durable_file.h"
 #include "base/text_file.h"
 #include "sftp/idle_watchdog.h"
 #include "sftp/sftp_channel.h"

@@ -1,83 +1,92 @@
+#include "tasks/delete_claims.h"
+
 #include "claims/picker_lines.h"
-#include "tasks/zuduvor.h"
+#include "tasks/server_session.h"
 
 namespace zv {
 
-void Zuduvor::DeleteClaimFiles_Click() {
-    if (m_.PickerCallback) {
-        DeleteStage2();
-        return;
-    }
-    m_.PickerMode = PickerModeFlags{.DeleteMode = true};
-    picker_.clearList();
-    picker_.setLabels(QStringLiteral(" Claim Files Waiting to be Processed"),
-                      QStringLiteral("      Click on the File You Want to Delete"),
-                      QStringLiteral("File Name        File Size"));
-    const bool reused = SessionOpen;
-    if (!SessionOpen) OpenSFTPServer();
-    picker_.clearList();
+namespace {
 
-    SftpClient& c = Client();
-    QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+// A name from the server shown in a status line, with control characters made visible.
+QString shownName(const QString& name) {
+    QString out;
+    for (QChar c : name) out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'?') : c;
+    return out;
+}
+
+}  // namespace
+
+void DeleteClaims::list() {
+    ctx_.m.PickerMode = PickerModeFlags{.DeleteMode = true};
+    ctx_.picker.clearList();
+    ctx_.picker.setLabels(QStringLiteral(" Claim Files Waiting to be Processed"),
+                          QStringLiteral("      Click on the File You Want to Delete"),
+                          QStringLiteral("File Name        File Size"));
+    ServerSession& s = ctx_.session;
+    const bool reused = s.isOpen();
+    if (!reused) s.OpenSFTPServer();
+    ctx_.picker.clearList();
+
+    SftpClient& c = s.Client();
+    QString handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
     if (handle.isEmpty() && reused) {
         // A session kept from an earlier task may have been closed by the server since;
         // one fresh opening tells that apart from a directory that cannot be opened.
-        OpenSFTPServer();
-        if (SessionOpen)
-            handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
+        s.OpenSFTPServer();
+        if (s.isOpen())
+            handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
     }
     if (handle.isEmpty()) {
-        showFailure(QStringLiteral("Error Opening SFTP Claims Directory. Call ZOD."));
+        s.showFailure(QStringLiteral("Error Opening SFTP Claims Directory. Call ZOD."));
         return;
     }
-    listing_ = blocking([&] { return c.ReadRemoteDir(handle); });
-    if (!listing_) {
+    const std::optional<RemoteListing> listing =
+        s.blocking([&] { return c.ReadRemoteDir(handle); });
+    if (!listing) {
         // The listing failed: say why, or the user takes it for an empty directory.
-        showFailure(QStringLiteral("No Claim Files Found to Delete."));
-        closeQuietly(handle);
+        s.showFailure(QStringLiteral("No Claim Files Found to Delete."));
+        s.closeQuietly(handle);
         return;
     }
-    closeQuietly(handle);
-    if (listing_->EntryCount() == 0) {
-        dialogs_.message(QStringLiteral("No Claim Files Found to Delete."), MessageKind::Info);
-    } else {
-        for (int i = 0; i < listing_->EntryCount(); ++i) {
-            entry_ = listing_->EntryAt(i);
-            picker_.addLine({deletePickerText(shownName(entry_.EntryName), entry_.EntrySize),
-                             entry_.EntryName});
-        }
+    s.closeQuietly(handle);
+    if (listing->EntryCount() == 0)
+        ctx_.dialogs.message(QStringLiteral("No Claim Files Found to Delete."), MessageKind::Info);
+    for (int i = 0; i < listing->EntryCount(); ++i) {
+        const RemoteEntry& entry = listing->EntryAt(i);
+        ctx_.picker.addLine(
+            {deletePickerText(shownName(entry.EntryName), entry.EntrySize), entry.EntryName});
     }
-    picker_.showPicker();
+    ctx_.picker.showPicker();
 }
 
-void Zuduvor::DeletePickAction() {
-    m_.DeleteClaimName = m_.ClaimName;
-    view_.bringToFront();
-    m_.PickerCallback = true;
-    DeleteClaimFiles_Click();
+void DeleteClaims::pick(const QString& name) {
+    ctx_.m.DeleteClaimName = name;
+    ctx_.view.bringToFront();
+    ctx_.m.PickerCallback = true;
+    deleteOnServer(name);
 }
 
-void Zuduvor::DeleteStage2() {
-    m_.PickerCallback = false;
-    const QString name = m_.DeleteClaimName;
+void DeleteClaims::deleteOnServer(const QString& name) {
+    ctx_.m.PickerCallback = false;
     // A name that is not a plain file name would reach outside the claims directory.
     if (!isPlainFileName(name)) {
-        dialogs_.message(QStringLiteral("Unable to Delete File.") + m_.LF + QStringLiteral("\"") +
-                         shownName(name) +
-                         QStringLiteral("\" is not a plain file name. Call ZOD."));
+        ctx_.dialogs.message(QStringLiteral("Unable to Delete File.") + ctx_.m.LF +
+                             QStringLiteral("\"") + shownName(name) +
+                             QStringLiteral("\" is not a plain file name. Call ZOD."));
         return;
     }
-    SftpClient& c = Client();
-    m_.LastResult = blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); });
-    if (m_.LastResult == 1) {
-        view_.statusAdd(QStringLiteral("File ") + shownName(name) + QStringLiteral(" Deleted."));
-        m_.DeleteClaimName.clear();
-        m_.PickerMode.DeleteMode = false;
-        view_.statusAdd(ReadyLine);
-        picker_.hidePicker();
-    } else {
-        showFailure(QStringLiteral("Unable to Delete File."));
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
+    if (!s.succeeded(
+            s.blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); }))) {
+        s.showFailure(QStringLiteral("Unable to Delete File."));
+        return;
     }
+    ctx_.view.statusAdd(QStringLiteral("File ") + shownName(name) + QStringLiteral(" Deleted."));
+    ctx_.m.DeleteClaimName.clear();
+    ctx_.m.PickerMode.DeleteMode = false;
+    ctx_.view.statusAdd(ReadyLine);
+    ctx_.picker.hidePicker();
 }
 
 }  // namespace zv

@@ -1,3 +1,5 @@
+#include "tasks/get_reports.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLockFile>
@@ -5,11 +7,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/text_file.h"
 #include "base/workstation_rules.h"
 #include "claims/picker_lines.h"
-#include "ledger/ledger.h"
-#include "tasks/zuduvor.h"
+#include "tasks/server_session.h"
+#include "tasks/view_reports.h"
 
 namespace zv {
 
@@ -47,158 +50,172 @@ Result<QByteArray> placeReport(SafeFile& part, const QByteArray& folder, const Q
         QStringLiteral("no free name is left for %1 in the report folder").arg(readableName(name)));
 }
 
-}  // namespace
-
-void Zuduvor::GetReports_Click() {
-    view_.setEnabled(Control::GetReports, false);
-    m_.Activity = QStringLiteral("GetReports");
-    WriteLogLine();
-    view_.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
-    // The window, a console run and the hourly timer may all fetch at once: one at a time.
-    QLockFile lock(m_.Paths.WorkRoot + QStringLiteral("reports.lock"));
-    if (!LockWorkRoot(lock,
-                      QStringLiteral("Reports are being fetched by another ZUDUVOR program on "
-                                     "this workstation right now. Wait until it has finished, "
-                                     "then click Get Reports from ZOD again."),
-                      QStringLiteral("no report was fetched"))) {
-        view_.setEnabled(Control::GetReports, true);
-        return;
-    }
-
-    m_.Activity = QStringLiteral("GetReports-Call OpenSFTPServer");
-    WriteLogLine();
-    OpenSFTPServer();
-    if (!SessionOpen) {
-        dialogs_.message(QStringLiteral("Unable to Open the SFTP Server. Try once more."));
-        view_.setEnabled(Control::GetReports, true);
-        return;
-    }
-    m_.Activity = QStringLiteral("GetReports-Call OpenSFTPServer");
-    WriteLogLine();
-
-    SftpClient& c = Client();
-    fetched_.clear();
-    const QString handle = blocking([&] { return c.OpenRemoteDir(QStringLiteral("reports")); });
-    if (handle.isEmpty()) {
-        showFailure(QStringLiteral("Error Opening SFTP Reports Directory. Call ZOD."));
-    } else if (!DownloadListedReports(handle)) {
-        closeQuietly(handle);
-        MatchAnswers();
-        view_.setEnabled(Control::GetReports, true);
-        return;
-    }
-
-    m_.LastResult = blocking([&] { return c.CloseRemoteHandle(handle); });
-    if (m_.LastResult != 1) showFailure(QStringLiteral("Error Closing SFTPHandle. Call ZOD."));
-    MatchAnswers();
-    view_.setEnabled(Control::GetReports, true);
-}
-
-bool Zuduvor::DownloadListedReports(const QString& handle) {
-    SftpClient& c = Client();
-    listing_ = blocking([&] { return c.ReadRemoteDir(handle); });
-    if (!listing_) {
-        view_.statusAdd(QStringLiteral("No Reports Found to Download."));
-        view_.statusAdd(ReadyLine);
-        // The listing failed: reports may be waiting, so it must not pass for none.
-        showFailure(
-            QStringLiteral("The list of reports on the server could not be read. Try once more."));
-        return true;
-    }
-    if (listing_->EntryCount() == 0) {
-        view_.statusAdd(QStringLiteral("No Reports Found to Download"));
-        view_.statusAdd(ReadyLine);
-        return true;
-    }
-    // A name the server lists twice is one report: the second fetch would find it gone.
-    QSet<QByteArray> seen;
-    // The reports that will be fetched, in order: each one's opening travels with the
-    // removal of the one before.
-    std::vector<int> fetched;
-    for (int i = 0; i < listing_->EntryCount(); ++i) {
-        const RemoteEntry& entry = listing_->EntryAt(i);
-        if (!seen.contains(entry.RawName) && Fetchable(entry)) fetched.push_back(i);
-        seen.insert(entry.RawName);
-    }
-    seen.clear();
-    auto following = fetched.begin();
-    int onDisk = 0;
-    for (int i = 0; i < listing_->EntryCount(); ++i) {
-        entry_ = listing_->EntryAt(i);
-        if (seen.contains(entry_.RawName)) continue;
-        seen.insert(entry_.RawName);
-        while (following != fetched.end() && *following <= i) ++following;
-        const QByteArray next =
-            following == fetched.end() ? QByteArray() : listing_->EntryAt(*following).RawName;
-        const ReportOutcome outcome = FetchReport(entry_, next);
-        if (outcome == ReportOutcome::Failed) return false;
-        if (outcome == ReportOutcome::OnDisk) ++onDisk;
-    }
-    view_.statusAdd(QStringLiteral(" ") + QString::number(onDisk) +
-                    QStringLiteral(" Reports Downloaded"));
-    if (dialogs_.askOkCancel(QStringLiteral("Click OK to View Reports"))) ViewReports_Click();
-    return true;
-}
-
-bool Zuduvor::Fetchable(const RemoteEntry& entry) {
-    return isPlainFileName(entry.EntryName) && !entry.RawName.startsWith('.') &&
-           entry.RawName.size() <= kLongestLocalName;
-}
-
-Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry, const QByteArray& next) {
+// Why a listed report is not fetched, as its status line; empty when it is fetched.
+QString skipReason(const RemoteEntry& entry) {
     const QByteArray& name = entry.RawName;
     const QString shown = readableName(name);
     // A name that is not a plain file name would write outside the report folder: it is
     // neither fetched nor removed from the server.
-    if (!isPlainFileName(entry.EntryName)) {
-        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown +
-                        QStringLiteral("\": not a plain file name. Call ZOD."));
-        return ReportOutcome::Skipped;
-    }
+    if (!isPlainFileName(entry.EntryName))
+        return QStringLiteral("Skipped Report \"") + shown +
+               QStringLiteral("\": not a plain file name. Call ZOD.");
     // A hidden name could stand for a file of the program's or the desktop's own.
-    if (name.startsWith('.')) {
-        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown +
-                        QStringLiteral("\": a name that begins with a dot is a hidden file. "
-                                       "Call ZOD."));
-        return ReportOutcome::Skipped;
-    }
+    if (name.startsWith('.'))
+        return QStringLiteral("Skipped Report \"") + shown +
+               QStringLiteral("\": a name that begins with a dot is a hidden file. Call ZOD.");
     // A name longer than the local disk takes could never be saved, and failing on it at
     // every run would hold back every report listed after it.
-    if (name.size() > kLongestLocalName) {
-        view_.statusAdd(QStringLiteral("Skipped Report \"") + shown.left(40) +
-                        QStringLiteral("...\": the name is too long to be saved on "
-                                       "this computer. Call ZOD."));
+    if (name.size() > kLongestLocalName)
+        return QStringLiteral("Skipped Report \"") + shown.left(40) +
+               QStringLiteral(
+                   "...\": the name is too long to be saved on this computer. "
+                   "Call ZOD.");
+    return {};
+}
+
+// The indexes of the reports that will be fetched, in order: a name the server lists
+// twice is one report (the second fetch would find it gone).
+std::vector<int> fetchOrder(const RemoteListing& listing) {
+    QSet<QByteArray> seen;
+    std::vector<int> order;
+    for (int i = 0; i < listing.EntryCount(); ++i) {
+        const RemoteEntry& entry = listing.EntryAt(i);
+        if (!seen.contains(entry.RawName) && skipReason(entry).isEmpty()) order.push_back(i);
+        seen.insert(entry.RawName);
+    }
+    return order;
+}
+
+}  // namespace
+
+void GetReports::run() {
+    ctx_.view.setEnabled(Control::GetReports, false);
+    ctx_.log.write(QStringLiteral("GetReports"));
+    ctx_.view.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
+    // The window, a console run and the hourly timer may all fetch at once: one at a time.
+    QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("reports.lock"));
+    if (!lockWorkRoot(ctx_, lock,
+                      QStringLiteral("Reports are being fetched by another ZUDUVOR program on "
+                                     "this workstation right now. Wait until it has finished, "
+                                     "then click Get Reports from ZOD again."),
+                      QStringLiteral("no report was fetched"))) {
+        ctx_.view.setEnabled(Control::GetReports, true);
+        return;
+    }
+
+    ctx_.log.write(QStringLiteral("GetReports-Call OpenSFTPServer"));
+    ctx_.session.OpenSFTPServer();
+    if (!ctx_.session.isOpen()) {
+        ctx_.dialogs.message(QStringLiteral("Unable to Open the SFTP Server. Try once more."));
+        ctx_.view.setEnabled(Control::GetReports, true);
+        return;
+    }
+    ctx_.log.write(QStringLiteral("GetReports-Call OpenSFTPServer"));
+
+    std::vector<FetchedReport> fetched;
+    FetchFromServer(fetched);
+    ledger_.matchAnswers(fetched);
+    ctx_.view.setEnabled(Control::GetReports, true);
+}
+
+void GetReports::FetchFromServer(std::vector<FetchedReport>& fetched) {
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
+    const QString handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("reports")); });
+    if (handle.isEmpty()) {
+        s.showFailure(QStringLiteral("Error Opening SFTP Reports Directory. Call ZOD."));
+    } else if (!DownloadListedReports(handle, fetched)) {
+        s.closeQuietly(handle);
+        return;
+    }
+    if (!s.succeeded(s.blocking([&] { return c.CloseRemoteHandle(handle); })))
+        s.showFailure(QStringLiteral("Error Closing SFTPHandle. Call ZOD."));
+}
+
+bool GetReports::DownloadListedReports(const QString& handle, std::vector<FetchedReport>& fetched) {
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
+    const std::optional<RemoteListing> listing =
+        s.blocking([&] { return c.ReadRemoteDir(handle); });
+    if (!listing) {
+        ctx_.view.statusAdd(QStringLiteral("No Reports Found to Download."));
+        ctx_.view.statusAdd(ReadyLine);
+        // The listing failed: reports may be waiting, so it must not pass for none.
+        s.showFailure(
+            QStringLiteral("The list of reports on the server could not be read. Try once more."));
+        return true;
+    }
+    if (listing->EntryCount() == 0) {
+        ctx_.view.statusAdd(QStringLiteral("No Reports Found to Download"));
+        ctx_.view.statusAdd(ReadyLine);
+        return true;
+    }
+    // Each report's opening travels with the removal of the one before.
+    const std::vector<int> order = fetchOrder(*listing);
+    auto following = order.begin();
+    QSet<QByteArray> seen;
+    int onDisk = 0;
+    for (int i = 0; i < listing->EntryCount(); ++i) {
+        const RemoteEntry& entry = listing->EntryAt(i);
+        if (seen.contains(entry.RawName)) continue;
+        seen.insert(entry.RawName);
+        while (following != order.end() && *following <= i) ++following;
+        const QByteArray next =
+            following == order.end() ? QByteArray() : listing->EntryAt(*following).RawName;
+        const ReportOutcome outcome = FetchReport(entry, next, fetched);
+        if (outcome == ReportOutcome::Failed) return false;
+        if (outcome == ReportOutcome::OnDisk) ++onDisk;
+    }
+    ctx_.view.statusAdd(QStringLiteral(" ") + QString::number(onDisk) +
+                        QStringLiteral(" Reports Downloaded"));
+    if (ctx_.dialogs.askOkCancel(QStringLiteral("Click OK to View Reports"))) viewReports(ctx_);
+    return true;
+}
+
+bool GetReports::Download(const QByteArray& remote, SafeFile& part) {
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
+    return s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, part); }));
+}
+
+GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry, const QByteArray& next,
+                                                  std::vector<FetchedReport>& fetched) {
+    if (const QString skipped = skipReason(entry); !skipped.isEmpty()) {
+        ctx_.view.statusAdd(skipped);
         return ReportOutcome::Skipped;
     }
-    SftpClient& c = Client();
+    const QByteArray& name = entry.RawName;
+    const QString shown = readableName(name);
+    const QString& folder = ctx_.m.Setup.RptPath;
     const QByteArray remote = "reports/" + name;
-    SafeFile part(m_.Setup.RptPath + shown);
-    m_.LastResult = blocking([&] { return c.FetchRemoteFile(remote, part); });
-    if (m_.LastResult != 1) {
-        showFailure(kDownloadFailure);
+    SafeFile part(folder + shown);
+    if (!Download(remote, part)) {
+        ctx_.session.showFailure(kDownloadFailure);
         return ReportOutcome::Failed;
     }
     // The report keeps the server's bytes for its name, and never replaces another file.
-    const Result<QByteArray> placed = placeReport(part, QFile::encodeName(m_.Setup.RptPath), name);
+    const Result<QByteArray> placed = placeReport(part, QFile::encodeName(folder), name);
     if (!placed) {
-        dialogs_.message(kDownloadFailure + m_.LF + placed.reason());
+        ctx_.dialogs.message(kDownloadFailure + ctx_.m.LF + placed.reason());
         return ReportOutcome::Failed;
     }
-    RecordReport(QFile::decodeName(QFile::encodeName(m_.Setup.RptPath) + *placed),
-                 readableName(*placed));
+    if (std::optional<FetchedReport> answers = ledger_.recordReport(
+            QFile::decodeName(QFile::encodeName(folder) + *placed), readableName(*placed)))
+        fetched.push_back(std::move(*answers));
     // Only a report that is whole on disk leaves the server.
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
     const QByteArray thenFetch = next.isEmpty() ? QByteArray() : "reports/" + next;
-    m_.LastResult = blocking([&] { return c.DeleteRemoteFile(remote, thenFetch); });
-    if (m_.LastResult != 1) {
-        showFailure(QStringLiteral("Error Deleting Report File from Server. Call ZOD."));
+    if (!s.succeeded(s.blocking([&] { return c.DeleteRemoteFile(remote, thenFetch); }))) {
+        s.showFailure(QStringLiteral("Error Deleting Report File from Server. Call ZOD."));
         return ReportOutcome::OnDisk;
     }
-    view_.statusAdd(QStringLiteral("Downloading Report ") + shown);
+    ctx_.view.statusAdd(QStringLiteral("Downloading Report ") + shown);
     if (*placed != name)
-        view_.statusAdd(QStringLiteral("Report \"") + shown + QStringLiteral("\" was kept as \"") +
-                        readableName(*placed) +
-                        QStringLiteral("\": a different file of that name is in the report "
-                                       "folder."));
+        ctx_.view.statusAdd(QStringLiteral("Report \"") + shown +
+                            QStringLiteral("\" was kept as \"") + readableName(*placed) +
+                            QStringLiteral("\": a different file of that name is in the report "
+                                           "folder."));
     return ReportOutcome::OnDisk;
 }
 

@@ -143,99 +143,149 @@ Result<Header> readHeader(QByteArrayView data, qsizetype start) {
     return h;
 }
 
+namespace {
+
+// The envelopes open while an interchange is walked, and the counts their ends are
+// checked against.
+class EnvelopeWalk {
+public:
+    explicit EnvelopeWalk(const Header& header) : header_(header) {}
+    // Checks `s` against the envelopes open; a failure says what is wrong.
+    Status step(const Segment& s) {
+        if (level_ == Level::Transaction) ++segments_;
+        if (s.is("IEA")) return endInterchange(s);
+        if (s.is("GS")) return startGroup(s);
+        if (s.is("ST")) return startTransaction(s);
+        if (s.is("SE")) return endTransaction(s);
+        if (s.is("GE")) return endGroup(s);
+        if (s.is("ISA")) return unclosed();
+        if (level_ != Level::Transaction && !(level_ == Level::Interchange && s.is("TA1")))
+            return fail(QStringLiteral("the segment ") + shown(s.id()) +
+                        QStringLiteral(" is outside a transaction (ST to SE)"));
+        return {};
+    }
+    // The IEA was reached and matched.
+    bool ended() const { return ended_; }
+    // The innermost envelope still open: what is missing when it is left too early.
+    Status unclosed() const {
+        if (level_ == Level::Transaction)
+            return fail(QStringLiteral("the end (SE) of transaction ") + shown(transactionNumber_) +
+                        QStringLiteral(" is missing"));
+        if (level_ == Level::Group)
+            return fail(QStringLiteral("the end (GE) of group ") + shown(groupNumber_) +
+                        QStringLiteral(" is missing"));
+        return fail(QStringLiteral("the end of the interchange (IEA) is missing"));
+    }
+
+private:
+    enum class Level { Interchange, Group, Transaction };
+
+    Status endInterchange(const Segment& s) {
+        if (level_ != Level::Interchange) return unclosed();
+        if (!sameNumber(s.element(2), header_.field(13)))
+            return fail(numberMismatch("IEA02", s.element(2), "ISA13", header_.field(13)));
+        if (QString m = countMismatch("IEA01", s.element(1), groups_, "group",
+                                      QStringLiteral("the interchange"));
+            !m.isEmpty())
+            return fail(m);
+        ended_ = true;
+        return {};
+    }
+
+    Status startGroup(const Segment& s) {
+        if (level_ != Level::Interchange) return unclosed();
+        level_ = Level::Group;
+        groupNumber_ = s.element(6);
+        transactions_ = 0;
+        ++groups_;
+        return {};
+    }
+
+    Status startTransaction(const Segment& s) {
+        if (level_ == Level::Transaction) return unclosed();
+        if (level_ == Level::Interchange)
+            return fail(QStringLiteral("transaction ") + shown(s.element(2)) +
+                        QStringLiteral(" (ST) is outside a group (GS to GE)"));
+        level_ = Level::Transaction;
+        transactionNumber_ = s.element(2);
+        segments_ = 1;
+        ++transactions_;
+        return {};
+    }
+
+    Status endTransaction(const Segment& s) {
+        if (level_ != Level::Transaction)
+            return fail(QStringLiteral("an end of transaction (SE) has no start (ST) before it"));
+        if (trimmed(s.element(2)) != trimmed(transactionNumber_))
+            return fail(numberMismatch("SE02", s.element(2), "ST02", transactionNumber_));
+        if (QString m = countMismatch("SE01", s.element(1), segments_, "segment",
+                                      QStringLiteral("transaction ") + shown(transactionNumber_));
+            !m.isEmpty())
+            return fail(m);
+        level_ = Level::Group;
+        return {};
+    }
+
+    Status endGroup(const Segment& s) {
+        if (level_ == Level::Transaction) return unclosed();
+        if (level_ == Level::Interchange)
+            return fail(QStringLiteral("an end of group (GE) has no start (GS) before it"));
+        if (!sameNumber(s.element(2), groupNumber_))
+            return fail(numberMismatch("GE02", s.element(2), "GS06", groupNumber_));
+        if (QString m = countMismatch("GE01", s.element(1), transactions_, "transaction",
+                                      QStringLiteral("group ") + shown(groupNumber_));
+            !m.isEmpty())
+            return fail(m);
+        level_ = Level::Interchange;
+        return {};
+    }
+
+    const Header& header_;
+    Level level_ = Level::Interchange;
+    qint64 groups_ = 0, transactions_ = 0, segments_ = 0;
+    QByteArrayView groupNumber_, transactionNumber_;
+    bool ended_ = false;
+};
+
+// The segment at `pos`, up to its terminator; `pos` moves past it. After the last
+// terminator only blank padding or an IEA that lacks only its terminator may follow;
+// anything else is the rest of a file that was cut off (none).
+std::optional<QByteArrayView> cutSegment(QByteArrayView data, qsizetype& pos, char terminator) {
+    const qsizetype n = data.size();
+    const char* found =
+        static_cast<const char*>(std::memchr(data.data() + pos, terminator, size_t(n - pos)));
+    const qsizetype end = found ? found - data.data() : n;
+    QByteArrayView bytes = data.sliced(pos, end - pos);
+    pos = found ? end + 1 : n;
+    if (found) return bytes;
+    while (!bytes.isEmpty() && isBlank(bytes.back())) bytes.chop(1);
+    if (!bytes.startsWith("IEA")) return std::nullopt;
+    return bytes;
+}
+
+void skipLineBreaks(QByteArrayView data, qsizetype& pos) {
+    while (pos < data.size() && isLineBreak(data[pos])) ++pos;
+}
+
+}  // namespace
+
 Result<qsizetype> walkInterchange(QByteArrayView data, qsizetype start, const Header& header,
                                   const Visitor& visit) {
     using R = Result<qsizetype>;
-    const Delimiters& d = header.delimiters;
-    enum class Level { Interchange, Group, Transaction } level = Level::Interchange;
-    qint64 groups = 0, transactions = 0, segments = 0;
-    QByteArrayView groupNumber, transactionNumber;
-    // The innermost envelope still open: what is missing when it is left too early.
-    const auto unclosed = [&] {
-        if (level == Level::Transaction)
-            return R::failure(QStringLiteral("the end (SE) of transaction ") +
-                              shown(transactionNumber) + QStringLiteral(" is missing"));
-        if (level == Level::Group)
-            return R::failure(QStringLiteral("the end (GE) of group ") + shown(groupNumber) +
-                              QStringLiteral(" is missing"));
-        return R::failure(QStringLiteral("the end of the interchange (IEA) is missing"));
-    };
-
-    const qsizetype n = data.size();
+    EnvelopeWalk walk(header);
     qsizetype pos = start + kIsaLength;
     for (;;) {
-        while (pos < n && isLineBreak(data[pos])) ++pos;
-        if (pos >= n) return unclosed();
-        const char* found =
-            static_cast<const char*>(std::memchr(data.data() + pos, d.segment, size_t(n - pos)));
-        const qsizetype end = found ? found - data.data() : n;
-        QByteArrayView bytes = data.sliced(pos, end - pos);
-        pos = found ? end + 1 : n;
-        if (!found) {
-            // After the last terminator: blank padding, an IEA that lacks only its
-            // terminator, or else the rest of a file that was cut off.
-            while (!bytes.isEmpty() && isBlank(bytes.back())) bytes.chop(1);
-            if (!bytes.startsWith("IEA")) return unclosed();
-        }
-        if (bytes.isEmpty()) continue;
-        const Segment s(bytes, d);
-        if (level == Level::Transaction) ++segments;
-
-        if (s.is("IEA")) {
-            if (level != Level::Interchange) return unclosed();
-            if (!sameNumber(s.element(2), header.field(13)))
-                return R::failure(numberMismatch("IEA02", s.element(2), "ISA13", header.field(13)));
-            if (QString m = countMismatch("IEA01", s.element(1), groups, "group",
-                                          QStringLiteral("the interchange"));
-                !m.isEmpty())
-                return R::failure(m);
-            while (pos < n && isLineBreak(data[pos])) ++pos;
+        skipLineBreaks(data, pos);
+        if (pos >= data.size()) return R::failure(walk.unclosed().reason());
+        const std::optional<QByteArrayView> bytes =
+            cutSegment(data, pos, header.delimiters.segment);
+        if (!bytes) return R::failure(walk.unclosed().reason());
+        if (bytes->isEmpty()) continue;
+        const Segment s(*bytes, header.delimiters);
+        if (const Status checked = walk.step(s); !checked) return R::failure(checked.reason());
+        if (walk.ended()) {
+            skipLineBreaks(data, pos);
             return pos;
-        }
-        if (s.is("GS")) {
-            if (level != Level::Interchange) return unclosed();
-            level = Level::Group;
-            groupNumber = s.element(6);
-            transactions = 0;
-            ++groups;
-        } else if (s.is("ST")) {
-            if (level == Level::Transaction) return unclosed();
-            if (level == Level::Interchange)
-                return R::failure(QStringLiteral("transaction ") + shown(s.element(2)) +
-                                  QStringLiteral(" (ST) is outside a group (GS to GE)"));
-            level = Level::Transaction;
-            transactionNumber = s.element(2);
-            segments = 1;
-            ++transactions;
-        } else if (s.is("SE")) {
-            if (level != Level::Transaction)
-                return R::failure(
-                    QStringLiteral("an end of transaction (SE) has no start (ST) before it"));
-            if (trimmed(s.element(2)) != trimmed(transactionNumber))
-                return R::failure(numberMismatch("SE02", s.element(2), "ST02", transactionNumber));
-            if (QString m =
-                    countMismatch("SE01", s.element(1), segments, "segment",
-                                  QStringLiteral("transaction ") + shown(transactionNumber));
-                !m.isEmpty())
-                return R::failure(m);
-            level = Level::Group;
-        } else if (s.is("GE")) {
-            if (level == Level::Transaction) return unclosed();
-            if (level == Level::Interchange)
-                return R::failure(
-                    QStringLiteral("an end of group (GE) has no start (GS) before it"));
-            if (!sameNumber(s.element(2), groupNumber))
-                return R::failure(numberMismatch("GE02", s.element(2), "GS06", groupNumber));
-            if (QString m = countMismatch("GE01", s.element(1), transactions, "transaction",
-                                          QStringLiteral("group ") + shown(groupNumber));
-                !m.isEmpty())
-                return R::failure(m);
-            level = Level::Interchange;
-        } else if (s.is("ISA")) {
-            return unclosed();
-        } else if (level != Level::Transaction && !(level == Level::Interchange && s.is("TA1"))) {
-            return R::failure(QStringLiteral("the segment ") + shown(s.id()) +
-                              QStringLiteral(" is outside a transaction (ST to SE)"));
         }
         if (Status visited = visit(s); !visited) return R::failure(visited.reason());
     }
@@ -298,6 +348,26 @@ std::optional<InterchangeId> readInterchangeId(QByteArrayView head) {
 
 namespace {
 
+// What one segment adds to a claim file's facts.
+Status addFacts(ClaimFileFacts& facts, const Segment& s) {
+    if (s.is("GS")) {
+        facts.groupNumbers.append(text(s.element(6)));
+    } else if (s.is("ST")) {
+        facts.transactionNumbers.append(text(s.element(2)));
+    } else if (s.is("CLM")) {
+        ++facts.claimCount;
+        facts.patientControlNumbers.append(text(s.element(1)));
+        const auto cents = centsIn(s.element(2));
+        if (!cents)
+            return fail(QStringLiteral("the charge ") + shown(s.element(2)) +
+                        QStringLiteral(" (CLM02) of claim ") + shown(s.element(1)) +
+                        QStringLiteral(" is not an amount in dollars and cents"));
+        if (__builtin_add_overflow(facts.totalChargeCents, *cents, &facts.totalChargeCents))
+            return fail(QStringLiteral("the claims' charges are too large to add up"));
+    }
+    return {};
+}
+
 // One interchange, or (`several`) any number one after another as a joined file holds
 // them: the facts of all, the first one's sender and number, "T" when any is a test.
 Result<ClaimFileFacts> readInterchanges(QByteArrayView data, bool several) {
@@ -308,24 +378,7 @@ Result<ClaimFileFacts> readInterchanges(QByteArrayView data, bool several) {
         return R::failure(QStringLiteral("it does not begin with an interchange header (ISA)"));
 
     ClaimFileFacts facts;
-    const auto visit = [&](const Segment& s) -> Status {
-        if (s.is("GS")) {
-            facts.groupNumbers.append(text(s.element(6)));
-        } else if (s.is("ST")) {
-            facts.transactionNumbers.append(text(s.element(2)));
-        } else if (s.is("CLM")) {
-            ++facts.claimCount;
-            facts.patientControlNumbers.append(text(s.element(1)));
-            const auto cents = centsIn(s.element(2));
-            if (!cents)
-                return fail(QStringLiteral("the charge ") + shown(s.element(2)) +
-                            QStringLiteral(" (CLM02) of claim ") + shown(s.element(1)) +
-                            QStringLiteral(" is not an amount in dollars and cents"));
-            if (__builtin_add_overflow(facts.totalChargeCents, *cents, &facts.totalChargeCents))
-                return fail(QStringLiteral("the claims' charges are too large to add up"));
-        }
-        return {};
-    };
+    const auto visit = [&](const Segment& s) { return addFacts(facts, s); };
     for (bool first = true; first || (several && skipBlank(data, pos)); first = false) {
         if (!data.sliced(pos).startsWith("ISA")) break;
         const Result<Header> header = readHeader(data, pos);
