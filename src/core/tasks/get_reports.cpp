@@ -9,6 +9,7 @@
 #include "base/workstation_rules.h"
 #include "claims/picker_lines.h"
 #include "ledger/ledger.h"
+#include "tasks/report_sink.h"
 #include "tasks/zuduvor.h"
 
 namespace zv {
@@ -173,7 +174,8 @@ Zuduvor::ReportOutcome Zuduvor::FetchReport(const RemoteEntry& entry, const QByt
     SftpClient& c = Client();
     const QByteArray remote = "reports/" + name;
     SafeFile part(m_.Setup.RptPath + shown);
-    m_.LastResult = blocking([&] { return c.FetchRemoteFile(remote, part); });
+    ReportSink sink(part);
+    m_.LastResult = blocking([&] { return c.FetchRemoteFile(remote, sink); });
     if (m_.LastResult != 1) {
         showFailure(kDownloadFailure);
         return ReportOutcome::Failed;
