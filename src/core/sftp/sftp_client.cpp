@@ -23,7 +23,7 @@ struct SftpClient::Impl {
         session.drop();
     }
 
-    // The server's handle for an open request, or none (the failure said, after `failed`).
+    // An open request: the server's handle, or none with `failed` and why as the error.
     std::optional<QByteArray> open(SftpOperation& op, wire::Type type,
                                    const std::function<QByteArray(uint32_t)>& build,
                                    const QString& failed) {
@@ -55,7 +55,7 @@ void SftpClient::OnProgress(Progress progress) { d->progress = std::move(progres
 int SftpClient::ConnectServer(const QString& host, int port) {
     SftpOperation op(d->session);
     d->session.firstContactFingerprint.clear();
-    if (d->session.hasAhead()) {
+    if (d->session.hasAhead()) {  // a file opened for a fetch that will not come
         op.begin();
         op.end();
     }
