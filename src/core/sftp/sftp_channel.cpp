@@ -222,11 +222,4 @@ void SftpChannel::discard(uint32_t id) {
     if (kept_.erase(id) == 0 && awaited_.contains(id)) discarded_.insert(id);
 }
 
-void SftpChannel::drain() {
-    for (const auto& [id, type] : awaited_) discarded_.insert(id);
-    while (!awaited_.empty() && !broken()) (void)receive();
-    discarded_.clear();
-    kept_.clear();
-}
-
 }  // namespace zv

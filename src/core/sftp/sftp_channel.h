@@ -55,8 +55,6 @@ public:
     // Closes `handle` with the next request sent, its answer not waited for: a file
     // whose outcome is already known costs no round trip of its own.
     void closeWithNext(QByteArray handle) { toClose_.push_back(std::move(handle)); }
-    // Reads and drops every reply still due, so that the stream is clean for what follows.
-    void drain();
 
 private:
     Status fail(const QString& text);

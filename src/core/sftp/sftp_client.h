@@ -7,6 +7,9 @@
 // Handles are texts; the component owns what they stand for. ConnectServer keeps a live,
 // recently used session to the same server (and LoginWithPassword its sign-on for the
 // same account), so that the tasks of one run share a connection.
+// Inside: known_hosts (the servers' keys), sftp_session (the connection and the opening
+// every operation shares), remote_handles (the handle table) and the transfers (upload,
+// listing, download).
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -16,9 +19,9 @@
 #include <optional>
 #include <vector>
 
-namespace zv {
+#include "sftp/download_sink.h"
 
-class SafeFile;
+namespace zv {
 
 struct RemoteEntry {
     QString EntryName;  // bare file name, as text (bytes that are not UTF-8 are lost here)
@@ -72,9 +75,9 @@ public:
     [[nodiscard]] QString OpenRemoteDir(const QString& remoteDir);
     // Only the directory's regular files; none when the listing fails.
     [[nodiscard]] std::optional<RemoteListing> ReadRemoteDir(const QString& handle);
-    // Downloads into `local` (opened here, not yet committed), 1 only when it holds the
-    // whole file; the caller then gives it its name. Remote paths are the server's bytes.
-    [[nodiscard]] int FetchRemoteFile(const QByteArray& remotePath, SafeFile& local);
+    // Downloads into `sink`, 1 only when it was given the whole file; the caller then keeps
+    // it. Remote paths are the server's bytes.
+    [[nodiscard]] int FetchRemoteFile(const QByteArray& remotePath, DownloadSink& sink);
     // `thenFetch`, when given, is the file the next FetchRemoteFile will ask for: its
     // opening travels with this removal, saving a round trip per file.
     [[nodiscard]] int DeleteRemoteFile(const QByteArray& remotePath,

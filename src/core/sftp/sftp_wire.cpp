@@ -94,6 +94,32 @@ bool readAttrs(Reader& r, Attrs& a) {
     return true;
 }
 
+// The rest of a version reply; what is malformed in it, or null.
+const char* readVersion(Reader& r, Reply& out) {
+    if (!r.u32(out.version)) return "version";
+    while (r.left() > 0) {
+        QByteArray name, data;
+        if (!r.str(name) || !r.str(data)) return "version extension";
+        out.extensions.emplace_back(std::move(name), std::move(data));
+    }
+    return nullptr;
+}
+
+// The rest of a name reply; what is malformed in it, or null.
+const char* readNames(Reader& r, Reply& out) {
+    uint32_t count = 0;
+    if (!r.u32(count)) return "name count";
+    // An entry takes at least 12 bytes: a count beyond what is there is a lie.
+    if (count > r.left() / 12) return "name count";
+    out.names.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        NameEntry e;
+        if (!r.str(e.name) || !r.str(e.longName) || !readAttrs(r, e.attrs)) return "name entry";
+        out.names.push_back(std::move(e));
+    }
+    return nullptr;
+}
+
 Result<Reply> malformed(const char* what) {
     return Result<Reply>::failure(
         QStringLiteral("The server sent a malformed answer (%1)").arg(QLatin1String(what)));
@@ -133,10 +159,6 @@ QByteArray rename(uint32_t id, QByteArrayView from, QByteArrayView to) {
     return Writer(kRename).u32(id).str(from).str(to).done();
 }
 
-QByteArray posixRename(uint32_t id, QByteArrayView from, QByteArrayView to) {
-    return Writer(kExtended).u32(id).str("posix-rename@openssh.com").str(from).str(to).done();
-}
-
 QByteArray limits(uint32_t id) {
     return Writer(kExtended).u32(id).str("limits@openssh.com").done();
 }
@@ -157,12 +179,7 @@ Result<Reply> parseReply(QByteArrayView packet) {
     Reply out;
     if (!r.u8(out.type)) return malformed("empty");
     if (out.type == kVersion) {
-        if (!r.u32(out.version)) return malformed("version");
-        while (r.left() > 0) {
-            QByteArray name, data;
-            if (!r.str(name) || !r.str(data)) return malformed("version extension");
-            out.extensions.emplace_back(std::move(name), std::move(data));
-        }
+        if (const char* bad = readVersion(r, out)) return malformed(bad);
         return out;
     }
     if (!r.u32(out.id)) return malformed("request id");
@@ -185,20 +202,9 @@ Result<Reply> parseReply(QByteArrayView packet) {
         case kAttrs:
             if (!readAttrs(r, out.attrs)) return malformed("attributes");
             break;
-        case kName: {
-            uint32_t count = 0;
-            if (!r.u32(count)) return malformed("name count");
-            // An entry takes at least 12 bytes: a count beyond what is there is a lie.
-            if (count > r.left() / 12) return malformed("name count");
-            out.names.reserve(count);
-            for (uint32_t i = 0; i < count; ++i) {
-                NameEntry e;
-                if (!r.str(e.name) || !r.str(e.longName) || !readAttrs(r, e.attrs))
-                    return malformed("name entry");
-                out.names.push_back(std::move(e));
-            }
+        case kName:
+            if (const char* bad = readNames(r, out)) return malformed(bad);
             break;
-        }
         default:
             return malformed("unknown reply type");
     }

@@ -100,7 +100,6 @@ QByteArray withPath(Type type, uint32_t id, QByteArrayView path);      // opendi
 QByteArray read(uint32_t id, QByteArrayView handle, uint64_t offset, uint32_t length);
 QByteArray writeHeader(uint32_t id, QByteArrayView handle, uint64_t offset, uint32_t length);
 QByteArray rename(uint32_t id, QByteArrayView from, QByteArrayView to);
-QByteArray posixRename(uint32_t id, QByteArrayView from, QByteArrayView to);
 QByteArray limits(uint32_t id);
 
 // The length of the packet whose first four bytes these are; a failure when it is empty

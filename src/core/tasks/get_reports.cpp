@@ -11,6 +11,7 @@
 #include "base/text_file.h"
 #include "base/workstation_rules.h"
 #include "claims/picker_lines.h"
+#include "tasks/report_sink.h"
 #include "tasks/server_session.h"
 #include "tasks/view_reports.h"
 
@@ -175,7 +176,8 @@ bool GetReports::DownloadListedReports(const QString& handle, std::vector<Fetche
 bool GetReports::Download(const QByteArray& remote, SafeFile& part) {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
-    return s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, part); }));
+    ReportSink sink(part);
+    return s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, sink); }));
 }
 
 GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry, const QByteArray& next,
