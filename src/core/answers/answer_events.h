@@ -17,7 +17,7 @@
 
 namespace zv::answers {
 
-// Outer to inner; the order matters for naming a claim's rejection (the outermost first).
+// Outer to inner.
 enum class Level { Interchange, Group, Set, Receiver, Provider, Claim, Line };
 // What one answer says of the claims it applies to. Info decides nothing (a service
 // line's status, a group partly accepted, a code not known).

@@ -15,7 +15,7 @@ namespace {
 
 using detail::saturatedSum;
 
-// Outer levels first, ZOD's before a payer's: the first rejection is the one to name.
+// Any order of the content, so that equal answers are taken alike whenever fetched.
 auto contentKey(const AnswerEvent& e) {
     return std::make_tuple(e.level, !e.byClearinghouse, std::cref(e.report), std::cref(e.code),
                            std::cref(e.reason), std::cref(e.source), std::cref(e.detail), e.verdict,
@@ -103,6 +103,18 @@ bool settled(const std::vector<const AnswerEvent*>& sorted, ClaimVerdict& v) {
     return true;
 }
 
+// The stage an answer comes at: the interchange (TA1), the syntax (999), the claims (277CA).
+int stage(Level level) { return level == Level::Interchange ? 0 : level <= Level::Set ? 1 : 2; }
+
+// Of two rejections, the one to name: ZOD's before a payer's, the earlier stage (what
+// stopped the claim first), and in one stage the innermost (a set's errors say more than
+// its group's verdict).
+bool namedFirst(const AnswerEvent& a, const AnswerEvent& b) {
+    if (a.byClearinghouse != b.byClearinghouse) return a.byClearinghouse;
+    if (stage(a.level) != stage(b.level)) return stage(a.level) < stage(b.level);
+    return a.level > b.level;
+}
+
 // Of two acceptances, a payer's says more than ZOD's, and an inner level more than an outer.
 bool saysMore(const AnswerEvent& a, const AnswerEvent& b) {
     if (a.byClearinghouse != b.byClearinghouse) return !a.byClearinghouse;
@@ -119,11 +131,15 @@ ClaimVerdict decide(std::span<const AnswerEvent* const> events, const QDateTime&
     if (settled(sorted, v)) return v;
     // A service line's status is shown with its claim but does not decide it.
     const auto decides = [](const AnswerEvent* e) { return e->level != Level::Line; };
+    const AnswerEvent* rejected = nullptr;
     for (const AnswerEvent* e : sorted)
-        if (decides(e) && e->verdict == Verdict::Rejected) {
-            decidedBy(v, *e, State::Rejected);
-            return v;
-        }
+        if (decides(e) && e->verdict == Verdict::Rejected &&
+            (!rejected || namedFirst(*e, *rejected)))
+            rejected = e;
+    if (rejected) {
+        decidedBy(v, *rejected, State::Rejected);
+        return v;
+    }
     const AnswerEvent* accepted = nullptr;
     for (const AnswerEvent* e : sorted)
         if (decides(e) && e->verdict == Verdict::Accepted && (!accepted || saysMore(*e, *accepted)))

@@ -30,8 +30,9 @@ struct Payment {
 
 struct ClaimVerdict {
     State state = State::Sent;
-    // The answer that decides it (for Rejected the outermost rejection; for Accepted a
-    // payer's over ZOD's, the innermost level): who, what code, why, which report.
+    // The answer that decides it (for Rejected ZOD's over a payer's, the earliest stage
+    // (TA1, 999, 277CA) and in it the innermost level; for Accepted a payer's over ZOD's,
+    // the innermost level): who, what code, why, which report.
     QString by;
     QString code;
     QString reason;
