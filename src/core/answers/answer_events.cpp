@@ -92,19 +92,24 @@ bool Matcher::hasSet(int file, const QString& group, const QString& set) const {
 }
 
 Matcher::ClaimRef Matcher::findClaim(const QString& number, std::optional<qint64> charge,
-                                     int inFile, const QDateTime& when,
-                                     const QSet<qint64>* taken) const {
+                                     int inFile, const QDateTime& when, QSet<qint64>* taken) const {
     const auto found = byClaim_.constFind(number);
     if (found == byClaim_.cend()) return {};
+    const QList<ClaimRef>& refs = *found;
+    // Nearly always one claim has the number: nothing to choose.
+    if (refs.size() == 1) {
+        const ClaimRef& r = refs.front();
+        const bool fits =
+            inFile >= 0 ? r.file == inFile : sameOrBefore(files_[r.file].sentAt, when);
+        return fits ? r : ClaimRef{};
+    }
     const auto chargeFits = [&](const ClaimRef& r) {
         return !charge || files_[r.file].claims[r.claim].chargeCents == *charge;
     };
-    const auto isTaken = [&](const ClaimRef& r) {
-        return taken && taken->contains((qint64(r.file) << 32) | r.claim);
-    };
+    const auto key = [](const ClaimRef& r) { return (qint64(r.file) << 32) | r.claim; };
     // The file first: among those whose claim's charge fits, if any does.
     QList<int> fitting, holding;
-    for (const ClaimRef& r : *found) {
+    for (const ClaimRef& r : refs) {
         if (inFile >= 0 && r.file != inFile) continue;
         appendOnce(holding, r.file);
         if (chargeFits(r)) appendOnce(fitting, r.file);
@@ -116,14 +121,15 @@ Matcher::ClaimRef Matcher::findClaim(const QString& number, std::optional<qint64
     // Then the claim in it: a number used twice in one file is answered once for each.
     ClaimRef best;
     int bestRank = -1;
-    for (const ClaimRef& r : *found) {
+    for (const ClaimRef& r : refs) {
         if (r.file != file) continue;
-        const int rank = 2 * chargeFits(r) + !isTaken(r);
+        const int rank = 2 * chargeFits(r) + !(taken && taken->contains(key(r)));
         if (rank > bestRank) {
             best = r;
             bestRank = rank;
         }
     }
+    if (taken) taken->insert(key(best));
     return best;
 }
 
@@ -306,10 +312,13 @@ private:
         }
         const QSet<int> batchSet(batchFiles.begin(), batchFiles.end());
         QSet<int> named, holding;
+        // Until every file the batch names is seen to hold one of its claims.
         for (const ProviderStatus& p : r.providers)
-            for (const ClaimStatus& c : p.claims)
+            for (const ClaimStatus& c : p.claims) {
+                if (named.size() == batchSet.size()) break;
                 for (const Matcher::ClaimRef& ref : m_.claimsNumbered(c.patientControlNumber))
                     if (batchSet.contains(ref.file)) named.insert(ref.file);
+            }
         const QList<int> namedList(named.begin(), named.end());
         if (const int f = pickFile(files_, namedList, when_); f >= 0) return {f, true};
         for (const ProviderStatus& p : r.providers)
@@ -348,7 +357,6 @@ private:
                 if (ref.file < 0 && file >= 0)
                     ref = m_.findClaim(c.patientControlNumber, c.statuses.chargeCents, -1, when_,
                                        &taken_);
-                if (ref.file >= 0) taken_.insert((qint64(ref.file) << 32) | ref.claim);
                 if (ref.file >= 0 && !seen.contains(ref.file)) {
                     seen.insert(ref.file);
                     providerFiles << ref.file;
@@ -385,9 +393,33 @@ private:
 
 }  // namespace
 
+namespace {
+
+// How many events a report makes at most, so that they are kept without regrowing.
+size_t eventsIn(const ParsedReport& report) {
+    size_t n = report.interchanges.size();
+    for (const GroupAck& g : report.groups) n += 1 + g.sets.size();
+    for (const Remittance& r : report.remittances) n += r.claims.size();
+    for (const StatusSource& s : report.statuses)
+        for (const ReceiverStatus& r : s.receivers) {
+            n += r.statuses.codes.size();
+            for (const ProviderStatus& p : r.providers) {
+                n += p.statuses.codes.size();
+                for (const ClaimStatus& c : p.claims) {
+                    n += c.statuses.codes.size();
+                    for (const LineStatus& l : c.lines) n += l.statuses.codes.size();
+                }
+            }
+        }
+    return n;
+}
+
+}  // namespace
+
 Matched Matcher::match(const ParsedReport& report, const QString& reportName,
                        const QDateTime& when) const {
     Matched out;
+    out.events.reserve(eventsIn(report));
     Placing placing(*this, reportName, when, out);
     for (const InterchangeAck& a : report.interchanges) placing.interchange(a);
     for (const GroupAck& g : report.groups) placing.group(g);

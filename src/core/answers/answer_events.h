@@ -87,9 +87,10 @@ public:
     };
     // The claim an answer naming `patientControlNumber` means: in `inFile` when given, else
     // in the file pickFile takes among those that hold it. Claims whose charge is `charge`
-    // come first; `taken` claims (answered already by the same report) last.
+    // come first; `taken` claims (answered already by the same report) last, and the claim
+    // found is added to them when the number is not the only one of its kind.
     ClaimRef findClaim(const QString& patientControlNumber, std::optional<qint64> charge,
-                       int inFile, const QDateTime& when, const QSet<qint64>* taken) const;
+                       int inFile, const QDateTime& when, QSet<qint64>* taken) const;
     std::span<const SentFile> files() const { return files_; }
     QList<int> filesWithGroup(const QString& group) const { return byGroup_.value(group); }
     QList<int> filesWithBatch(const QString& batch) const { return byBatch_.value(batch); }
