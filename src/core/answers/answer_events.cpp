@@ -310,26 +310,31 @@ private:
             if (files_.size() != 1) return {-1, false};
             return {pickFile(files_, std::array{0}, when_), false};
         }
+        if (const int f = pickFile(files_, namedHolding(r, batchFiles), when_); f >= 0)
+            return {f, true};
+        QSet<int> holding;
+        for (const ProviderStatus& p : r.providers)
+            for (const ClaimStatus& c : p.claims) {
+                const auto ref = m_.findClaim(c.patientControlNumber, c.statuses.chargeCents, -1,
+                                              when_, nullptr);
+                if (ref.file >= 0) holding.insert(ref.file);
+            }
+        if (holding.size() == 1) return {*holding.begin(), false};
+        return {-1, false};
+    }
+
+    // Of the files the batch names, those that hold one of its claims; the claims are looked
+    // at until each of them is seen.
+    QList<int> namedHolding(const ReceiverStatus& r, const QList<int>& batchFiles) const {
         const QSet<int> batchSet(batchFiles.begin(), batchFiles.end());
-        QSet<int> named, holding;
-        // Until every file the batch names is seen to hold one of its claims.
+        QSet<int> named;
         for (const ProviderStatus& p : r.providers)
             for (const ClaimStatus& c : p.claims) {
                 if (named.size() == batchSet.size()) break;
                 for (const Matcher::ClaimRef& ref : m_.claimsNumbered(c.patientControlNumber))
                     if (batchSet.contains(ref.file)) named.insert(ref.file);
             }
-        const QList<int> namedList(named.begin(), named.end());
-        if (const int f = pickFile(files_, namedList, when_); f >= 0) return {f, true};
-        for (const ProviderStatus& p : r.providers)
-            for (const ClaimStatus& c : p.claims)
-                if (const int f = m_.findClaim(c.patientControlNumber, c.statuses.chargeCents, -1,
-                                               when_, nullptr)
-                                      .file;
-                    f >= 0)
-                    holding.insert(f);
-        if (holding.size() == 1) return {*holding.begin(), false};
-        return {-1, false};
+        return QList<int>(named.begin(), named.end());
     }
 
     static bool hasClaims(const ReceiverStatus& r) {

@@ -36,7 +36,7 @@ std::optional<qint64> centsIn(QByteArrayView value) {
     for (qsizetype i = 0; i < fraction.size(); ++i) {
         const char c = fraction[i];
         if (c < '0' || c > '9' || (i >= 2 && c != '0')) return std::nullopt;
-        if (i < 2) cents += (c - '0') * (i == 0 ? 10 : 1);
+        if (i < 2) cents += qint64(c - '0') * (i == 0 ? 10 : 1);
     }
     return negative ? -cents : cents;
 }

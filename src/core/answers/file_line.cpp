@@ -133,9 +133,10 @@ Sorted sortedByState(std::span<const FileClaim> all) {
 // "11 claims accepted, 1 REJECTED by ZOD (...)": the first count names its claims.
 QString countsPart(const Sorted& s) {
     QStringList parts;
-    const auto add = [&](qsizetype n, const QString& what) {
+    const auto add = [&](size_t n, const QString& what) {
         if (n == 0) return;
-        parts << (parts.isEmpty() ? claims(n) : QString::number(n)) + QLatin1Char(' ') + what;
+        parts << (parts.isEmpty() ? claims(qsizetype(n)) : QString::number(n)) + QLatin1Char(' ') +
+                     what;
     };
     add(s.accepted.size(), QStringLiteral("accepted"));
     for (const auto& [by, rejected] : s.rejected)

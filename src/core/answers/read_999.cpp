@@ -15,46 +15,62 @@ public:
     Ack999Reader(ParsedReport& r, Budget& b) : r_(r), budget_(b) {}
 
     Status visit(const Segment& s) override {
-        if (s.is("AK1")) {
-            if (Status taken = budget_.take(); !taken) return taken;
-            r_.groups.push_back({label(s.element(2)), {}, {}, {}});
-            inGroup_ = true;
-            inSet_ = false;
-        } else if (s.is("AK2")) {
-            if (!inGroup_) return outside("a transaction set (AK2)", "group (AK1)");
-            if (Status taken = budget_.take(); !taken) return taken;
-            r_.groups.back().sets.push_back({label(s.element(2)), {}, {}});
-            errors_.clear();
-            moreErrors_ = 0;
-            inSet_ = true;
-        } else if (s.is("IK3") || s.is("IK4")) {
+        if (s.is("AK1")) return group(s);
+        if (s.is("AK2")) return set(s);
+        if (s.is("IK3") || s.is("IK4")) {
             if (!inSet_) return outside("an error (IK3, IK4)", "transaction set (AK2)");
             note(s.is("IK3") ? segmentError(s) : elementError(s));
-        } else if (s.is("IK5")) {
-            if (!inSet_) return outside("a set's answer (IK5)", "transaction set (AK2)");
-            SetAck& set = r_.groups.back().sets.back();
-            set.code = label(s.element(1));
-            for (int i = 2; i <= 6; ++i)
-                if (const QString code = label(s.element(i)); !code.isEmpty())
-                    note(setErrorWords(code));
-            set.errors = errors_.join(QStringLiteral("; "));
-            if (moreErrors_ > 0) set.errors += QStringLiteral(" and %1 more").arg(moreErrors_);
-            inSet_ = false;
-        } else if (s.is("AK9")) {
-            if (!inGroup_) return outside("a group's answer (AK9)", "group (AK1)");
-            GroupAck& group = r_.groups.back();
-            group.code = label(s.element(1));
-            QStringList errors;
-            for (int i = 5; i <= 9; ++i)
-                if (const QString code = label(s.element(i)); !code.isEmpty())
-                    errors << groupErrorWords(code);
-            group.errors = errors.join(QStringLiteral("; "));
-            inGroup_ = inSet_ = false;
         }
+        if (s.is("IK5")) return setAnswer(s);
+        if (s.is("AK9")) return groupAnswer(s);
         return {};
     }
 
 private:
+    Status group(const Segment& s) {
+        if (Status taken = budget_.take(); !taken) return taken;
+        r_.groups.push_back({label(s.element(2)), {}, {}, {}});
+        inGroup_ = true;
+        inSet_ = false;
+        return {};
+    }
+
+    Status set(const Segment& s) {
+        if (!inGroup_) return outside("a transaction set (AK2)", "group (AK1)");
+        if (Status taken = budget_.take(); !taken) return taken;
+        r_.groups.back().sets.push_back({label(s.element(2)), {}, {}});
+        errors_.clear();
+        moreErrors_ = 0;
+        inSet_ = true;
+        return {};
+    }
+
+    Status setAnswer(const Segment& s) {
+        if (!inSet_) return outside("a set's answer (IK5)", "transaction set (AK2)");
+        SetAck& set = r_.groups.back().sets.back();
+        set.code = label(s.element(1));
+        for (int i = 2; i <= 6; ++i)
+            if (const QString code = label(s.element(i)); !code.isEmpty())
+                note(setErrorWords(code));
+        set.errors = errors_.join(QStringLiteral("; "));
+        if (moreErrors_ > 0) set.errors += QStringLiteral(" and %1 more").arg(moreErrors_);
+        inSet_ = false;
+        return {};
+    }
+
+    Status groupAnswer(const Segment& s) {
+        if (!inGroup_) return outside("a group's answer (AK9)", "group (AK1)");
+        GroupAck& group = r_.groups.back();
+        group.code = label(s.element(1));
+        QStringList errors;
+        for (int i = 5; i <= 9; ++i)
+            if (const QString code = label(s.element(i)); !code.isEmpty())
+                errors << groupErrorWords(code);
+        group.errors = errors.join(QStringLiteral("; "));
+        inGroup_ = inSet_ = false;
+        return {};
+    }
+
     // Only the first few are kept: a hostile report may list millions.
     void note(const QString& error) {
         if (errors_.size() < kErrorsShown)
