@@ -232,7 +232,7 @@ TEST(Readers, DamagedOrHostileReportsAreRefusedWithAReason) {
         {QByteArray(kRemittance).replace("*100*80*", "*1000000000000*80*"), "(CLP03)"},
         {QByteArray(kRemittance).replace("*-5*", "*.001*"), "(PLB)"},
         {x12(set("835", "9", {"CAS*CO*45*1"})), "before any claim"},
-        {x12(set("277", "8", {"HL*1**20*1", "HL*4*3*PT"})), "without the level above it"},
+        {x12(set("277", "8", {"HL*4*3*PT", "TRN*2*PAT-A1", "STC*A7:21*20261202*U*1O"})), "(STC04) of claim PAT-A1"},
         {x12(set("277", "8", {"HL*1**99*1"})), "a level (HL) it should not have: 99"},
         {x12(set("277", "8", {"SVC*HC:D0120*1"})), "outside a claim"},
         {x12(set("999", "7", {"AK2*837*0001"})), "outside a group"},
@@ -247,6 +247,12 @@ TEST(Readers, DamagedOrHostileReportsAreRefusedWithAReason) {
     }
     const auto text = readAnswers("Monthly statement\r\n");
     EXPECT_TRUE(text.ok() && text->kind == ReportKind::Other);
+    // A plain 277 without receiver and provider levels still names its claims.
+    const auto plain =
+        readAnswers(x12(set("277", "8", {"HL*1**20*1", "HL*4*3*PT", "TRN*2*PAT-A1"})));
+    ASSERT_TRUE(plain.ok()) << plain.reason().toStdString();
+    EXPECT_EQ(plain->statuses[0].receivers[0].providers[0].claims[0].patientControlNumber,
+              "PAT-A1");
 }
 
 TEST(Readers, TheSentClaimsWithWhatAnswersNameThemBy) {

@@ -143,7 +143,7 @@ struct ParsedReport {
 // interchange too damaged to trust, with the reason in words. Linear in the size of the
 // data; what it keeps is bounded by kMaxAnswers.
 [[nodiscard]] Result<ParsedReport> readAnswers(QByteArrayView data);
-inline constexpr qsizetype kMaxAnswers = 4'000'000;  // claims, lines and statuses together
+inline constexpr qsizetype kMaxAnswers = 1'000'000;  // claims, lines and statuses together
 
 // One line for the report list: "999: group 41 partly accepted (set 2 REJECTED)".
 QString reportSays(const ParsedReport& report);

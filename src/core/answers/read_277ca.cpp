@@ -1,7 +1,7 @@
 // The 277CA: its hierarchy (HL) of information source (20), information receiver (21, the
 // batch we sent), billing provider (19) and claim (PT), each with its statuses. The loops
 // nest by their level codes in the order the report gives them; the parent numbers (HL02)
-// are not trusted.
+// are not trusted, and a missing parent level is taken as empty.
 #include "answers/answer_read.h"
 
 namespace zv::answers::detail {
@@ -48,16 +48,21 @@ private:
         if (next == At::None)
             return fail(QStringLiteral("the 277CA has a level (HL) it should not have: ") +
                         x12::detail::shown(code));
-        // Each level needs the one above it, opened earlier in this transaction.
-        if (int(next) > int(deepest_) + 1)
-            return fail(QStringLiteral("the 277CA has a level (HL ") + x12::detail::shown(code) +
-                        QStringLiteral(") without the level above it"));
-        if (Status taken = budget_.take(); !taken) return taken;
-        if (next == At::Source) r_.statuses.emplace_back();
-        if (next == At::Receiver) source().receivers.emplace_back();
-        if (next == At::Provider) receiver().providers.emplace_back();
-        if (next == At::Claim) provider().claims.emplace_back();
+        // A level whose parent is missing (a plain 277 may go from its source straight to
+        // its claims) gets an empty one: the claim's own numbers still say which it is.
+        const int from = next <= deepest_ ? int(next) : int(deepest_) + 1;
+        for (int open = from; open <= int(next); ++open)
+            if (Status opened = openLevel(At(open)); !opened) return opened;
         at_ = deepest_ = next;
+        return {};
+    }
+
+    Status openLevel(At level) {
+        if (Status taken = budget_.take(); !taken) return taken;
+        if (level == At::Source) r_.statuses.emplace_back();
+        if (level == At::Receiver) source().receivers.emplace_back();
+        if (level == At::Provider) receiver().providers.emplace_back();
+        if (level == At::Claim) provider().claims.emplace_back();
         return {};
     }
 
