@@ -527,6 +527,8 @@ TEST(FileLine, TellsEachFileByItsClaims) {
               "AETNA rejected 2 claims of K90042.83P; AETNA denied 1 claim of K90042.83P - open "
               "the program to see which");
     EXPECT_EQ(notice({paid}), "");
+    EXPECT_EQ(notice({fileClaim("1", 1, State::Unanswered)}),
+              "ZOD has not answered K90042.83P for two days - call ZOD");
 }
 
 TEST(Fuzz, EveryKeptInputPassesTheCheck) {

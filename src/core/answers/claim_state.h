@@ -70,8 +70,9 @@ struct FileClaim {
 QString fileLine(const QString& fileName, const QDate& sentOn, std::span<const FileClaim> claims);
 
 // The desktop notice for claims that became rejected, denied or unanswered while nobody
-// was watching ("ZOD rejected 1 claim of K90042.83P - open the program to see which");
-// empty when none of `changed` is one of those.
+// was watching ("ZOD rejected 1 claim of K90042.83P - open the program to see which";
+// "ZOD has not answered K90042.83P for two days - call ZOD"); empty when none of
+// `changed` is one of those.
 QString noticeText(const QString& fileName, std::span<const FileClaim> changed);
 
 }  // namespace zv::answers

@@ -171,21 +171,24 @@ QString fileLine(const QString& fileName, const QDate& sentOn, std::span<const F
 
 QString noticeText(const QString& fileName, std::span<const FileClaim> changed) {
     std::map<QString, qsizetype, BySource> rejected, denied;
-    bool unanswered = false;
+    qsizetype unanswered = 0;
     for (const FileClaim& c : changed) {
         if (c.verdict.state == State::Rejected) ++rejected[c.verdict.by];
         if (c.verdict.state == State::Denied) ++denied[c.verdict.by];
-        unanswered = unanswered || c.verdict.state == State::Unanswered;
+        unanswered += c.verdict.state == State::Unanswered;
     }
     QStringList parts;
     for (const auto& [by, n] : rejected)
         parts << by + QStringLiteral(" rejected ") + claims(n) + QStringLiteral(" of ") + fileName;
     for (const auto& [by, n] : denied)
         parts << by + QStringLiteral(" denied ") + claims(n) + QStringLiteral(" of ") + fileName;
-    if (unanswered)
-        parts << QStringLiteral("ZOD has not answered ") + fileName +
-                     QStringLiteral(" for two days");
-    if (parts.isEmpty()) return {};
+    if (parts.isEmpty())
+        return unanswered == 0 ? QString()
+                               : QStringLiteral("ZOD has not answered ") + fileName +
+                                     QStringLiteral(" for two days - call ZOD");
+    if (unanswered > 0)
+        parts << QStringLiteral("ZOD has not answered ") + claims(unanswered) +
+                     QStringLiteral(" of it for two days");
     return parts.join(QStringLiteral("; ")) + QStringLiteral(" - open the program to see which");
 }
 
