@@ -8,6 +8,8 @@
 set -euo pipefail
 if [ "${1:-}" != --in-root ]; then
   src=$(realpath "$1") build=$(realpath "$2")
+  # Before the package is built: a user without root would only find out after it.
+  [ "$(id -u)" -eq 0 ] || { echo "SKIPPED: installing into a clean root needs root"; exit 77; }
   /usr/bin/python3 -c 'import asyncssh' 2>/dev/null || { echo "SKIPPED: no python3-asyncssh"; exit 77; }
   out=$(mktemp -d)
   trap 'rm -rf "$out"' EXIT

@@ -97,8 +97,9 @@ class FaultySftpServer(BASE):
     async def read(self, file_obj, offset, size):
         if rule("endless_read", "read", self._paths[file_obj]):
             return await self._run("read", file_obj, lambda: b"E" * size)
-        if size > 1 and rule("short_read", "read", self._paths[file_obj]):
-            size //= 2
+        short = rule("short_read", "read", self._paths[file_obj])
+        if size > 1 and short:
+            size = min(size // 2, short.get("bytes") or size)
         if rule("cut_read", "read", self._paths[file_obj], when=lambda r: offset >= r["offset"]):
             self._drop(f"read {self._paths[file_obj]} cut-at {offset}")
         return await self._run("read", file_obj, lambda: BASE.read(self, file_obj, offset, size))

@@ -13,7 +13,8 @@
 //                 it: the reply is lost)
 //   delayOn       the answer waits so many seconds
 //   shortWriteOn  writes keep half the data but report success
-//   shortReadOn   reads answer with half of what was asked (a legal reply)
+//   shortReadOn   reads answer with half of what was asked (a legal reply), or with at
+//                 most N bytes
 //   cutWriteAt    a write that reaches byte X of the file stores the bytes before X, then
 //                 the connection is cut (requests already in flight change nothing)
 //   cutReadAt     a read at byte X of the file or beyond cuts the connection
@@ -114,7 +115,9 @@ public:
         addRule("delay", op, glob, {{"seconds", seconds}});
     }
     void shortWriteOn(const QString& glob = "*") { addRule("short_write", "write", glob); }
-    void shortReadOn(const QString& glob = "*") { addRule("short_read", "read", glob); }
+    void shortReadOn(const QString& glob = "*", int atMostBytes = 0) {
+        addRule("short_read", "read", glob, {{"bytes", atMostBytes}});
+    }
     void cutWriteAt(const QString& glob, qint64 at) {
         addRule("cut_write", "write", glob, {{"offset", at}});
     }

@@ -60,10 +60,15 @@ void IdleWatchdog::run(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     while (!stop.stop_requested()) {
         const unsigned generation = generation_;
-        const auto changed = [&] { return generation_ != generation; };
+        const auto overall = overall_;
+        const auto changed = [&] { return generation_ != generation || overall_ != overall; };
+        // A copy: the wait re-reads the time it is given when it wakes, and kick() moves
+        // deadline_ with every reply, so waiting on the member would never reach the end.
+        const Clock::time_point end = armed_ + overall_;
+        const Clock::time_point wakeAt = std::min(deadline_, end);
         if (fd_ == SSH_INVALID_SOCKET || fired_) {
             wake_.wait(lock, stop, changed);
-        } else if (const auto end = armed_ + overall_; Clock::now() >= std::min(deadline_, end)) {
+        } else if (Clock::now() >= wakeAt) {
             // The socket stays open (libssh owns and closes it); shutting it down only
             // ends the blocked read. The fd cannot be closed meanwhile: disarm() comes
             // first and needs this lock.
@@ -71,7 +76,7 @@ void IdleWatchdog::run(std::stop_token stop) {
             fired_ = true;
             overdue_ = Clock::now() >= end;
         } else {
-            wake_.wait_until(lock, stop, std::min(deadline_, end), changed);
+            wake_.wait_until(lock, stop, wakeAt, changed);
         }
     }
 }
