@@ -1,25 +1,23 @@
 #include "ledger/ledger.h"
 
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <functional>
 
+#include "ledger/ledger_schema.h"
+#include "ledger/sqlite_query.h"
+
 namespace zv {
 
-namespace {
+using sqlite::DbPtr;
+using sqlite::execOn;
+using sqlite::inTransaction;
+using sqlite::Query;
+using sqlite::Transaction;
 
-struct DbClose {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-struct StmtFinalize {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using DbPtr = std::unique_ptr<sqlite3, DbClose>;
-using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalize>;
+namespace {
 
 const char* const kStateWords[] = {"numbered",        "uploading", "sent",
                                    "failed",          "accepted",  "accepted with errors",
@@ -38,244 +36,6 @@ QDateTime timeOf(const QString& text) {
 QString joined(const QStringList& list) { return list.join(QLatin1Char('\n')); }
 QStringList split(const QString& text) {
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-}
-
-bool damaged(int rc) {
-    const int primary = rc & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
-QString failureText(sqlite3* db, int rc) {
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-        return QStringLiteral("another ZUDUVOR program held the history file too long");
-    if ((rc & 0xff) == SQLITE_FULL) return QStringLiteral("the disk is full");
-    if ((rc & 0xff) == SQLITE_READONLY || (rc & 0xff) == SQLITE_CANTOPEN ||
-        (rc & 0xff) == SQLITE_PERM)
-        return QStringLiteral("the history file cannot be written (") +
-               QString::fromUtf8(sqlite3_errstr(rc)) + QLatin1Char(')');
-    return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-}
-
-// One prepared statement: bound, stepped, read, finalized when it goes.
-class Query {
-public:
-    Query(sqlite3* db, const char* sql) : db_(db) {
-        sqlite3_stmt* raw = nullptr;
-        rc_ = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-        stmt_.reset(raw);
-    }
-    Query& bind(int i, const QString& v) {
-        if (rc_ == SQLITE_OK) {
-            const QByteArray utf8 = v.toUtf8();
-            rc_ = sqlite3_bind_text(stmt_.get(), i, utf8.constData(), int(utf8.size()),
-                                    SQLITE_TRANSIENT);
-        }
-        return *this;
-    }
-    Query& bind(int i, qint64 v) {
-        if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_int64(stmt_.get(), i, v);
-        return *this;
-    }
-    Query& bindNull(int i) {
-        if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_null(stmt_.get(), i);
-        return *this;
-    }
-    // True for a row; false at the end or on a failure (then failed() holds).
-    bool next() {
-        if (rc_ != SQLITE_OK && rc_ != SQLITE_ROW) return false;
-        const int rc = sqlite3_step(stmt_.get());
-        rc_ = rc == SQLITE_ROW ? SQLITE_ROW : rc == SQLITE_DONE ? SQLITE_DONE : rc;
-        return rc == SQLITE_ROW;
-    }
-    Status run() {
-        next();
-        return status();
-    }
-    Status status() const {
-        if (rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) return {};
-        return fail(failureText(db_, rc_));
-    }
-    int code() const { return rc_; }
-    QString text(int col) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
-        return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt_.get(), col)) : QString();
-    }
-    qint64 integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
-    bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }
-
-private:
-    sqlite3* db_;
-    StmtPtr stmt_;
-    int rc_ = SQLITE_OK;
-};
-
-Status execOn(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    sqlite3_free(error);
-    if (rc == SQLITE_OK) return {};
-    return fail(failureText(db, rc));
-}
-
-// One write as a whole: rolled back unless committed. Inside a batch (a transaction
-// already open) it is part of that batch and commits nothing itself.
-class Transaction {
-public:
-    explicit Transaction(sqlite3* db)
-        : db_(db),
-          nested_(!sqlite3_get_autocommit(db)),
-          begun_(nested_ ? Status() : execOn(db, "BEGIN IMMEDIATE")) {}
-    ~Transaction() {
-        if (begun_ && !done_ && !nested_) (void)execOn(db_, "ROLLBACK");
-    }
-    const Status& begun() const { return begun_; }
-    Status commit() {
-        done_ = true;
-        return nested_ ? Status() : execOn(db_, "COMMIT");
-    }
-
-private:
-    sqlite3* db_;
-    bool nested_;
-    Status begun_;
-    bool done_ = false;
-};
-
-// Runs `work` as one transaction: committed when it succeeds, rolled back otherwise.
-Status inTransaction(sqlite3* db, const std::function<Status()>& work) {
-    Transaction t(db);
-    if (!t.begun()) return t.begun();
-    if (Status s = work(); !s) return s;
-    return t.commit();
-}
-
-// Schema steps: step i brings a ledger of version i to version i + 1. A new version
-// adds a step at the end; the ones before never change.
-Status toVersion1(sqlite3* db) {
-    return execOn(db, R"(
-CREATE TABLE claim_files(
-  id INTEGER PRIMARY KEY,
-  name TEXT NOT NULL UNIQUE,
-  number INTEGER NOT NULL DEFAULT 0,
-  size INTEGER NOT NULL,
-  sha256 TEXT NOT NULL,
-  sources TEXT NOT NULL DEFAULT '',
-  x12 INTEGER NOT NULL DEFAULT 0,
-  sender TEXT NOT NULL DEFAULT '',
-  interchange TEXT NOT NULL DEFAULT '',
-  usage TEXT NOT NULL DEFAULT '',
-  groups TEXT NOT NULL DEFAULT '',
-  transactions TEXT NOT NULL DEFAULT '',
-  claim_count INTEGER NOT NULL DEFAULT 0,
-  patient_numbers TEXT NOT NULL DEFAULT '',
-  total_cents INTEGER NOT NULL DEFAULT 0,
-  numbered_at TEXT,
-  upload_started_at TEXT,
-  confirmed_at TEXT,
-  server TEXT NOT NULL DEFAULT '',
-  state TEXT NOT NULL,
-  reason TEXT NOT NULL DEFAULT '',
-  answered_by TEXT NOT NULL DEFAULT '',
-  answer_level INTEGER NOT NULL DEFAULT 0,
-  overdue_told_at TEXT);
-CREATE INDEX claim_files_sha256 ON claim_files(sha256);
-CREATE INDEX claim_files_interchange ON claim_files(sender, interchange);
-CREATE TABLE send_attempts(
-  id INTEGER PRIMARY KEY,
-  claim_id INTEGER NOT NULL REFERENCES claim_files(id),
-  resend INTEGER NOT NULL,
-  server TEXT NOT NULL,
-  started_at TEXT NOT NULL,
-  confirmed_at TEXT,
-  failed_at TEXT,
-  reason TEXT NOT NULL DEFAULT '');
-CREATE TABLE reports(
-  id INTEGER PRIMARY KEY,
-  name TEXT NOT NULL,
-  size INTEGER NOT NULL,
-  sha256 TEXT NOT NULL,
-  fetched_at TEXT NOT NULL,
-  kind TEXT NOT NULL,
-  says TEXT NOT NULL DEFAULT '');
-CREATE TABLE answers(
-  id INTEGER PRIMARY KEY,
-  report_id INTEGER NOT NULL REFERENCES reports(id),
-  claim_id INTEGER NOT NULL REFERENCES claim_files(id),
-  outcome TEXT NOT NULL,
-  level INTEGER NOT NULL,
-  accepted_claims INTEGER NOT NULL DEFAULT 0,
-  rejected_claims INTEGER NOT NULL DEFAULT 0,
-  rejected_numbers TEXT NOT NULL DEFAULT '');
-)");
-}
-
-using SchemaStep = Status (*)(sqlite3*);
-const SchemaStep kSchemaSteps[] = {toVersion1};
-constexpr int kSchemaVersion = int(std::size(kSchemaSteps));
-
-struct Attempt {
-    DbPtr db;
-    QString reason;
-    bool damaged = false;
-};
-
-// The handle is closed as the attempt fails, so that a damaged file can be set aside.
-Attempt failed(DbPtr db, int rc) {
-    Attempt a;
-    a.reason = failureText(db.get(), rc);
-    a.damaged = damaged(rc);
-    return a;
-}
-
-Attempt tryOpen(const QString& path) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    DbPtr db(raw);
-    if (rc != SQLITE_OK) return failed(std::move(db), rc);
-    sqlite3_extended_result_codes(db.get(), 1);
-    // The window, a console run and the hourly report timer may write at once.
-    sqlite3_busy_timeout(db.get(), 5000);
-    {
-        Query wal(db.get(), "PRAGMA journal_mode=WAL");
-        if (!wal.next() || wal.text(0) != QLatin1String("wal")) {
-            if (wal.code() != SQLITE_ROW) return failed(std::move(db), wal.code());
-            return {nullptr, QStringLiteral("the history file cannot be written ahead"), false};
-        }
-    }
-    // A committed record survives a power cut.
-    for (const char* pragma : {"PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-        Query q(db.get(), pragma);
-        if (q.next(), !q.status()) return failed(std::move(db), q.code());
-    }
-    {
-        Query check(db.get(), "PRAGMA quick_check");
-        if (!check.next()) return failed(std::move(db), check.code());
-        if (check.text(0) != QLatin1String("ok"))
-            return {nullptr, QStringLiteral("its check found: ") + check.text(0), true};
-    }
-    int version = 0;
-    {
-        Query q(db.get(), "PRAGMA user_version");
-        if (!q.next()) return failed(std::move(db), q.code());
-        version = int(q.integer(0));
-    }
-    if (version > kSchemaVersion)
-        return {nullptr,
-                QStringLiteral("it was written by a newer version of this program; start that "
-                               "version, or call ZOD"),
-                false};
-    for (int v = version; v < kSchemaVersion; ++v) {
-        const Status s = inTransaction(db.get(), [&] {
-            const Status step = kSchemaSteps[v](db.get());
-            if (!step) return step;
-            return execOn(
-                db.get(),
-                QByteArray("PRAGMA user_version=" + QByteArray::number(v + 1)).constData());
-        });
-        if (!s) return {nullptr, s.reason(), false};
-    }
-    return {std::move(db), {}, false};
 }
 
 // The columns ClaimRecord is read from, in readClaim's order.
@@ -375,7 +135,7 @@ Ledger::Ledger(std::unique_ptr<Handle> db) : db_(std::move(db)) {}
 Ledger::~Ledger() = default;
 
 Result<Ledger::Opened> Ledger::open(const QString& path) {
-    Attempt first = tryOpen(path);
+    sqlite::OpenAttempt first = sqlite::openLedgerFile(path);
     QString aside;
     if (!first.db && first.damaged) {
         first.db.reset();
@@ -390,7 +150,7 @@ Result<Ledger::Opened> Ledger::open(const QString& path) {
         for (const char* extra : {"-wal", "-shm"})
             if (QFile::exists(path + QLatin1String(extra)))
                 (void)QFile::rename(path + QLatin1String(extra), asidePath + QLatin1String(extra));
-        first = tryOpen(path);
+        first = sqlite::openLedgerFile(path);
     }
     if (!first.db) return Result<Opened>::failure(first.reason);
     Opened opened;

@@ -279,8 +279,9 @@ std::optional<QString> SendClaims::NumberClaim(int& number, const ServerClaims& 
         return std::nullopt;
     }
     number = *next;
-    ctx_.m.ClaimName = makeClaimName(m.Setup.SiteID, number, m.Setup.FileType);
-    return ctx_.m.ClaimName;
+    const QString claim = makeClaimName(m.Setup.SiteID, number, m.Setup.FileType);
+    ctx_.m.ClaimName = claim;
+    return claim;
 }
 
 bool SendClaims::KeepCopies(const QString& original, const QString& claim) {

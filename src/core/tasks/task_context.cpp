@@ -15,15 +15,17 @@ bool TaskLog::ensureOpen() {
     return log_.open(m_.Paths.LogFile);
 }
 
-void TaskLog::WriteLogLine() {
+void TaskLog::writeLine(const QString& activity) {
     if (!ensureOpen()) return;
-    log_.writeLine(m_.Activity + QStringLiteral(" on ") + dateText(QDateTime::currentDateTime()) +
+    log_.writeLine(activity + QStringLiteral(" on ") + dateText(QDateTime::currentDateTime()) +
                    QStringLiteral(" at ") + timeText(QDateTime::currentDateTime()));
 }
 
+void TaskLog::WriteLogLine() { writeLine(m_.Activity); }
+
 void TaskLog::write(const QString& activity) {
     m_.Activity = activity;
-    WriteLogLine();
+    writeLine(activity);
 }
 
 void TaskLog::close() {

@@ -31,6 +31,7 @@ public:
 
 private:
     bool ensureOpen();
+    void writeLine(const QString& activity);
     Module1& m_;
     ActivityLog log_;
 };
