@@ -21,7 +21,7 @@
 #include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
-#include "support/station.h"
+#include "support/steps.h"
 #include "support/x12_samples.h"
 
 using namespace zv;
@@ -163,7 +163,8 @@ TEST_F(WindowTransfer, ProgressBarShowsWhileALongDownloadRunsOnly) {
     ZuduvorWindow w{m, dialogs, launcher};
     ASSERT_EQ(w.logic().Form_Load({workRoot(), account.host, account.port, {}, {}}),
               StartState::Complete);
-    clicks("r:R1.TXT=@98304|slow:read=reports/*");  // each read answered after 0.6 s
+    play({test::report("R1.TXT", test::sized(98304)),
+          test::slow("read", "reports/*")});  // 0.6 s a read
     w.show();
     w.progressBar()->installEventFilter(this);
     ::click(&w, "GetReports");

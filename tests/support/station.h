@@ -8,27 +8,18 @@
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
-#include <optional>
-#include <ostream>
 #include <tuple>
+#include <vector>
 
 #include "base/module1.h"
+#include "support/files.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 #include "tasks/zuduvor.h"
 
-inline std::ostream& operator<<(std::ostream& os, const QString& s) {
-    return os << s.toStdString();
-}
-
 namespace zv::test {
-
-QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
-void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
-void putAged(const QString& path, const QByteArray& bytes);     // last changed 5 s ago
-QByteArray patterned(qsizetype size, quint32 seed);  // a sound 837 (when big enough), per seed
-QMap<QString, QByteArray> filesIn(const QString& folder);  // shown name -> contents, dot-files too
 
 struct ServerAccount {
     QString host;
@@ -45,16 +36,23 @@ struct ConsoleRun {
     QString out, err;
 };
 
-// A task as data: the setup ("TYPE|MASK"), the files and server faults before it, the
-// clicks, and the state it must end in. station.cpp says what each word means.
+class ServerTest;
+// One step of a scenario: a file or a server fault placed, a button clicked, or a check on
+// the way. The words are functions the compiler checks (support/steps.h; a word only one
+// table uses is defined beside it).
+using Step = std::function<void(ServerTest&)>;
+
+// A task as data: setup.prm's file type and mask, what comes before start-up, the steps,
+// and the state it must end in.
 struct Scenario {
     const char* name;
-    const char* setup;  // then words that come before start-up
-
-    const char* files;   // '|'-separated words
-    const char* clicks;  // '|'-separated words
-    const char* told;    // a part of some message; null: no failure is shown at all
-    const char* server;  // the claims on the server afterwards: NAME=BYTES or NAME, '|'-separated
+    const char* type = "83P";
+    const char* mask = "*.CLM";
+    std::vector<Step> before = {};  // before start-up
+    std::vector<Step> steps = {};
+    const char* told = nullptr;  // a part of some message; null: no failure is shown at all
+    // The claims on the server afterwards: NAME=BYTES or NAME, '|'-separated.
+    const char* server = "";
     const char* seq = nullptr;   // seqfile.fil afterwards; null: not checked
     const char* reports = "";    // the report folder afterwards, as `server`
     const char* text = nullptr;  // claim.txt afterwards; null: not checked
@@ -105,7 +103,14 @@ public:
     // The password in no message, status line, log line or `extra` text.
     void expectNoPassword(const QString& extra = {}) const;
     void run(const Scenario& s);
-    void clicks(const QString& words);  // a scenario's clicks or files, '|'-separated
+    void play(const std::vector<Step>& steps);  // in order, up to a skip or a fatal failure
+
+    // "$" is the site ID and "x{N}" N times x, in names and in what a row expects.
+    QString expand(QString text) const;
+    QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
+    void keep(const QString& path);        // must stay as it is, bytes and time
+    void atEnd(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
+    QProcess& process();  // one that runs until the test ends
 
     Module1 m;
     RecordingView view;
@@ -117,23 +122,19 @@ public:
     ServerAccount account;
     QList<QByteArray> claims;           // every claim placed, by content
     QMap<QString, QByteArray> reports;  // every report placed
+    ConsoleRun console;                 // the last console run
+    QString claimFolderInSetup;         // below the station folder; empty: practice()
+    bool seqGiven = false;              // seqfile.fil placed: its number need not be on the server
+    qsizetype passwordAttempts = 0;     // password attempts in the server's log at a hostile turn
 
 private:
-    QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
-    void place(const QString& word);
-    void click(const QString& word);
-
     QTemporaryDir dir_;
     QMap<QString, QByteArray> kept_;
     QMap<QString, QDateTime> keptTimes_;
-    QProcess listener_, writer_;
-    qsizetype auths_ = 0;
-    ConsoleRun cli_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+    std::vector<std::function<void()>> undo_;
     QString fileType_ = QStringLiteral("83P");
-    QString userPath_;  // the claim folder in setup.prm; empty: practice()
     std::unique_ptr<Zuduvor> z_;
-    QStringList mounted_;
-    std::optional<mode_t> umask_;  // the test's own, while a scenario sets another
 };
 
 }  // namespace zv::test
