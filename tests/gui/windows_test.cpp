@@ -112,9 +112,7 @@ TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) 
     m.Paths.WorkRoot = dir.path() + "/";
     m.Paths.ClaimsBackupDir = dir.path() + "/";
     const QByteArray claim = test::claimFile();
-    QFile backup(dir.filePath("K90002.83P"));
-    ASSERT_TRUE(backup.open(QIODevice::WriteOnly) && backup.write(claim) == claim.size());
-    backup.close();
+    test::writeBytes(dir.filePath("K90002.83P"), claim);
     {
         auto opened = Ledger::open(w.logic().ledgerPath());
         ASSERT_TRUE(opened.ok()) << opened.reason().toStdString();
@@ -163,8 +161,8 @@ TEST_F(WindowTransfer, ProgressBarShowsWhileALongDownloadRunsOnly) {
     ZuduvorWindow w{m, dialogs, launcher};
     ASSERT_EQ(w.logic().Form_Load({workRoot(), account.host, account.port, {}, {}}),
               StartState::Complete);
-    play({test::report("R1.TXT", test::sized(98304)),
-          test::slow("read", "reports/*")});  // 0.6 s a read
+    test::report(*this, "R1.TXT", test::sized(98304));
+    test::slow(*this, "read", "reports/*");  // each read answered after 0.6 s
     w.show();
     w.progressBar()->installEventFilter(this);
     ::click(&w, "GetReports");
@@ -211,8 +209,7 @@ TEST(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {
     EXPECT_EQ(shownSite, "XYZ9");  // in the main window
     click(f, "SaveCommand");
     EXPECT_EQ(dialogs.texts().value(0), "Setup has been saved.");
-    QFile file(m.Paths.SetupFile);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == formatSetupFile(m.Setup));
+    EXPECT_EQ(test::readBytes(m.Paths.SetupFile), formatSetupFile(m.Setup));
     EXPECT_TRUE(QFile::exists(m.Paths.SequenceFile));
     m.Paths.SequenceFile = dir.filePath("gone/seqfile.fil");
     click(f, "SaveCommand");

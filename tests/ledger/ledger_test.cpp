@@ -42,7 +42,7 @@ class Answers : public ServerTest, public ::testing::WithParamInterface<Row> {};
 TEST_P(Answers, AreMatchedRecordedAndTold) {
     const Row& row = GetParam();
     startStation();
-    putClaim("a.clm", claimFile());
+    putAged(practice() + "a.clm", claimFile());
     z().SendClaims_Click();
     const QString name = claimName(1);
     ASSERT_TRUE(QFileInfo::exists(account.claimsDir() + name)) << allMessages();
@@ -116,10 +116,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
 // not quite the same) is found there and held back unless the user says otherwise.
 TEST_F(ServerTest, AnInterchangeSentBeforeIsFoundInTheLedger) {
     startStation();
-    putClaim("a.clm", claimFile());
+    putAged(practice() + "a.clm", claimFile());
     z().SendClaims_Click();
     ASSERT_TRUE(QFile::remove(backupDir() + claimName(1)));
-    putClaim("b.clm", claimFile() + "\r\n");
+    putAged(practice() + "b.clm", claimFile() + "\r\n");
     dialogs.shown.clear();
     dialogs.guardAnswers = {false};
     z().SendClaims_Click();
@@ -160,7 +160,7 @@ TEST_P(UnusableLedger, NeverStopsASendAndIsToldOnce) {
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     }
     startStation();
-    play({claim("a.clm", sized(3000)), claim("b.clm", sized(4000)), SendClaims});
+    play({{claim, "a.clm", sized(3000)}, {claim, "b.clm", sized(4000)}, SendClaims});
     EXPECT_EQ(filesIn(account.claimsDir()).size(), 2) << allMessages();
     EXPECT_EQ(dialogs.texts().size(), 1) << allMessages();
     EXPECT_TRUE(allMessages().contains(row.told)) << allMessages();

@@ -8,20 +8,18 @@
 namespace zv::test {
 namespace {
 
-Step signOns(int count) {  // passwords the server accepted in all
-    return [=](ServerTest& t) {
-        EXPECT_EQ(t.server.logText().count(" accepted"), count) << t.server.logText();
-    };
+void signOns(ServerTest& t, int count) {  // passwords the server accepted in all
+    EXPECT_EQ(t.server.logText().count(" accepted"), count) << t.server.logText();
 }
 
 // Claims and reports at the request sizes; a claim must be long enough not to show up
 // inside another by chance.
 std::vector<Step> atEveryBoundary() {
-    std::vector<Step> out{report("R0", ""), report("R1", sized(1))};
+    std::vector<Step> out{{report, "R0", ""}, {report, "R1", sized(1)}};
     int n = 2;
     for (const qsizetype size : {32767, 32768, 32769, 261119, 261120, 261121, 5000003}) {
-        out.push_back(claim(QString("c%1.clm").arg(n), sized(size)));
-        out.push_back(report("R" + QByteArray::number(n++), sized(size)));
+        out.push_back({claim, QString("c%1.clm").arg(n), sized(size)});
+        out.push_back({report, "R" + QByteArray::number(n++), sized(size)});
     }
     out.push_back(SendClaims);
     return out;
@@ -32,12 +30,12 @@ const Scenario kBoundaries[] = {
     {.name = "EveryByteAtEveryBoundary", .steps = atEveryBoundary(), .server = "$0001.83P|$0002.83P|$0003.83P|$0004.83P|$0005.83P|$0006.83P|$0007.83P", .seq = "0007", .reports = "R0|R1|R2|R3|R4|R5|R6|R7|R8"},
 };
 const Scenario kFlights[] = {
-    {.name = "RepliesOutOfOrder", .steps = {onServer(&Server::reorder), claim("a.clm", sized(300)), claim("b.clm", sized(65537)), claim("c.clm", sized(3000001)), report("R1", sized(1)), report("R2", sized(65537)), report("R3", sized(3000001)), waiting("W.83P", "w"), backup("W.83P", "w"), DeleteClaimFiles, pickerLines("W.83P   1"), ClosePicker, SendClaims}, .server = "$0001.83P|$0002.83P|$0003.83P|W.83P", .seq = "0003", .reports = "R1|R2|R3"},
+    {.name = "RepliesOutOfOrder", .steps = {onServer(&Server::reorder), {claim, "a.clm", sized(300)}, {claim, "b.clm", sized(65537)}, {claim, "c.clm", sized(3000001)}, {report, "R1", sized(1)}, {report, "R2", sized(65537)}, {report, "R3", sized(3000001)}, {waiting, "W.83P", "w"}, {backup, "W.83P", "w"}, DeleteClaimFiles, {pickerLines, "W.83P   1"}, ClosePicker, SendClaims}, .server = "$0001.83P|$0002.83P|$0003.83P|W.83P", .seq = "0003", .reports = "R1|R2|R3"},
     // A send, its report check and later tasks share one session; one the server ended is
     // replaced.
-    {.name = "OneSessionPerRun", .steps = {claim("a.clm", sized(300)), report("R1.TXT", "r1"), SendClaims, DeleteClaimFiles, ClosePicker, GetReports, signOns(1), restartServer, GetReports, signOns(2)}, .server = "$0001.83P", .seq = "0001", .reports = "R1.TXT"},
+    {.name = "OneSessionPerRun", .steps = {{claim, "a.clm", sized(300)}, {report, "R1.TXT", "r1"}, SendClaims, DeleteClaimFiles, ClosePicker, GetReports, {signOns, 1}, restartServer, GetReports, {signOns, 2}}, .server = "$0001.83P", .seq = "0001", .reports = "R1.TXT"},
     // The reports before it are home, nothing of it is, and the next run fetches it whole.
-    {.name = "DownloadCutMidFlight", .steps = {report("R1.TXT", sized(10)), report("R2.TXT", sized(900000)), report("R3.TXT", sized(5)), onServer(&Server::cutReadAt, "reports/R2.TXT", 500000), GetReports, folderHolds("rpt", "R1.TXT"), clearFaults, GetReports}, .told = "Report Download Failure", .reports = "R1.TXT|R2.TXT|R3.TXT"},
+    {.name = "DownloadCutMidFlight", .steps = {{report, "R1.TXT", sized(10)}, {report, "R2.TXT", sized(900000)}, {report, "R3.TXT", sized(5)}, onServer(&Server::cutReadAt, "reports/R2.TXT", 500000), GetReports, {folderHolds, "rpt", "R1.TXT"}, clearFaults, GetReports}, .told = "Report Download Failure", .reports = "R1.TXT|R2.TXT|R3.TXT"},
 };
 // clang-format on
 

@@ -22,10 +22,11 @@ QByteArray readBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
+void writeBytes(const QString& path, const QByteArray& bytes, const QDateTime& changed) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size())
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+                (changed.isNull() || f.setFileTime(changed, QFileDevice::FileModificationTime)))
         << path.toStdString();
 }
 
@@ -57,15 +58,6 @@ QByteArray patterned(qsizetype size, quint32 seed) {
     const qsizetype pad = size - head.size() - body.size() - tail(segments + 1).size() - 6;
     if (pad < 0) return QByteArray(size, 'c');  // too small for an envelope
     return head + body + "NTE*" + QByteArray(pad, 'X') + "~\n" + tail(segments + 1);
-}
-
-void putAged(const QString& path, const QByteArray& bytes) {
-    // Written a while ago: the send's guards need not wait to see whether it still grows.
-    writeBytes(path, bytes);
-    QFile f(path);
-    ASSERT_TRUE(
-        f.open(QIODevice::ReadWrite) &&
-        f.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
 }
 
 QMap<QString, QByteArray> filesIn(const QString& folder) {

@@ -38,9 +38,15 @@ struct ConsoleRun {
 
 class ServerTest;
 // One step of a scenario: a file or a server fault placed, a button clicked, or a check on
-// the way. The words are functions the compiler checks (support/steps.h; a word only one
-// table uses is defined beside it).
-using Step = std::function<void(ServerTest&)>;
+// the way. A word is a function of the scenario (support/steps.h; a word only one table
+// uses is defined beside it), given as it is (`SendClaims`) or with its values
+// (`{claim, "a.clm", sized(300)}`); the compiler checks the word and every value.
+struct Step : std::function<void(ServerTest&)> {
+    using function::function;
+    template <class... P, class A, class... As>
+    Step(void (*word)(ServerTest&, P...), A a, As... as)
+        : function([=](ServerTest& t) { word(t, a, as...); }) {}
+};
 
 // A task as data: setup.prm's file type and mask, what comes before start-up, the steps,
 // and the state it must end in.
@@ -85,7 +91,6 @@ public:
     void startStation(const QString& fileType = "83P", const QString& mask = "*.CLM");
     Zuduvor& z() { return *z_; }
     QString claimName(int n) const;
-    void putClaim(const QString& name, const QByteArray& b) { putAged(practice() + name, b); }
     QByteArray seq() const { return readBytes(seqFile()); }
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);

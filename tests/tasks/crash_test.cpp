@@ -48,8 +48,8 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
     writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
-    play({claim(join ? "a.txt" : "a.clm", sized(150000)),
-          claim(join ? "b.txt" : "b.clm", sized(20000))});
+    play({{claim, join ? "a.txt" : "a.clm", sized(150000)},
+          {claim, join ? "b.txt" : "b.clm", sized(20000)}});
 
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     const QString step = QString::number(int(GetParam().step));
@@ -64,7 +64,7 @@ TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     // folder, and each claim is on the server or in claims/.
     const ConsoleRun again = runConsole({"send"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
-    play({folderHolds("practice", "")});
+    folderHolds(*this, "practice", "");
     expectNoClaimLost(claims);
     // The first claim is settled: sent for sure, or the user is told to check and resend.
     const QString after = GetParam().after;
@@ -94,9 +94,9 @@ struct Interrupted {
     const char* left;          // the server's claims/ afterwards
 };
 const Interrupted kInterrupted[] = {
-    {"WholeCopyUnderItsName", {waiting("$0001.83P", sized(150000))}, false, "$0001.83P"},
-    {"PartialUnderItsName", {waiting("$0001.83P", "ISA*CLAIM-150000")}, true, ""},
-    {"PartialTempCopy", {waiting(".$0001.83P.part", "ISA*CLAIM-150000")}, true, ""},
+    {"WholeCopyUnderItsName", {{waiting, "$0001.83P", sized(150000)}}, false, "$0001.83P"},
+    {"PartialUnderItsName", {{waiting, "$0001.83P", "ISA*CLAIM-150000"}}, true, ""},
+    {"PartialTempCopy", {{waiting, ".$0001.83P.part", "ISA*CLAIM-150000"}}, true, ""},
     {"ServerCopyGone", {}, true, ""},
 };
 
@@ -105,7 +105,7 @@ class InterruptedUpload : public CrashFixture, public ::testing::WithParamInterf
 TEST_P(InterruptedUpload, IsSettledAndNeverSentAgainUnasked) {
     const Interrupted& c = GetParam();
     writeSetup();
-    play({claim("a.clm", sized(150000))});
+    claim(*this, "a.clm", sized(150000));
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     ASSERT_TRUE(
         runConsole({"--kill-at", QString::number(int(SendStep::UploadStarted)), "send"}).crashed);
@@ -131,12 +131,12 @@ struct HeldCase {
     std::vector<Step> files;
     const char *op, *glob, *command;
 };
-const std::vector<Step> kTwoClaims{claim("a.clm", sized(400000)), claim("b.clm", sized(900))};
+const std::vector<Step> kTwoClaims{{claim, "a.clm", sized(400000)}, {claim, "b.clm", sized(900)}};
 const HeldCase kHeld[] = {
     {kTwoClaims, "open", "claims/", "send"},
     {kTwoClaims, "write", "claims/", "send"},
     {kTwoClaims, "close", "claims/", "send"},
-    {{report("R1.TXT", sized(300000)), report("R2.TXT", sized(300001))},
+    {{{report, "R1.TXT", sized(300000)}, {report, "R2.TXT", sized(300001)}},
      "read",
      "reports/R2.TXT",
      "get-reports"},
@@ -158,7 +158,7 @@ TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
     server.clearFaults();
     expectNoClaimLost(claims);
 
-    play({cli(c.command), exitIs(0)});
+    play({{cli, c.command}, {exitIs, 0}});
     expectNoClaimLost(claims);
     EXPECT_EQ(filesIn(reportFolder()), reports) << "a part file was left behind";
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
@@ -183,11 +183,14 @@ void expectEndedWell(QProcess& first) {
 
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     writeSetup();
-    play({claim("a.clm", sized(50000))});
+    claim(*this, "a.clm", sized(50000));
     auto first = startHeld(*this, "send", "write", "claims/*", 4);
     // The second program is told, and numbers and moves nothing.
-    play({claim("b.clm", sized(60000)), cli("send"), exitIs(1), errHas("another ZUDUVOR program"),
-          folderHolds("zod/claimsbu", "$0001.83P")});
+    play({{claim, "b.clm", sized(60000)},
+          {cli, "send"},
+          {exitIs, 1},
+          {errHas, "another ZUDUVOR program"},
+          {folderHolds, "zod/claimsbu", "$0001.83P"}});
     EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
     expectEndedWell(*first);
@@ -195,7 +198,7 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    play({cli("send"), exitIs(0)});
+    play({{cli, "send"}, {exitIs, 0}});
     EXPECT_EQ(readBytes(account.claimsDir() + claimName(2)), claims[1]);
     EXPECT_EQ(seq(), "0002");
     expectNoClaimLost(claims);
@@ -203,12 +206,13 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
 TEST_F(CrashFixture, ASecondReportFetchIsToldAndTouchesNothing) {
     writeSetup();
-    play({report("R1.TXT", sized(1000)), report("R2.TXT", sized(300000))});
+    play({{report, "R1.TXT", sized(1000)}, {report, "R2.TXT", sized(300000)}});
     auto first = startHeld(*this, "get-reports", "read", "reports/R1.TXT*", 3);
-    play({cli("get-reports"), exitIs(1),
-          errHas("Reports are being fetched by another ZUDUVOR program")});
+    play({{cli, "get-reports"},
+          {exitIs, 1},
+          {errHas, "Reports are being fetched by another ZUDUVOR program"}});
     expectEndedWell(*first);
-    play({folderHolds("rpt", "R1.TXT,R2.TXT"), folderHolds("~/reports", "")});
+    play({{folderHolds, "rpt", "R1.TXT,R2.TXT"}, {folderHolds, "~/reports", ""}});
 }
 
 }  // namespace

@@ -29,13 +29,14 @@ struct TaskSteps {
 const QByteArray kA = QByteArray(1234, 'a');
 // clang-format off
 const TaskSteps kTasks[] = {
-    {"Send", {claim("c1.clm", sized(100000)), claim("c2.clm", sized(250000)), claim("c3.clm", sized(3000))}, "claims/*$0002.83P*", {SendClaims}, {SendClaims, answerOk, ResendClaims, pick("$0002.83P")}},
-    {"Resend", {claim("x.clm", sized(120000)), SendClaims, takenAway("~/claims/$0001.83P")}, "claims/*$0001.83P*", {answerOk, ResendClaims, pick("$0001.83P")}, {answerOk, ResendClaims, pick("$0001.83P")}},
-    {"Delete", {waiting("A.83P", kA), waiting("B.83P", "b"), backup("A.83P", kA), backup("B.83P", "b")}, "claims/A.83P", {DeleteClaimFiles, pickIfListed("A.83P")}, {DeleteClaimFiles, pickIfListed("A.83P")}},
-    {"Reports", {report("R1.TXT", sized(80000)), report("R2.TXT", sized(700000)), report("R3.TXT", sized(10))}, "reports/R2.TXT", {GetReports}, {GetReports}},
+    {"Send", {{claim, "c1.clm", sized(100000)}, {claim, "c2.clm", sized(250000)}, {claim, "c3.clm", sized(3000)}}, "claims/*$0002.83P*", {SendClaims}, {SendClaims, answerOk, ResendClaims, {pick, "$0002.83P"}}},
+    {"Resend", {{claim, "x.clm", sized(120000)}, SendClaims, {takenAway, "~/claims/$0001.83P"}}, "claims/*$0001.83P*", {answerOk, ResendClaims, {pick, "$0001.83P"}}, {answerOk, ResendClaims, {pick, "$0001.83P"}}},
+    {"Delete", {{waiting, "A.83P", kA}, {waiting, "B.83P", "b"}, {backup, "A.83P", kA}, {backup, "B.83P", "b"}}, "claims/A.83P", {DeleteClaimFiles, {pickIfListed, "A.83P"}}, {DeleteClaimFiles, {pickIfListed, "A.83P"}}},
+    {"Reports", {{report, "R1.TXT", sized(80000)}, {report, "R2.TXT", sized(700000)}, {report, "R3.TXT", sized(10)}}, "reports/R2.TXT", {GetReports}, {GetReports}},
 };
 // clang-format on
-Step (*const kFaults[])(const QString&, const QString&) = {refuse, cutBefore, cutAfter, stall};
+void (*const kFaults[])(ServerTest&, const QString&, const QString&) = {refuse, cutBefore, cutAfter,
+                                                                        stall};
 
 class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {};
 
@@ -48,7 +49,7 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     QString target = task.target;
     if (op == "opendir" || op == "readdir") target = target.section('/', 0, 0);
     dialogs.shown.clear();
-    play({kFaults[int(row.fault)](op, expand(target))});
+    kFaults[int(row.fault)](*this, op, expand(target));
     play(task.first);
     if (row.task == Task::Resend) dialogs.shown.erase(dialogs.shown.begin());  // the warning
 

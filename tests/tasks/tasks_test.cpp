@@ -14,80 +14,62 @@ namespace {
 
 // a.clm, [x].clm and "b c.txt" in the practice folder, with a file beside it and one below.
 void mix(ServerTest& t) {
-    t.play({claim("a.clm", "a.clm"), claim("[x].clm", "[x].clm"), claim("b c.txt", "b c.txt"),
-            kept("outside.clm", "outside"), kept("practice/sub/inner.clm", "inner")});
+    t.play({{claim, "a.clm", "a.clm"},
+            {claim, "[x].clm", "[x].clm"},
+            {claim, "b c.txt", "b c.txt"},
+            {keptWith, "outside.clm", "outside"},
+            {keptWith, "practice/sub/inner.clm", "inner"}});
 }
+void hugeClaim(ServerTest& t) { claim(t, "big.clm", "ISA~" + QByteArray((50 << 20) - 4, 0)); }
 
-Step hugeClaim(const QString& name) {  // 50 MiB, mostly a hole
-    return [=](ServerTest& t) {
-        QFile f(t.practice() + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("ISA~") == 4 && f.resize(50 << 20) &&
-                    f.setFileTime(QDateTime::currentDateTime().addSecs(-5),
-                                  QFileDevice::FileModificationTime));
-        f.close();
-        t.claims << readBytes(f.fileName());
-    };
+void immutable(ServerTest& t, const QString& path) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file immutable (chattr +i)";
+    ASSERT_EQ(QProcess::execute("chattr", {"+i", t.path(path)}), 0);
 }
-
-Step immutable(const QString& path) {
-    return [=](ServerTest& t) {
-        if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file immutable (chattr +i)";
-        ASSERT_EQ(QProcess::execute("chattr", {"+i", t.path(path)}), 0);
-    };
-}
-
-Step filled(const QString& path) {  // a file that fills its disk
-    return [=](ServerTest& t) {
-        QFile filler(t.path(path));
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
-        }
-    };
+void filled(ServerTest& t, const QString& path) {  // a file that fills its disk
+    QFile filler(t.path(path));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
 }
 
 // Until the test ends: a full folder is a small tmpfs, an unwritable one a read-only bind
 // mount (root ignores file modes).
-Step mounted(const QString& path, bool readOnly) {
-    return [=](ServerTest& t) {
-        const QString at = t.path(path);
-        QDir().mkpath(at);
-        const QStringList ro{"--bind", "-o", "ro", at, at},
-            full{"-t", "tmpfs", "-o", "size=256k", "tmpfs", at};
-        if (QProcess::execute("mount", readOnly ? ro : full) != 0)
-            GTEST_SKIP() << "cannot mount here";
-        t.atEnd([at] { QProcess::execute("umount", {"-l", at}); });
-    };
+void mounted(ServerTest& t, const QString& path, bool readOnly) {
+    const QString at = t.path(path);
+    QDir().mkpath(at);
+    const QStringList ro{"--bind", "-o", "ro", at, at},
+        full{"-t", "tmpfs", "-o", "size=256k", "tmpfs", at};
+    if (QProcess::execute("mount", readOnly ? ro : full) != 0) GTEST_SKIP() << "cannot mount here";
+    t.atEnd([at] { QProcess::execute("umount", {"-l", at}); });
 }
-Step tmpfs(const QString& path) { return mounted(path, false); }
-Step readOnly(const QString& path) { return mounted(path, true); }
+void tmpfs(ServerTest& t, const QString& path) { mounted(t, path, false); }
+void readOnly(ServerTest& t, const QString& path) { mounted(t, path, true); }
 
+void claimFolderInSetup(ServerTest& t, const QString& path) { t.claimFolderInSetup = path; }
 void openerFails(ServerTest& t) { t.launcher.succeed = false; }
-
-Step pickerLineWithoutABlank(const QString& text) {
-    return [=](ServerTest& t) { t.z().Form5_List1_Click({text, text}); };
+void pickerHidden(ServerTest& t) { EXPECT_FALSE(t.view.pickerVisible) << "the picker stays"; }
+void pickerLineWithoutABlank(ServerTest& t, const QString& text) {
+    t.z().Form5_List1_Click({text, text});
 }
 
 // Done when the window next takes input, as a user's click during an upload.
-Step atNextInput(const Step& step) {
-    return [=](ServerTest& t) {
-        t.view.onPendingInput = [&t, step] {
-            t.view.onPendingInput = nullptr;
-            step(t);
-        };
+void atNextInput(ServerTest& t, const Step& step) {
+    t.view.onPendingInput = [&t, step] {
+        t.view.onPendingInput = nullptr;
+        step(t);
     };
 }
-
-void pickerHidden(ServerTest& t) { EXPECT_FALSE(t.view.pickerVisible) << "the picker stays"; }
 
 // clang-format off
 const Scenario kRows[] = {
     // seqfile.fil is read by its leading number and only its first four bytes change.
     {.name = "LowerCaseTypeAndNoSeqFile", .type = "83p", .steps = {mix, SendClaims}, .server = "K9SITE0001.83P|K9SITE0002.83P", .seq = "0002"},
-    {.name = "SeqLetters", .mask = "a.*", .steps = {mix, seqFile("abcd"), SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
-    {.name = "SeqLong", .mask = "a.*", .steps = {mix, seqFile("12345678"), SendClaims}, .server = "K9SITE1235.83P=a.clm", .seq = "12355678"},
-    {.name = "SeqBlanks", .mask = "a.*", .steps = {mix, seqFile(" 4 1"), SendClaims}, .server = "K9SITE0042.83P=a.clm", .seq = "0042"},
-    {.name = "SeqShort", .mask = "a.*", .steps = {mix, seqFile("7"), SendClaims}, .server = "K9SITE0008.83P=a.clm", .seq = "0008"},
-    {.name = "SeqNul", .mask = "a.*", .steps = {mix, seqFile(QByteArray("\x00\x00\x00\x00", 4)), SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
+    {.name = "SeqLetters", .mask = "a.*", .steps = {mix, {seqFile, "abcd"}, SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
+    {.name = "SeqLong", .mask = "a.*", .steps = {mix, {seqFile, "12345678"}, SendClaims}, .server = "K9SITE1235.83P=a.clm", .seq = "12355678"},
+    {.name = "SeqBlanks", .mask = "a.*", .steps = {mix, {seqFile, " 4 1"}, SendClaims}, .server = "K9SITE0042.83P=a.clm", .seq = "0042"},
+    {.name = "SeqShort", .mask = "a.*", .steps = {mix, {seqFile, "7"}, SendClaims}, .server = "K9SITE0008.83P=a.clm", .seq = "0008"},
+    {.name = "SeqNul", .mask = "a.*", .steps = {mix, {seqFile, QByteArray("\x00\x00\x00\x00", 4)}, SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
     // A mask matches only files of the practice folder.
     {.name = "MaskParentFolder", .mask = "../*.clm", .steps = {mix, SendClaims}, .seq = "<missing>"},
     {.name = "MaskSubFolder", .mask = "sub/*.clm", .steps = {mix, SendClaims}, .seq = "<missing>"},
@@ -97,48 +79,48 @@ const Scenario kRows[] = {
     {.name = "MaskQuestionMarks", .mask = "?????", .steps = {mix, SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
     {.name = "MaskManyStars", .mask = "*a*****************************.*****m", .steps = {mix, SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
     // Names as another program may leave them.
-    {.name = "LineBreakInAName", .steps = {claim("line\nbreak.clm", "ISA~"), SendClaims, folderHolds("practice", "")}, .server = "K9SITE0001.83P=ISA~", .seq = "0001"},
-    {.name = "LeadingBlankInAName", .steps = {claim(" lead.clm", "ISA~"), SendClaims, folderHolds("practice", "")}, .server = "K9SITE0001.83P=ISA~", .seq = "0001"},
-    {.name = "HugeClaimIsSentWhole", .steps = {hugeClaim("big.clm"), SendClaims}, .server = "K9SITE0001.83P", .seq = "0001"},
+    {.name = "LineBreakInAName", .steps = {{claim, "line\nbreak.clm", "ISA~"}, SendClaims, {folderHolds, "practice", ""}}, .server = "K9SITE0001.83P=ISA~", .seq = "0001"},
+    {.name = "LeadingBlankInAName", .steps = {{claim, " lead.clm", "ISA~"}, SendClaims, {folderHolds, "practice", ""}}, .server = "K9SITE0001.83P=ISA~", .seq = "0001"},
+    {.name = "HugeClaimIsSentWhole", .steps = {hugeClaim, SendClaims}, .server = "K9SITE0001.83P", .seq = "0001"},
     // While the first is sent, the billing software takes the second back.
-    {.name = "ClaimVanishingBeforeItsTurnTakesNoNumber", .steps = {claim("a.clm", "a"), claim("b.clm", "b"), atNextInput(takenAway("practice/b.clm")), SendClaims}, .server = "K9SITE0001.83P=a", .seq = "0001"},
+    {.name = "ClaimVanishingBeforeItsTurnTakesNoNumber", .steps = {{claim, "a.clm", "a"}, {claim, "b.clm", "b"}, {atNextInput, Step{takenAway, "practice/b.clm"}}, SendClaims}, .server = "K9SITE0001.83P=a", .seq = "0001"},
     // The workstation's disk: full folders are small tmpfs mounts, unwritable ones
     // read-only bind mounts (root ignores file modes). The claim stays in the practice
     // folder and its number unused; no half-made backup blocks it.
-    {.name = "FullWorkRoot", .before = {tmpfs("zod")}, .steps = {claim("a.clm", sized(180000)), seqFile("0007"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "still in your claim folder", .seq = "0007"},
-    {.name = "ReadOnlyBackups", .steps = {claim("a.clm", "claim"), seqFile("0007"), readOnly("zod/claimsbu"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "could not be copied", .seq = "0007"},
-    {.name = "ReadOnlyPractice", .steps = {claim("a.clm", "claim"), seqFile("0007"), readOnly("practice"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "could not be removed from your claim folder", .seq = "0007"},
-    {.name = "WorkRootWithNoRoomAtAll", .before = {tmpfs("zod")}, .steps = {claim("a.clm", "claim"), seqFile("0007"), filled("zod/filler"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "", .seq = "0007"},
-    {.name = "ImmutableSequenceFile", .steps = {claim("a.clm", "claim"), seqFile("0007"), immutable("zod/seqfile.fil"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "seqfile.fil", .seq = "0007"},
-    {.name = "LastNumberUsedUp", .steps = {claim("a.clm", "claim"), seqFile("9999"), SendClaims, folderHolds("zod/claimsbu", "")}, .told = "Call ZOD", .seq = "9999"},
-    {.name = "FullPracticeFolderWhileJoining", .type = "DEN", .mask = "*.TXT", .before = {tmpfs("practice")}, .steps = {claim("a.txt", sized(100000)), claim("b.txt", sized(100001)), SendClaims, folderHolds("zod/claimsbu", ""), folderHolds("practice", "a.txt,b.txt")}, .told = "no file was deleted"},
-    {.name = "FullReportFolder", .before = {tmpfs("rpt")}, .steps = {report("R1.TXT", sized(100000)), report("R2.TXT", sized(300000)), GetReports}, .told = "is nearly full"},
-    {.name = "ReadOnlyReportFolder", .steps = {report("R1.TXT", "report"), readOnly("rpt"), GetReports}, .told = "Report Download Failure-Try Once More.\n"},
+    {.name = "FullWorkRoot", .before = {{tmpfs, "zod"}}, .steps = {{claim, "a.clm", sized(180000)}, {seqFile, "0007"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "still in your claim folder", .seq = "0007"},
+    {.name = "ReadOnlyBackups", .steps = {{claim, "a.clm", "claim"}, {seqFile, "0007"}, {readOnly, "zod/claimsbu"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "could not be copied", .seq = "0007"},
+    {.name = "ReadOnlyPractice", .steps = {{claim, "a.clm", "claim"}, {seqFile, "0007"}, {readOnly, "practice"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "could not be removed from your claim folder", .seq = "0007"},
+    {.name = "WorkRootWithNoRoomAtAll", .before = {{tmpfs, "zod"}}, .steps = {{claim, "a.clm", "claim"}, {seqFile, "0007"}, {filled, "zod/filler"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "", .seq = "0007"},
+    {.name = "ImmutableSequenceFile", .steps = {{claim, "a.clm", "claim"}, {seqFile, "0007"}, {immutable, "zod/seqfile.fil"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "seqfile.fil", .seq = "0007"},
+    {.name = "LastNumberUsedUp", .steps = {{claim, "a.clm", "claim"}, {seqFile, "9999"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "Call ZOD", .seq = "9999"},
+    {.name = "FullPracticeFolderWhileJoining", .type = "DEN", .mask = "*.TXT", .before = {{tmpfs, "practice"}}, .steps = {{claim, "a.txt", sized(100000)}, {claim, "b.txt", sized(100001)}, SendClaims, {folderHolds, "zod/claimsbu", ""}, {folderHolds, "practice", "a.txt,b.txt"}}, .told = "no file was deleted"},
+    {.name = "FullReportFolder", .before = {{tmpfs, "rpt"}}, .steps = {{report, "R1.TXT", sized(100000)}, {report, "R2.TXT", sized(300000)}, GetReports}, .told = "is nearly full"},
+    {.name = "ReadOnlyReportFolder", .steps = {{report, "R1.TXT", "report"}, {readOnly, "rpt"}, GetReports}, .told = "Report Download Failure-Try Once More.\n"},
     // Only plain files are claims: a link (to the password file here) stays in place; a
     // claim folder inside the work root would send the program's own files.
-    {.name = "LinkInThePracticeFolderIsNotSent", .steps = {linked("practice/s.clm", "zod/setup.prm"), claim("a.clm", "claim"), SendClaims, statusLines("is a link", 1), folderHolds("practice", "s.clm")}, .server = "$0001.83P=claim", .seq = "0001"},
-    {.name = "PracticeFolderInsideTheWorkRootIsRefused", .before = {[](ServerTest& t) { t.claimFolderInSetup = "zod/claims/"; }}, .steps = {workingCopy("w.clm", "working copy"), SendClaims, folderHolds("zod/claims", "w.clm")}, .told = "claim folder in Setup"},
+    {.name = "LinkInThePracticeFolderIsNotSent", .steps = {{linked, "practice/s.clm", "zod/setup.prm"}, {claim, "a.clm", "claim"}, SendClaims, {statusLines, "is a link", 1}, {folderHolds, "practice", "s.clm"}}, .server = "$0001.83P=claim", .seq = "0001"},
+    {.name = "PracticeFolderInsideTheWorkRootIsRefused", .before = {{claimFolderInSetup, "zod/claims/"}}, .steps = {{put, "zod/claims/w.clm", "working copy"}, SendClaims, {folderHolds, "zod/claims", "w.clm"}}, .told = "claim folder in Setup"},
     // Modes and clicks that must not act on the wrong file.
-    {.name = "NoClaimFileStillFetchesReportsAndLeavesTheNumber", .steps = {report("R1.TXT", "one"), answerOk, SendClaims}, .seq = "<missing>", .reports = "R1.TXT=one", .opened = "rpt/"},
-    {.name = "ResendOfAnotherTypeFindsNothing", .steps = {backup("K9SITE0003.DEN", "3"), ResendClaims, pickerHidden, answerOk, ResendClaims}, .told = "No Files Found to Resend"},
-    {.name = "ResendSendsOnlyThePickedBackup", .steps = {backup("K9SITE0001.83P", "one"), backup("K9SITE0002.83P", "two"), backup("K9SITE0003.DEN", "3"), claim("a.clm", "new"), report("R1.TXT", "r"), answerOk, ResendClaims, pickerLines("K9SITE0001.83P  01/05/2026  9:03:07 AM,K9SITE0002.83P  01/05/2026  9:03:07 AM"), pick("K9SITE0001.83P")}, .server = "K9SITE0001.83P=one"},
-    {.name = "BackupGoneSinceTheListingIsNamedAndNothingSent", .steps = {backup("K9SITE0002.83P", "gone"), answerOk, ResendClaims, takenAway("zod/claimsbu/K9SITE0002.83P"), pick("K9SITE0002.83P"), folderHolds("zod/claims", "")}, .told = "K9SITE0002.83P"},
+    {.name = "NoClaimFileStillFetchesReportsAndLeavesTheNumber", .steps = {{report, "R1.TXT", "one"}, answerOk, SendClaims}, .seq = "<missing>", .reports = "R1.TXT=one", .opened = "rpt/"},
+    {.name = "ResendOfAnotherTypeFindsNothing", .steps = {{backup, "K9SITE0003.DEN", "3"}, ResendClaims, pickerHidden, answerOk, ResendClaims}, .told = "No Files Found to Resend"},
+    {.name = "ResendSendsOnlyThePickedBackup", .steps = {{backup, "K9SITE0001.83P", "one"}, {backup, "K9SITE0002.83P", "two"}, {backup, "K9SITE0003.DEN", "3"}, {claim, "a.clm", "new"}, {report, "R1.TXT", "r"}, answerOk, ResendClaims, {pickerLines, "K9SITE0001.83P  01/05/2026  9:03:07 AM,K9SITE0002.83P  01/05/2026  9:03:07 AM"}, {pick, "K9SITE0001.83P"}}, .server = "K9SITE0001.83P=one"},
+    {.name = "BackupGoneSinceTheListingIsNamedAndNothingSent", .steps = {{backup, "K9SITE0002.83P", "gone"}, answerOk, ResendClaims, {takenAway, "zod/claimsbu/K9SITE0002.83P"}, {pick, "K9SITE0002.83P"}, {folderHolds, "zod/claims", ""}}, .told = "K9SITE0002.83P"},
     // The resend's upload gives the window one chance for input; Send stays usable.
-    {.name = "SendClickedDuringAResendSpoilsNeitherFile", .steps = {backup("K9SITE0001.83P", "resent"), seqFile("0001"), claim("a.clm", "new"), answerOk, ResendClaims, atNextInput(SendClaims), pick("K9SITE0001.83P")}, .server = "K9SITE0001.83P=resent|K9SITE0002.83P=new", .seq = "0002"},
-    {.name = "DeleteReopensALostSession", .steps = {waiting("A.83P", "a"), DeleteClaimFiles, DeleteClaimFiles, restartServer, DeleteClaimFiles, pickerLines("A.83P   1"), pick("A.83P"), noPickerMode}},
-    {.name = "PickerLineWithoutABlankNamesNoFile", .steps = {waiting("NOBLANK.83P", "x"), backup("K9SITE0001.83P", "AB~"), DeleteClaimFiles, pickerLineWithoutABlank("NOBLANK.83P"), ClosePicker, answerOk, ResendClaims, pickerLineWithoutABlank("K9SITE0001.83P"), ClosePicker, ViewClaims, pickerLineWithoutABlank("K9SITE0001.83P")}, .told = "", .server = "NOBLANK.83P=x"},
-    {.name = "ExitThenDeleteDeletesAndResendsNothing", .steps = {backup("K9SITE0001.83P", "backup~"), waiting("K9SITE0001.83P", "waiting"), answerOk, ResendClaims, ClosePicker, DeleteClaimFiles, pick("K9SITE0001.83P")}},
-    {.name = "ExitThenViewOnlyViews", .steps = {backup("K9SITE0001.83P", "backup~"), waiting("K9SITE0001.83P", "waiting"), DeleteClaimFiles, ClosePicker, ViewClaims, pick("K9SITE0001.83P")}, .server = "K9SITE0001.83P=waiting", .text = "backup\r\n", .opened = "zod/claim.txt"},
-    {.name = "SendHidesThePicker", .steps = {waiting("A.83P", "a"), DeleteClaimFiles, SendClaims, pickerHidden}, .server = "A.83P=a"},
-    {.name = "View837SplitsSegmentsIntoLines", .steps = {backup("K9SITE0001.83P", "AB~CD~EF~\r\n"), ViewClaims, pick("K9SITE0001.83P"), pickerHidden, noPickerMode}, .text = "AB\r\nCD\r\nEF\r\n", .opened = "zod/claim.txt"},
-    {.name = "View837KeepsEmptySegments", .steps = {backup("K9SITE0002.83D", "~~X~"), ViewClaims, pick("K9SITE0002.83D"), pickerHidden, noPickerMode}, .text = "\r\n\r\nX\r\n", .opened = "zod/claim.txt"},
-    {.name = "ViewOfOtherTypesOpensTheBackupAsItIs", .steps = {put("zod/claim.txt", "earlier"), backup("K9SITE0003.ECP", "AB~CD~"), ViewClaims, pick("K9SITE0003.ECP"), pickerHidden, noPickerMode}, .text = "earlier", .opened = "zod/claimsbu/K9SITE0003.ECP"},
+    {.name = "SendClickedDuringAResendSpoilsNeitherFile", .steps = {{backup, "K9SITE0001.83P", "resent"}, {seqFile, "0001"}, {claim, "a.clm", "new"}, answerOk, ResendClaims, {atNextInput, SendClaims}, {pick, "K9SITE0001.83P"}}, .server = "K9SITE0001.83P=resent|K9SITE0002.83P=new", .seq = "0002"},
+    {.name = "DeleteReopensALostSession", .steps = {{waiting, "A.83P", "a"}, DeleteClaimFiles, DeleteClaimFiles, restartServer, DeleteClaimFiles, {pickerLines, "A.83P   1"}, {pick, "A.83P"}, noPickerMode}},
+    {.name = "PickerLineWithoutABlankNamesNoFile", .steps = {{waiting, "NOBLANK.83P", "x"}, {backup, "K9SITE0001.83P", "AB~"}, DeleteClaimFiles, {pickerLineWithoutABlank, "NOBLANK.83P"}, ClosePicker, answerOk, ResendClaims, {pickerLineWithoutABlank, "K9SITE0001.83P"}, ClosePicker, ViewClaims, {pickerLineWithoutABlank, "K9SITE0001.83P"}}, .told = "", .server = "NOBLANK.83P=x"},
+    {.name = "ExitThenDeleteDeletesAndResendsNothing", .steps = {{backup, "K9SITE0001.83P", "backup~"}, {waiting, "K9SITE0001.83P", "waiting"}, answerOk, ResendClaims, ClosePicker, DeleteClaimFiles, {pick, "K9SITE0001.83P"}}},
+    {.name = "ExitThenViewOnlyViews", .steps = {{backup, "K9SITE0001.83P", "backup~"}, {waiting, "K9SITE0001.83P", "waiting"}, DeleteClaimFiles, ClosePicker, ViewClaims, {pick, "K9SITE0001.83P"}}, .server = "K9SITE0001.83P=waiting", .text = "backup\r\n", .opened = "zod/claim.txt"},
+    {.name = "SendHidesThePicker", .steps = {{waiting, "A.83P", "a"}, DeleteClaimFiles, SendClaims, pickerHidden}, .server = "A.83P=a"},
+    {.name = "View837SplitsSegmentsIntoLines", .steps = {{backup, "K9SITE0001.83P", "AB~CD~EF~\r\n"}, ViewClaims, {pick, "K9SITE0001.83P"}, pickerHidden, noPickerMode}, .text = "AB\r\nCD\r\nEF\r\n", .opened = "zod/claim.txt"},
+    {.name = "View837KeepsEmptySegments", .steps = {{backup, "K9SITE0002.83D", "~~X~"}, ViewClaims, {pick, "K9SITE0002.83D"}, pickerHidden, noPickerMode}, .text = "\r\n\r\nX\r\n", .opened = "zod/claim.txt"},
+    {.name = "ViewOfOtherTypesOpensTheBackupAsItIs", .steps = {{put, "zod/claim.txt", "earlier"}, {backup, "K9SITE0003.ECP", "AB~CD~"}, ViewClaims, {pick, "K9SITE0003.ECP"}, pickerHidden, noPickerMode}, .text = "earlier", .opened = "zod/claimsbu/K9SITE0003.ECP"},
     // Folders and hidden files are no reports.
-    {.name = "ViewOfEmptyFoldersNamesThem", .steps = {inReportFolder(".hidden", ""), kept("rpt/sub/x", "x"), ViewClaims, ViewReports}, .told = "/rpt/", .reports = ".hidden="},
-    {.name = "ViewOfAVanishedBackupNamesIt", .steps = {put("zod/claim.txt", "earlier"), backup("K9SITE0001.83P", "AB~"), ViewClaims, takenAway("zod/claimsbu/K9SITE0001.83P"), pick("K9SITE0001.83P")}, .told = "K9SITE0001.83P", .text = "earlier"},
-    {.name = "ViewOfAVanishedOtherTypeNamesIt", .steps = {backup("K9SITE0002.ECP", "AB~"), ViewClaims, takenAway("zod/claimsbu/K9SITE0002.ECP"), pick("K9SITE0002.ECP")}, .told = "K9SITE0002.ECP"},
-    {.name = "ViewWithAFailedOpenerSaysWhich", .steps = {backup("K9SITE0003.83P", "AB~"), openerFails, ViewClaims, pick("K9SITE0003.83P")}, .told = "claim.txt"},
-    {.name = "ViewReportsWithAFailedOpenerSaysWhich", .steps = {inReportFolder("R1", ""), openerFails, ViewReports}, .told = "/rpt/", .reports = "R1="},
+    {.name = "ViewOfEmptyFoldersNamesThem", .steps = {{inReportFolder, ".hidden", ""}, {keptWith, "rpt/sub/x", "x"}, ViewClaims, ViewReports}, .told = "/rpt/", .reports = ".hidden="},
+    {.name = "ViewOfAVanishedBackupNamesIt", .steps = {{put, "zod/claim.txt", "earlier"}, {backup, "K9SITE0001.83P", "AB~"}, ViewClaims, {takenAway, "zod/claimsbu/K9SITE0001.83P"}, {pick, "K9SITE0001.83P"}}, .told = "K9SITE0001.83P", .text = "earlier"},
+    {.name = "ViewOfAVanishedOtherTypeNamesIt", .steps = {{backup, "K9SITE0002.ECP", "AB~"}, ViewClaims, {takenAway, "zod/claimsbu/K9SITE0002.ECP"}, {pick, "K9SITE0002.ECP"}}, .told = "K9SITE0002.ECP"},
+    {.name = "ViewWithAFailedOpenerSaysWhich", .steps = {{backup, "K9SITE0003.83P", "AB~"}, openerFails, ViewClaims, {pick, "K9SITE0003.83P"}}, .told = "claim.txt"},
+    {.name = "ViewReportsWithAFailedOpenerSaysWhich", .steps = {{inReportFolder, "R1", ""}, openerFails, ViewReports}, .told = "/rpt/", .reports = "R1="},
 };
 // clang-format on
 
