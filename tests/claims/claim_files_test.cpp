@@ -45,8 +45,7 @@ TEST_P(JoinAfterCut, EveryClaimEndsInTheJoinedFileOnce) {
 INSTANTIATE_TEST_SUITE_P(Cases, JoinAfterCut, ::testing::Values(
     JoinCase{"InNameOrder", {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}}, {}, {{"a.txt", "ABC"}}},
     JoinCase{"CutBeforeReplace", {{"a.txt", "A"}, {"b.txt", "B"}, {kJoinTarget, "A"}}, {"b.txt"}, {{"a.txt", "AB"}}},
-    JoinCase{"CutAfterReplace", {{"a.txt", "AB"}, {"b.txt", "B"}}, {"b.txt"}, {{"a.txt", "AB"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    JoinCase{"CutAfterReplace", {{"a.txt", "AB"}, {"b.txt", "B"}}, {"b.txt"}, {{"a.txt", "AB"}}}), rowName);
 // clang-format on
 
 TEST(ClaimFiles, CopiesAreWholeAndOnlyPlainReadableFilesAreTaken) {

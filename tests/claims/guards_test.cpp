@@ -11,11 +11,11 @@
 namespace zv::test {
 namespace {
 
-void freshClaim(ServerTest& t, const QString& name, const QByteArray& bytes) {  // changed now
+void freshClaim(ServerTest& t, QString name, QByteArray bytes) {  // changed now
     writeBytes(t.practice() + name, bytes);
     t.claims << bytes;
 }
-void growing(ServerTest& t, const QString& name) {  // written on by a billing program meanwhile
+void growing(ServerTest& t, QString name) {  // written on by a billing program meanwhile
     writeBytes(t.practice() + name, "ISA~");
     QProcess& writer = t.process();
     writer.start("/bin/sh",

@@ -25,7 +25,6 @@
 #include "support/x12_samples.h"
 
 using namespace zv;
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 template <class T = QLineEdit>
 static T* in(QWidget* window, const char* name) {

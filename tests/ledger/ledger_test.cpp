@@ -109,8 +109,7 @@ const Row kRows[] = {
     {"NoAnswerAfterTwoDays", {}, "", "$ sent %1: no answer from ZOD yet. Call ZOD.", "sent", true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows), rowName);
 
 // The guards ask the ledger: the same interchange sent again (its backup gone, its bytes
 // not quite the same) is found there and held back unless the user says otherwise.
@@ -184,8 +183,7 @@ const Unusable kUnusable[] = {
     {"HeldByAnotherProgram", Before::Locked, "held the history file too long", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, UnusableLedger, ::testing::ValuesIn(kUnusable),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, UnusableLedger, ::testing::ValuesIn(kUnusable), rowName);
 
 }  // namespace
 }  // namespace zv::test

@@ -14,7 +14,7 @@ namespace {
 
 // In the server's place: a listener that says its greeting to each caller, then keeps
 // quiet; a server with weak algorithms only. Or another password.
-void listener(ServerTest& t, const QByteArray& greeting) {
+void listener(ServerTest& t, QByteArray greeting) {
     QProcess& p = t.process();
     p.start("/usr/bin/python3", {"-c",
                                  "import socket,sys\ns=socket.create_server(('127.0.0.1',0))\n"
@@ -28,7 +28,7 @@ void weakServer(ServerTest& t) {
     ASSERT_TRUE(t.weak.start());
     t.account = {t.weak.host(), t.weak.port(), t.weak.user(), t.weak.password(), t.weak.home()};
 }
-void password(ServerTest& t, const QString& password) { t.account.password = password; }
+void password(ServerTest& t, QString password) { t.account.password = password; }
 
 // A FAT image on the folder: letter case ignored, as on a USB stick (the kernel's or FUSE's).
 void caseBlindReportFolder(ServerTest& t) {
@@ -64,19 +64,10 @@ void newHostKey(ServerTest& t) {
     ASSERT_TRUE(t.server.changeHostKey());
     t.passwordAttempts = t.server.logText().count("auth user=");
 }
-void knownHosts(ServerTest& t, const QByteArray& bytes) {
-    keptWith(t, "zod/known_hosts", bytes);
-    t.passwordAttempts = t.server.logText().count("auth user=");
-}
-void knownHostsCut(ServerTest& t) {
+void damagedKnownHosts(ServerTest& t, bool cut) {  // cut short, or binary
     const QByteArray was = readBytes(t.workRoot() + "known_hosts");
-    knownHosts(t, was.left(was.size() / 2));
-}
-void knownHostsBinary(ServerTest& t) {
-    knownHosts(t,
-               "\x7f"
-               "ELF\x02\x01" +
-                   readBytes(t.workRoot() + "known_hosts"));
+    keptWith(t, "zod/known_hosts", cut ? was.left(was.size() / 2) : "\177ELF\002\001" + was);
+    t.passwordAttempts = t.server.logText().count("auth user=");
 }
 void noPasswordSince(ServerTest& t) {
     EXPECT_EQ(t.server.logText().count("auth user="), t.passwordAttempts) << "a password went";
@@ -94,9 +85,9 @@ void fingerprintShown(ServerTest& t) {
 bool logged(ServerTest& t, const QString& text) {
     return t.server.logText().contains(text) || t.weak.logText().contains(text);
 }
-void logHas(ServerTest& t, const QString& text) { EXPECT_TRUE(logged(t, text)) << text; }
-void logLacks(ServerTest& t, const QString& text) { EXPECT_FALSE(logged(t, text)) << text; }
-void modeIs(ServerTest& t, const QString& path, mode_t mode) {
+void logHas(ServerTest& t, QString text) { EXPECT_TRUE(logged(t, text)) << text; }
+void logLacks(ServerTest& t, QString text) { EXPECT_FALSE(logged(t, text)) << text; }
+void modeIs(ServerTest& t, QString path, mode_t mode) {
     struct stat st = {};
     ::stat(QFile::encodeName(t.path(path)).constData(), &st);
     EXPECT_EQ(QString::number(st.st_mode & 07777, 8), QString::number(mode, 8)) << path;
@@ -145,8 +136,8 @@ const Scenario kRows[] = {
     {.name = "TricklingServer", .steps = {{report, "R1.TXT", "r1"}, trickle, GetReports}, .told = "answered too slowly"},
     // A damaged known_hosts refuses every server before the password and says how to put
     // it right; the first contact showed the recorded key's fingerprint.
-    {.name = "CutShortKnownHosts", .steps = {GetReports, fingerprintShown, knownHostsCut, GetReports, noPasswordSince}, .told = "known_hosts is damaged"},
-    {.name = "BinaryKnownHosts", .steps = {GetReports, knownHostsBinary, GetReports, noPasswordSince}, .told = "known_hosts is damaged"},
+    {.name = "CutShortKnownHosts", .steps = {GetReports, fingerprintShown, {damagedKnownHosts, true}, GetReports, noPasswordSince}, .told = "known_hosts is damaged"},
+    {.name = "BinaryKnownHosts", .steps = {GetReports, {damagedKnownHosts, false}, GetReports, noPasswordSince}, .told = "known_hosts is damaged"},
     {.name = "FileHiddenOnceClosedWasStillTaken", .steps = {{claim, "x.clm", "claim"}, {refuse, "stat", "*"}, SendClaims}, .server = "K9SITE0001.83P=claim", .seq = "0001"},
 };
 // clang-format on

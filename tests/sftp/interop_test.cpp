@@ -7,9 +7,8 @@
 namespace zv::test {
 namespace {
 
-void practiceFile(ServerTest& t, const QString& name, const QByteArray& bytes) {  // no claim
-    putAged(t.practice() + name, bytes);
-}
+// In the practice folder, but no claim.
+void practiceFile(ServerTest& t, QString name, QByteArray b) { putAged(t.practice() + name, b); }
 
 void resendModeLeftOver(ServerTest& t) {
     t.m.PickerMode.ResendMode = true;

@@ -5,12 +5,16 @@
 #include <QMap>
 #include <QString>
 #include <ostream>
+#include <string>
 
 inline std::ostream& operator<<(std::ostream& os, const QString& s) {
     return os << s.toStdString();
 }
 
 namespace zv::test {
+
+// A parameterised case named by its row.
+inline constexpr auto rowName = [](const auto& info) { return std::string(info.param.name); };
 
 QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
 // Makes the folder too; `changed` when given is the file's time of last change.

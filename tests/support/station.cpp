@@ -176,8 +176,7 @@ QString ServerTest::path(const QString& p) const {
 }
 
 void ServerTest::keep(const QString& path) {
-    kept_[path] = readBytes(path);
-    keptTimes_[path] = QFileInfo(path).lastModified();
+    kept_[path] = {readBytes(path), QFileInfo(path).lastModified()};
 }
 
 QProcess& ServerTest::process() { return *processes_.emplace_back(std::make_unique<QProcess>()); }
@@ -214,10 +213,10 @@ void ServerTest::run(const Scenario& s) {
     EXPECT_TRUE(!s.seq || seq() == s.seq) << seq().toHex().toStdString();
     EXPECT_TRUE(!s.text || readBytes(workRoot() + "claim.txt") == s.text);
     EXPECT_EQ(launcher.opened.join('|').remove(base()), s.opened);
-    for (auto it = kept_.cbegin(); it != kept_.cend(); ++it)
-        EXPECT_EQ(readBytes(it.key()), *it) << it.key() << " changed";
-    for (auto it = keptTimes_.cbegin(); it != keptTimes_.cend(); ++it)
-        EXPECT_EQ(QFileInfo(it.key()).lastModified(), *it) << it.key() << " touched";
+    for (auto it = kept_.cbegin(); it != kept_.cend(); ++it) {
+        EXPECT_EQ(readBytes(it.key()), it->first) << it.key() << " changed";
+        EXPECT_EQ(QFileInfo(it.key()).lastModified(), it->second) << it.key() << " touched";
+    }
     if (!claims.isEmpty()) expectNoClaimLost(claims, !seqGiven);
     expectNoReportLost(reports);
     EXPECT_FALSE(allMessages().contains("another ZUDUVOR program"));

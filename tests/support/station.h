@@ -134,8 +134,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QMap<QString, QByteArray> kept_;
-    QMap<QString, QDateTime> keptTimes_;
+    QMap<QString, std::pair<QByteArray, QDateTime>> kept_;
     std::vector<std::unique_ptr<QProcess>> processes_;
     std::vector<std::function<void()>> undo_;
     QString fileType_ = QStringLiteral("83P");

@@ -21,50 +21,45 @@ inline QByteArray sized(qsizetype size) {  // a sound claim file of that size, i
 // Files before the task: a claim in the practice folder (changed 5 s ago), a backup (dated
 // 01/05/2026 9:03:07 AM), any file, a claim waiting on the server, seqfile.fil (its number
 // then need not be on the server).
-inline void claim(ServerTest& t, const QString& name, const QByteArray& bytes) {
+inline void claim(ServerTest& t, QString name, QByteArray bytes) {
     putAged(t.path("practice/" + name), bytes);
     if (!bytes.isEmpty()) t.claims << bytes;
 }
-inline void backup(ServerTest& t, const QString& name, const QByteArray& bytes) {
+inline void backup(ServerTest& t, QString name, QByteArray bytes) {
     writeBytes(t.path("zod/claimsbu/" + name), bytes, QDateTime(QDate(2026, 1, 5), QTime(9, 3, 7)));
 }
-inline void put(ServerTest& t, const QString& path, const QByteArray& bytes) {
-    writeBytes(t.path(path), bytes);
-}
-inline void waiting(ServerTest& t, const QString& name, const QByteArray& bytes) {
-    put(t, "~/claims/" + name, bytes);
-}
-inline void seqFile(ServerTest& t, const QByteArray& bytes) {
+inline void put(ServerTest& t, QString path, QByteArray bytes) { writeBytes(t.path(path), bytes); }
+inline void waiting(ServerTest& t, QString name, QByteArray b) { put(t, "~/claims/" + name, b); }
+inline void seqFile(ServerTest& t, QByteArray bytes) {
     put(t, "zod/seqfile.fil", bytes);
     t.seqGiven = true;
 }
 
 // A report on the server or in the report folder, by its name's bytes (UTF-8 or not).
-inline void putReport(ServerTest& t, const QString& folder, const QByteArray& name,
-                      const QByteArray& bytes) {
+inline void putReport(ServerTest& t, QString folder, QByteArray name, QByteArray bytes) {
     QFile f;
     const int fd = ::open(QFile::encodeName(folder) + name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     ASSERT_TRUE(f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
                 f.write(bytes) == bytes.size());
     t.reports[readableName(name)] = bytes;
 }
-inline void report(ServerTest& t, const QByteArray& name, const QByteArray& bytes) {
+inline void report(ServerTest& t, QByteArray name, QByteArray bytes) {
     putReport(t, t.account.reportsDir(), name, bytes);
 }
-inline void inReportFolder(ServerTest& t, const QByteArray& name, const QByteArray& bytes) {
+inline void inReportFolder(ServerTest& t, QByteArray name, QByteArray bytes) {
     putReport(t, t.reportFolder(), name, bytes);
 }
 
 // A file that must stay as it is (bytes and time), as it is or written first.
-inline void kept(ServerTest& t, const QString& path) { t.keep(t.path(path)); }
-inline void keptWith(ServerTest& t, const QString& path, const QByteArray& bytes) {
+inline void kept(ServerTest& t, QString path) { t.keep(t.path(path)); }
+inline void keptWith(ServerTest& t, QString path, QByteArray bytes) {
     put(t, path, bytes);
     kept(t, path);
 }
-inline void linked(ServerTest& t, const QString& path, const QString& target) {
+inline void linked(ServerTest& t, QString path, QString target) {
     ASSERT_TRUE(QFile::link(t.path(target), t.path(path)));
 }
-inline void takenAway(ServerTest& t, const QString& path) {  // by someone else, meanwhile
+inline void takenAway(ServerTest& t, QString path) {  // by someone else, meanwhile
     if (path.startsWith("practice/")) t.claims.removeAll(readBytes(t.path(path)));
     ASSERT_TRUE(QFile::remove(t.path(path))) << path;
 }
@@ -73,22 +68,14 @@ inline void takenAway(ServerTest& t, const QString& path) {  // by someone else,
 // on paths matching GLOB is refused, the connection is cut before it or after it (the
 // reply is lost), its reply is held beyond the time-out, or comes after 0.6 s. Or any
 // other of its switches (test_server.h).
-inline void refuse(ServerTest& t, const QString& op, const QString& glob) {
-    t.server.failOn(op, glob);
-}
-inline void cutBefore(ServerTest& t, const QString& op, const QString& glob) {
-    t.server.dropOn(op, glob, false);
-}
-inline void cutAfter(ServerTest& t, const QString& op, const QString& glob) {
-    t.server.dropOn(op, glob, true);
-}
-inline void stall(ServerTest& t, const QString& op, const QString& glob) {
+inline void refuse(ServerTest& t, QString op, QString glob) { t.server.failOn(op, glob); }
+inline void cutBefore(ServerTest& t, QString op, QString glob) { t.server.dropOn(op, glob, false); }
+inline void cutAfter(ServerTest& t, QString op, QString glob) { t.server.dropOn(op, glob, true); }
+inline void stall(ServerTest& t, QString op, QString glob) {
     t.z().Client().IdleTimeoutMs(3000);  // the time-out, not the server, ends it
     t.server.delayOn(op, glob, 120);
 }
-inline void slow(ServerTest& t, const QString& op, const QString& glob) {
-    t.server.delayOn(op, glob, 0.6);
-}
+inline void slow(ServerTest& t, QString op, QString glob) { t.server.delayOn(op, glob, 0.6); }
 template <class C, class R, class... P, class... A>
 Step onServer(R (C::*f)(P...), A... a) {
     return [=](ServerTest& t) { (t.server.*f)(a...); };
@@ -113,24 +100,24 @@ inline bool clickLine(ServerTest& t, const QString& name) {
     if (it != lines.end()) t.z().Form5_List1_Click(*it);
     return it != lines.end();
 }
-inline void pick(ServerTest& t, const QString& name) {
+inline void pick(ServerTest& t, QString name) {
     EXPECT_TRUE(clickLine(t, name)) << name << " is not in the picker";
 }
-inline void pickIfListed(ServerTest& t, const QString& name) { clickLine(t, name); }
+inline void pickIfListed(ServerTest& t, QString name) { clickLine(t, name); }
 
 // Checks on the way: the names in a folder, the status lines holding a text (each one short
 // line), the picker's lines (sorted), no picker mode left.
-inline void folderHolds(ServerTest& t, const QString& path, const QString& names) {
+inline void folderHolds(ServerTest& t, QString path, QString names) {
     EXPECT_EQ(filesIn(t.path(path)).keys().join(','), t.expand(names));
 }
-inline void statusLines(ServerTest& t, const QString& text, int count) {
+inline void statusLines(ServerTest& t, QString text, int count) {
     const QStringList lines = t.view.status.filter(t.expand(text));
     EXPECT_EQ(lines.size(), count) << t.view.status.join('|');
     for (const QString& line : lines)
         EXPECT_TRUE(line.size() < 150 && !line.contains(QRegularExpression("[\\x00-\\x1f]")))
             << line;
 }
-inline void pickerLines(ServerTest& t, const QString& lines) {
+inline void pickerLines(ServerTest& t, QString lines) {
     QStringList shown;
     for (const PickerLine& line : t.view.pickerLines) shown << line.text;
     shown.sort();
@@ -142,23 +129,23 @@ inline void noPickerMode(ServerTest& t) {
 
 // The program without a window, on this station: its exit status, and a text on standard
 // output or standard error (or not).
-inline void cli(ServerTest& t, const QString& command) {
+inline void cli(ServerTest& t, QString command) {
     const ConsoleRun& run = t.console = t.runConsole(t.expand(command).split(' '));
     EXPECT_FALSE(run.crashed);
     EXPECT_FALSE(run.exitCode == 1 && run.out.contains(run.err.section('\n', 0, 0)))
         << "a message went to standard output";
     t.expectNoPassword(run.out + run.err);
 }
-inline void exitIs(ServerTest& t, int status) {
-    EXPECT_EQ(t.console.exitCode, status) << t.console.err;
+inline void exitIs(ServerTest& t, int code) {
+    EXPECT_EQ(t.console.exitCode, code) << t.console.err;
 }
-inline void outHas(ServerTest& t, const QString& text) {
+inline void outHas(ServerTest& t, QString text) {
     EXPECT_TRUE(t.console.out.contains(t.expand(text))) << t.console.out;
 }
-inline void errHas(ServerTest& t, const QString& text) {
+inline void errHas(ServerTest& t, QString text) {
     EXPECT_TRUE(t.console.err.contains(t.expand(text))) << t.console.err;
 }
-inline void errLacks(ServerTest& t, const QString& text) {
+inline void errLacks(ServerTest& t, QString text) {
     EXPECT_FALSE(t.console.err.contains(t.expand(text))) << t.console.err;
 }
 

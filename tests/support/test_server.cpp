@@ -29,16 +29,6 @@ void LoopbackServer::stop() {
     process_.reset();  // waits for it
 }
 
-void LoopbackServer::putRawName(const QByteArray& relativePath, const QByteArray& content) const {
-    // Written under a plain name, then renamed by bytes: a QString would not keep them.
-    const QByteArray path = QFile::encodeName(home()) + '/' + relativePath;
-    QFile plain(file("raw"));
-    if (!plain.open(QIODevice::WriteOnly) || plain.write(content) != content.size() ||
-        !plain.setPermissions(plain.permissions() | QFile::ReadOther) ||
-        ::rename(QFile::encodeName(file("raw")).constData(), path.constData()) != 0)
-        ADD_FAILURE() << "Cannot write " << path.toStdString();
-}
-
 bool LoopbackServer::launch(const QString& program, const QStringList& args,
                             const QByteArray& marker, const QByteArray& input) {
     const bool keepPort = port_ != 0;

@@ -28,9 +28,6 @@
 //   extraEntries  names listed in a folder as 10-byte regular files that do not exist
 // OP = open write close read stat remove rename opendir readdir.
 //
-// putRawName() puts a file whose name is raw bytes (not UTF-8, say) into either server's
-// home: the asyncssh server lists it, opens and removes it by those exact bytes.
-//
 // The server's log (logText()) has a line per password attempt, with the password it
 // received ("auth user=... password=... accepted|refused"), and a line per SFTP operation
 // ("<op> <path> ok|failed-by-switch|delayed Ns|dropped-before|dropped-after|cut-at X|
@@ -70,8 +67,6 @@ public:
     QString home() const { return file("home"); }
     QString claimsDir() const { return file("home/claims"); }
     QString reportsDir() const { return file("home/reports"); }
-    // Puts a file whose name is exactly these bytes (not UTF-8, say) under the home.
-    void putRawName(const QByteArray& relativePath, const QByteArray& content) const;
 
 protected:
     // Runs `program` with `args` ("{port}" in them replaced by the port) and `input` on its

@@ -48,8 +48,8 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
     writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
-    play({{claim, join ? "a.txt" : "a.clm", sized(150000)},
-          {claim, join ? "b.txt" : "b.clm", sized(20000)}});
+    claim(*this, join ? "a.txt" : "a.clm", sized(150000));
+    claim(*this, join ? "b.txt" : "b.clm", sized(20000));
 
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     const QString step = QString::number(int(GetParam().step));
@@ -121,8 +121,7 @@ TEST_P(InterruptedUpload, IsSettledAndNeverSentAgainUnasked) {
     EXPECT_EQ(ledgerState(*this, claimName(1)), c.told ? "failed" : "sent");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, InterruptedUpload, ::testing::ValuesIn(kInterrupted),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, InterruptedUpload, ::testing::ValuesIn(kInterrupted), rowName);
 
 // Killed while the server holds back its answer to one operation: of the upload, or of
 // a report's download after part of it has come (its first read answers, a later one
@@ -132,15 +131,14 @@ struct HeldCase {
     const char *op, *glob, *command;
 };
 const std::vector<Step> kTwoClaims{{claim, "a.clm", sized(400000)}, {claim, "b.clm", sized(900)}};
+// clang-format off
 const HeldCase kHeld[] = {
     {kTwoClaims, "open", "claims/", "send"},
     {kTwoClaims, "write", "claims/", "send"},
     {kTwoClaims, "close", "claims/", "send"},
-    {{{report, "R1.TXT", sized(300000)}, {report, "R2.TXT", sized(300001)}},
-     "read",
-     "reports/R2.TXT",
-     "get-reports"},
+    {{{report, "R1.TXT", sized(300000)}, {report, "R2.TXT", sized(300001)}}, "read", "reports/R2.TXT", "get-reports"},
 };
+// clang-format on
 
 class KillDuringServerOp : public CrashFixture, public ::testing::WithParamInterface<HeldCase> {};
 
@@ -186,11 +184,8 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     claim(*this, "a.clm", sized(50000));
     auto first = startHeld(*this, "send", "write", "claims/*", 4);
     // The second program is told, and numbers and moves nothing.
-    play({{claim, "b.clm", sized(60000)},
-          {cli, "send"},
-          {exitIs, 1},
-          {errHas, "another ZUDUVOR program"},
-          {folderHolds, "zod/claimsbu", "$0001.83P"}});
+    play({{claim, "b.clm", sized(60000)}, {cli, "send"}, {exitIs, 1}});
+    play({{errHas, "another ZUDUVOR program"}, {folderHolds, "zod/claimsbu", "$0001.83P"}});
     EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
     expectEndedWell(*first);
@@ -208,9 +203,8 @@ TEST_F(CrashFixture, ASecondReportFetchIsToldAndTouchesNothing) {
     writeSetup();
     play({{report, "R1.TXT", sized(1000)}, {report, "R2.TXT", sized(300000)}});
     auto first = startHeld(*this, "get-reports", "read", "reports/R1.TXT*", 3);
-    play({{cli, "get-reports"},
-          {exitIs, 1},
-          {errHas, "Reports are being fetched by another ZUDUVOR program"}});
+    play({{cli, "get-reports"}, {exitIs, 1}});
+    errHas(*this, "Reports are being fetched by another ZUDUVOR program");
     expectEndedWell(*first);
     play({{folderHolds, "rpt", "R1.TXT,R2.TXT"}, {folderHolds, "~/reports", ""}});
 }

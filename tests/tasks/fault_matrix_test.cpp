@@ -35,8 +35,7 @@ const TaskSteps kTasks[] = {
     {"Reports", {{report, "R1.TXT", sized(80000)}, {report, "R2.TXT", sized(700000)}, {report, "R3.TXT", sized(10)}}, "reports/R2.TXT", {GetReports}, {GetReports}},
 };
 // clang-format on
-void (*const kFaults[])(ServerTest&, const QString&, const QString&) = {refuse, cutBefore, cutAfter,
-                                                                        stall};
+void (*const kFaults[])(ServerTest&, QString, QString) = {refuse, cutBefore, cutAfter, stall};
 
 class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {};
 

@@ -2,12 +2,15 @@
 // show the wrong file; and the workstation's own disk and input going wrong (a full or
 // read-only folder, a damaged setup.prm or seqfile.fil, odd masks and claim names). Each
 // gets the described behaviour or a clear message, and every claim stays somewhere whole.
+// And start-up's end states as the user meets them, the log after Exit, and the web site.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QDir>
 
+#include "setup/setup_file.h"
 #include "support/steps.h"
+#include "zuduvor_config.h"
 
 namespace zv::test {
 namespace {
@@ -22,11 +25,11 @@ void mix(ServerTest& t) {
 }
 void hugeClaim(ServerTest& t) { claim(t, "big.clm", "ISA~" + QByteArray((50 << 20) - 4, 0)); }
 
-void immutable(ServerTest& t, const QString& path) {
+void immutable(ServerTest& t, QString path) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file immutable (chattr +i)";
     ASSERT_EQ(QProcess::execute("chattr", {"+i", t.path(path)}), 0);
 }
-void filled(ServerTest& t, const QString& path) {  // a file that fills its disk
+void filled(ServerTest& t, QString path) {  // a file that fills its disk
     QFile filler(t.path(path));
     ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
     while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
@@ -35,7 +38,7 @@ void filled(ServerTest& t, const QString& path) {  // a file that fills its disk
 
 // Until the test ends: a full folder is a small tmpfs, an unwritable one a read-only bind
 // mount (root ignores file modes).
-void mounted(ServerTest& t, const QString& path, bool readOnly) {
+void mounted(ServerTest& t, QString path, bool readOnly) {
     const QString at = t.path(path);
     QDir().mkpath(at);
     const QStringList ro{"--bind", "-o", "ro", at, at},
@@ -43,22 +46,17 @@ void mounted(ServerTest& t, const QString& path, bool readOnly) {
     if (QProcess::execute("mount", readOnly ? ro : full) != 0) GTEST_SKIP() << "cannot mount here";
     t.atEnd([at] { QProcess::execute("umount", {"-l", at}); });
 }
-void tmpfs(ServerTest& t, const QString& path) { mounted(t, path, false); }
-void readOnly(ServerTest& t, const QString& path) { mounted(t, path, true); }
+void tmpfs(ServerTest& t, QString path) { mounted(t, path, false); }
+void readOnly(ServerTest& t, QString path) { mounted(t, path, true); }
 
-void claimFolderInSetup(ServerTest& t, const QString& path) { t.claimFolderInSetup = path; }
+void claimFolderInSetup(ServerTest& t, QString path) { t.claimFolderInSetup = path; }
 void openerFails(ServerTest& t) { t.launcher.succeed = false; }
 void pickerHidden(ServerTest& t) { EXPECT_FALSE(t.view.pickerVisible) << "the picker stays"; }
-void pickerLineWithoutABlank(ServerTest& t, const QString& text) {
-    t.z().Form5_List1_Click({text, text});
-}
+void pickerLineWithoutABlank(ServerTest& t, QString text) { t.z().Form5_List1_Click({text, text}); }
 
 // Done when the window next takes input, as a user's click during an upload.
-void atNextInput(ServerTest& t, const Step& step) {
-    t.view.onPendingInput = [&t, step] {
-        t.view.onPendingInput = nullptr;
-        step(t);
-    };
+void atNextInput(ServerTest& t, Step step) {
+    t.view.onPendingInput = [&t, step] { step(t); };
 }
 
 // clang-format off
@@ -161,8 +159,7 @@ TEST_P(Setups, StartUpSaysSoAndNoStrayClaimIsSent) {
     EXPECT_EQ(readBytes(base() + "bystander.clm"), "not a claim");
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Setups, ::testing::ValuesIn(kSetups),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Setups, ::testing::ValuesIn(kSetups), rowName);
 
 // A name that is no UTF-8, as another program may leave it: named in a message and kept.
 using OddName = ServerTest;
@@ -176,6 +173,60 @@ TEST_F(OddName, NotUtf8IsNamedAndKept) {
     EXPECT_TRUE(filesIn(account.claimsDir()).isEmpty());
     EXPECT_TRUE(allMessages().contains("cannot read")) << allMessages();
     EXPECT_EQ(::unlink(file), 0) << "the claim was not kept";
+}
+
+struct Workstation {
+    QTemporaryDir tmp;
+    QString root = tmp.path() + "/zod/";
+    bool made = QDir().mkpath(root);
+    Module1 m;
+    RecordingView view;
+    RecordingDialogs dialogs;
+    RecordingLauncher launcher;
+    Zuduvor z{m, view, view, dialogs, launcher};
+    QByteArray log() { return readBytes(root + "ZUDUVOR.LOG"); }
+};
+
+TEST(StartStates, EachSetupStateHasItsMessageAndTheLogStartsAfreshOrNotAtAll) {
+    const QByteArray full = formatSetupFile({"/c/", "*.txt", "83P", "DOCUTRAC", "k9", "pw", "/r/"});
+    // clang-format off
+    const std::tuple<QByteArray, StartState, QString> rows[] = {
+        {{}, StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"", StartState::NoSetupFile, "Setup File not Found. Please do the Setup."},
+        {"UserFile*.txt\r\nsiteid  x\r\nFileType83P\r\n", StartState::UnknownKey, "Unknown Setup Parameter. Please Redo the Setup."},
+        {"UserFile*.txt\r\nSiteID  x\r\n", StartState::MissingValue, "User Claim File not found, Setup Required."},
+        {full, StartState::Complete, ""}};
+    // clang-format on
+    for (const auto& [setup, state, message] : rows) {
+        Workstation s;
+        EXPECT_TRUE(writeFileSafely(s.root + "ZUDUVOR.LOG", "earlier\r\n").ok());
+        EXPECT_TRUE(setup.isNull() || writeFileSafely(s.root + "setup.prm", setup).ok());
+        EXPECT_EQ(s.z.Form_Load({s.root, "127.0.0.1", 2222, "", ""}), state);
+        EXPECT_EQ(s.dialogs.texts().join(""), message);
+        EXPECT_EQ(s.view.status, QStringList{ReadyLine});
+        EXPECT_EQ(s.view.siteIdText, s.m.Setup.SiteID.toUpper());
+        const QByteArray log = s.log();
+        const bool logged = state == StartState::MissingValue || state == StartState::Complete;
+        EXPECT_EQ(log.startsWith("Start DADEDIRUred on ") && log.count("\r\n") == 1, logged)
+            << log.toStdString();
+        // A task still finishing after Exit must not reopen (and so empty) the log.
+        s.z.Command1_Click();
+        s.z.WriteLogLine();
+        EXPECT_EQ(s.log(), log);
+    }
+}
+
+TEST(MainLogic, TheWebSiteOpensOrSaysWhyNot) {
+    Workstation s;
+    s.z.ZODWebSite_Click();
+    s.launcher.succeed = false;
+    s.z.ZODWebSite_Click();
+    s.launcher.exists = false;
+    s.z.ZODWebSite_Click();
+    EXPECT_EQ(s.launcher.opened, QStringList{config::kWebSite});
+    const QString shown = s.dialogs.texts().join("|");
+    EXPECT_TRUE(shown.contains(").\nthe opener could not be started\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("|Path to Internet Explorer not Found"));
 }
 
 }  // namespace
