@@ -26,7 +26,7 @@ void listener(ServerTest& t, QByteArray greeting) {
 }
 void weakServer(ServerTest& t) {
     ASSERT_TRUE(t.weak.start());
-    t.account = {t.weak.host(), t.weak.port(), t.weak.user(), t.weak.password(), t.weak.home()};
+    t.account = t.weak.account();
 }
 void password(ServerTest& t, QString password) { t.account.password = password; }
 

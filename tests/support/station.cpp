@@ -27,15 +27,12 @@ ServerTest::~ServerTest() {
 }
 
 void ServerTest::SetUp() {
-    const auto accountOf = [](const LoopbackServer& s) {
-        return ServerAccount{s.host(), s.port(), s.user(), s.password(), s.home()};
-    };
     if (kind() == ServerKind::OpenSsh) {
         ZV_START_TEST_SERVER(sshd);
-        account = accountOf(sshd);
+        account = sshd.account();
     } else {
         ZV_START_TEST_SERVER(server);
-        account = accountOf(server);
+        account = server.account();
     }
 }
 

@@ -21,13 +21,6 @@
 
 namespace zv::test {
 
-struct ServerAccount {
-    QString host;
-    int port = 0;
-    QString user, password, home;
-    QString claimsDir() const { return home + QStringLiteral("/claims/"); }
-    QString reportsDir() const { return home + QStringLiteral("/reports/"); }
-};
 enum class ServerKind { Asyncssh, OpenSsh };
 
 struct ConsoleRun {

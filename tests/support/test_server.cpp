@@ -20,7 +20,7 @@ static QByteArray readAll(const QString& path) {
 
 LoopbackServer::LoopbackServer(const QString& user, const QString& password)
     : user_(user), password_(password) {
-    for (const QString& dir : {claimsDir(), reportsDir()}) QDir().mkpath(dir);
+    for (const QString& dir : {file("home/claims"), file("home/reports")}) QDir().mkpath(dir);
 }
 
 void LoopbackServer::stop() {

@@ -53,6 +53,15 @@
 
 namespace zv::test {
 
+// Where and as whom the program signs on; a test may change it (another port, password).
+struct ServerAccount {
+    QString host;
+    int port = 0;
+    QString user, password, home;
+    QString claimsDir() const { return home + QStringLiteral("/claims/"); }
+    QString reportsDir() const { return home + QStringLiteral("/reports/"); }
+};
+
 // What both servers share: the temporary folder with the home in it, the port, the process.
 class LoopbackServer {
 public:
@@ -65,8 +74,7 @@ public:
     QString user() const { return user_; }
     QString password() const { return password_; }
     QString home() const { return file("home"); }
-    QString claimsDir() const { return file("home/claims"); }
-    QString reportsDir() const { return file("home/reports"); }
+    ServerAccount account() const { return {host(), port(), user(), password(), home()}; }
 
 protected:
     // Runs `program` with `args` ("{port}" in them replaced by the port) and `input` on its
