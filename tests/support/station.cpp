@@ -1,13 +1,9 @@
 #include "support/station.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <algorithm>
 
 #include "claims/numbering.h"
 

@@ -134,27 +134,29 @@ private:
     std::unique_ptr<Zuduvor> z_;
 };
 
+// The same rows against the asyncssh test server and against OpenSSH's sshd (below).
+struct BothServers : ServerTest, ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {
+    ServerKind kind() const override { return std::get<1>(GetParam()); }
+    static std::string name(const ::testing::TestParamInfo<ParamType>& info) {
+        const bool openSsh = std::get<1>(info.param) == ServerKind::OpenSsh;
+        return std::get<0>(info.param).name + std::string(openSsh ? "_OpenSsh" : "_Asyncssh");
+    }
+};
+
 }  // namespace zv::test
 
 // A table of scenarios as one parameterised suite, each case named by its row.
 #define ZV_SCENARIO_ROWS(Suite, Test, rows)                                             \
     class Suite : public ServerTest, public ::testing::WithParamInterface<Scenario> {}; \
     TEST_P(Suite, Test) { run(GetParam()); }                                            \
-    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows),                    \
-                             [](const auto& info) { return std::string(info.param.name); })
+    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows), rowName)
 
-// The same rows against the asyncssh test server and against OpenSSH's sshd.
-#define ZV_BOTH_SERVERS_ROWS(Suite, Test, rows)                                                 \
-    class Suite : public ServerTest,                                                            \
-                  public ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {      \
-        ServerKind kind() const override { return std::get<1>(GetParam()); }                    \
-    };                                                                                          \
-    TEST_P(Suite, Test) { run(std::get<0>(GetParam())); }                                       \
-    INSTANTIATE_TEST_SUITE_P(                                                                   \
-        Rows, Suite,                                                                            \
-        ::testing::Combine(::testing::ValuesIn(rows),                                           \
-                           ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh)),       \
-        [](const auto& info) {                                                                  \
-            return std::string(std::get<0>(info.param).name) +                                  \
-                   (std::get<1>(info.param) == ServerKind::OpenSsh ? "_OpenSsh" : "_Asyncssh"); \
-        })
+// The same rows against both servers (BothServers).
+#define ZV_BOTH_SERVERS_ROWS(Suite, Test, rows)                                           \
+    class Suite : public BothServers {};                                                  \
+    TEST_P(Suite, Test) { run(std::get<0>(GetParam())); }                                 \
+    INSTANTIATE_TEST_SUITE_P(                                                             \
+        Rows, Suite,                                                                      \
+        ::testing::Combine(::testing::ValuesIn(rows),                                     \
+                           ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh)), \
+        Suite::name)
