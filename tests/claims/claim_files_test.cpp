@@ -1,11 +1,19 @@
 // The local file work of a send (the join and its journal, whole copies, which files
-// may be taken), on real files and without a server.
+// may be taken, the next free number, the sequence file and the 837 split), on real files
+// and without a server.
 #include "claims/claim_files.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "support/station.h"
+#include <QTemporaryDir>
+
+#include "base/durable_file.h"
+#include "base/text_file.h"
+#include "claims/numbering.h"
+#include "claims/segment_splitter.h"
+#include "support/files.h"
 
 namespace zv::test {
 namespace {
@@ -38,8 +46,7 @@ TEST_P(JoinAfterCut, EveryClaimEndsInTheJoinedFileOnce) {
 INSTANTIATE_TEST_SUITE_P(Cases, JoinAfterCut, ::testing::Values(
     JoinCase{"InNameOrder", {{"a.txt", "A"}, {"b.txt", "B"}, {"c.txt", "C"}}, {}, {{"a.txt", "ABC"}}},
     JoinCase{"CutBeforeReplace", {{"a.txt", "A"}, {"b.txt", "B"}, {kJoinTarget, "A"}}, {"b.txt"}, {{"a.txt", "AB"}}},
-    JoinCase{"CutAfterReplace", {{"a.txt", "AB"}, {"b.txt", "B"}}, {"b.txt"}, {{"a.txt", "AB"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    JoinCase{"CutAfterReplace", {{"a.txt", "AB"}, {"b.txt", "B"}}, {"b.txt"}, {{"a.txt", "AB"}}}), rowName);
 // clang-format on
 
 TEST(ClaimFiles, CopiesAreWholeAndOnlyPlainReadableFilesAreTaken) {
@@ -57,6 +64,40 @@ TEST(ClaimFiles, CopiesAreWholeAndOnlyPlainReadableFilesAreTaken) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     EXPECT_EQ(unreachableNames(dir.path(), "*.CLM").size(), 1);
+}
+
+TEST(LocalFiles, NextFreeNumberSkipsNumbersWithACopyInEitherFolder) {
+    const struct {
+        int last;
+        QList<int> copies;  // alternately in the backup and the working folder
+        int next;           // 0: used up
+    } cases[] = {{5, {6, 7}, 8}, {9998, {9999}, 0}};
+    for (const auto& c : cases) {
+        QTemporaryDir backup, work;
+        const QStringList folders{backup.path() + "/", work.path() + "/"};
+        for (qsizetype i = 0; i < c.copies.size(); ++i)
+            ASSERT_TRUE(
+                writeFileSafely(folders[i % 2] + makeClaimName("k", c.copies[i], "X"), "").ok());
+        const Result<int> next = nextFreeNumber(c.last, "k", "X", folders);
+        EXPECT_EQ(next ? *next : 0, c.next) << "after " << c.last;
+    }
+}
+
+TEST(LocalFiles, SequenceFileKeptAndSegmentsSplitWholeOrNotAtAll) {
+    QTemporaryDir dir;
+    const QString seq = dir.filePath("seqfile.fil"), in = dir.filePath("K9.83P");
+    const QString gone = dir.filePath("gone/seqfile.fil");
+    // Saving the setup again must not start the numbers afresh.
+    ASSERT_TRUE(writeFileSafely(seq, "0044").ok());
+    ASSERT_TRUE(createSequenceFileIfMissing(seq).ok() && readBytes(seq) == "0044");
+    const QByteArray big(5 << 20, 'S');  // one segment far past any buffer, then a cut tail
+    ASSERT_TRUE(writeFileSafely(in, "ST~" + big + "~SE").ok());
+    const Status split = splitSegmentsFile(in, seq);
+    ASSERT_TRUE(split.ok()) << split.reason().toStdString();
+    EXPECT_FALSE(splitSegmentsFile(dir.path(), seq).ok() || splitSegmentsFile(in, gone).ok());
+    EXPECT_TRUE(readBytes(seq) == "ST\r\n" + big + "\r\n");  // as it was after the failures
+    SegmentSplitter failing([](const char*, qint64) { return false; });  // a full disk
+    EXPECT_FALSE(failing.feed("A~", 2));
 }
 
 }  // namespace

@@ -21,11 +21,10 @@
 #include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
-#include "support/station.h"
+#include "support/steps.h"
 #include "support/x12_samples.h"
 
 using namespace zv;
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 template <class T = QLineEdit>
 static T* in(QWidget* window, const char* name) {
@@ -112,9 +111,7 @@ TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) 
     m.Paths.WorkRoot = dir.path() + "/";
     m.Paths.ClaimsBackupDir = dir.path() + "/";
     const QByteArray claim = test::claimFile();
-    QFile backup(dir.filePath("K90002.83P"));
-    ASSERT_TRUE(backup.open(QIODevice::WriteOnly) && backup.write(claim) == claim.size());
-    backup.close();
+    test::writeBytes(dir.filePath("K90002.83P"), claim);
     {
         auto opened = Ledger::open(w.logic().ledgerPath());
         ASSERT_TRUE(opened.ok()) << opened.reason().toStdString();
@@ -163,7 +160,8 @@ TEST_F(WindowTransfer, ProgressBarShowsWhileALongDownloadRunsOnly) {
     ZuduvorWindow w{m, dialogs, launcher};
     ASSERT_EQ(w.logic().Form_Load({workRoot(), account.host, account.port, {}, {}}),
               StartState::Complete);
-    clicks("r:R1.TXT=@98304|slow:read=reports/*");  // each read answered after 0.6 s
+    test::report(*this, "R1.TXT", test::sized(98304));
+    test::slow(*this, "read", "reports/*");  // each read answered after 0.6 s
     w.show();
     w.progressBar()->installEventFilter(this);
     ::click(&w, "GetReports");
@@ -210,8 +208,7 @@ TEST(SetupWindows, ValuesAreInForceAtOnceAndSaveWritesThemOrSaysWhyNot) {
     EXPECT_EQ(shownSite, "XYZ9");  // in the main window
     click(f, "SaveCommand");
     EXPECT_EQ(dialogs.texts().value(0), "Setup has been saved.");
-    QFile file(m.Paths.SetupFile);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == formatSetupFile(m.Setup));
+    EXPECT_EQ(test::readBytes(m.Paths.SetupFile), formatSetupFile(m.Setup));
     EXPECT_TRUE(QFile::exists(m.Paths.SequenceFile));
     m.Paths.SequenceFile = dir.filePath("gone/seqfile.fil");
     click(f, "SaveCommand");

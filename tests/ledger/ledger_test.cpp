@@ -8,7 +8,7 @@
 
 #include "base/workstation_rules.h"
 #include "ledger/history.h"
-#include "support/station.h"
+#include "support/steps.h"
 #include "support/x12_samples.h"
 
 namespace zv::test {
@@ -42,8 +42,8 @@ class Answers : public ServerTest, public ::testing::WithParamInterface<Row> {};
 TEST_P(Answers, AreMatchedRecordedAndTold) {
     const Row& row = GetParam();
     startStation();
-    putClaim("a.clm", claimFile());
-    clicks("S");
+    putAged(practice() + "a.clm", claimFile());
+    z().SendClaims_Click();
     const QString name = claimName(1);
     ASSERT_TRUE(QFileInfo::exists(account.claimsDir() + name)) << allMessages();
     if (row.backdated) {
@@ -59,14 +59,14 @@ TEST_P(Answers, AreMatchedRecordedAndTold) {
     }
     if (!row.report.isEmpty()) writeBytes(account.reportsDir() + row.file, row.report);
     view.status.clear();
-    clicks("G");
+    z().GetReports_Click();
     QString expected = QString(row.line).replace('$', name);
     if (row.backdated)
         expected =
             expected.arg(dateText(QDateTime::currentDateTimeUtc().addDays(-3).toLocalTime()));
     const QStringList told = view.status.filter(name);
     EXPECT_EQ(told.join('|'), expected) << view.status.join('|');
-    clicks("G");  // told once
+    z().GetReports_Click();  // told once
     EXPECT_TRUE(view.status.filter(name).size() == told.size()) << view.status.join('|');
 
     // The proof of submission a practice keeps: nothing but the CSV, one record per file.
@@ -109,20 +109,19 @@ const Row kRows[] = {
     {"NoAnswerAfterTwoDays", {}, "", "$ sent %1: no answer from ZOD yet. Call ZOD.", "sent", true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows), rowName);
 
 // The guards ask the ledger: the same interchange sent again (its backup gone, its bytes
 // not quite the same) is found there and held back unless the user says otherwise.
 TEST_F(ServerTest, AnInterchangeSentBeforeIsFoundInTheLedger) {
     startStation();
-    putClaim("a.clm", claimFile());
-    clicks("S");
+    putAged(practice() + "a.clm", claimFile());
+    z().SendClaims_Click();
     ASSERT_TRUE(QFile::remove(backupDir() + claimName(1)));
-    putClaim("b.clm", claimFile() + "\r\n");
+    putAged(practice() + "b.clm", claimFile() + "\r\n");
     dialogs.shown.clear();
     dialogs.guardAnswers = {false};
-    clicks("S");
+    z().SendClaims_Click();
     EXPECT_TRUE(allMessages().startsWith("b.clm is the same claim file as " + claimName(1) +
                                          ", sent on " + dateText(QDateTime::currentDateTime())))
         << allMessages();
@@ -160,7 +159,7 @@ TEST_P(UnusableLedger, NeverStopsASendAndIsToldOnce) {
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     }
     startStation();
-    clicks("p:a.clm=@3000|p:b.clm=@4000|S");
+    play({{claim, "a.clm", sized(3000)}, {claim, "b.clm", sized(4000)}, SendClaims});
     EXPECT_EQ(filesIn(account.claimsDir()).size(), 2) << allMessages();
     EXPECT_EQ(dialogs.texts().size(), 1) << allMessages();
     EXPECT_TRUE(allMessages().contains(row.told)) << allMessages();
@@ -184,8 +183,7 @@ const Unusable kUnusable[] = {
     {"HeldByAnotherProgram", Before::Locked, "held the history file too long", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, UnusableLedger, ::testing::ValuesIn(kUnusable),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, UnusableLedger, ::testing::ValuesIn(kUnusable), rowName);
 
 }  // namespace
 }  // namespace zv::test

@@ -74,7 +74,7 @@ TEST(OverallDeadline, EndsATricklingFetch) {
     QTemporaryDir dir;
     writeSetup(dir.path() + "/zod", wholeSetup(dir.path()));
     for (const auto& [name, size] : {std::pair{"A1.TXT", 10}, {"B2.TXT", 2000}}) {
-        QFile f(server.reportsDir() + "/" + name);
+        QFile f(server.account().reportsDir() + "/" + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(QByteArray(size, 'r')) == size);
     }
     server.shortReadOn("reports/B2.TXT", 1);
@@ -87,7 +87,7 @@ TEST(OverallDeadline, EndsATricklingFetch) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("did not end within 60 seconds")) << run.err.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList({"*.TXT"}), QStringList{"A1.TXT"});
-    EXPECT_EQ(QDir(server.reportsDir()).entryList(QDir::Files), QStringList{"B2.TXT"});
+    EXPECT_EQ(QDir(server.account().reportsDir()).entryList(QDir::Files), QStringList{"B2.TXT"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <deque>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "base/ports.h"
@@ -52,8 +53,8 @@ struct RecordingLauncher : Launcher {
     }
 };
 
-// The main window and the picker, recorded; onPendingInput runs while the window takes
-// input (once per uploaded file).
+// The main window and the picker, recorded; onPendingInput, when set, runs once: the next
+// time the window takes input (it does so once per uploaded file).
 struct RecordingView : MainView, PickerView {
     QStringList status;
     QString dateTimeText, siteIdText;
@@ -70,7 +71,7 @@ struct RecordingView : MainView, PickerView {
     void setEnabled(Control c, bool e) override { enabled[c] = e; }
     void bringToFront() override {}
     void processPendingInput() override {
-        if (auto f = onPendingInput) f();
+        if (auto f = std::exchange(onPendingInput, nullptr)) f();
     }
     void runBlocking(const std::function<void()>& work) override { work(); }
     void showSetupChooser() override {}

@@ -8,35 +8,19 @@
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
-#include <optional>
-#include <ostream>
 #include <tuple>
+#include <vector>
 
 #include "base/module1.h"
+#include "support/files.h"
 #include "support/recorders.h"
 #include "support/test_server.h"
 #include "tasks/zuduvor.h"
 
-inline std::ostream& operator<<(std::ostream& os, const QString& s) {
-    return os << s.toStdString();
-}
-
 namespace zv::test {
 
-QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
-void writeBytes(const QString& path, const QByteArray& bytes);  // makes the folder too
-void putAged(const QString& path, const QByteArray& bytes);     // last changed 5 s ago
-QByteArray patterned(qsizetype size, quint32 seed);  // a sound 837 (when big enough), per seed
-QMap<QString, QByteArray> filesIn(const QString& folder);  // shown name -> contents, dot-files too
-
-struct ServerAccount {
-    QString host;
-    int port = 0;
-    QString user, password, home;
-    QString claimsDir() const { return home + QStringLiteral("/claims/"); }
-    QString reportsDir() const { return home + QStringLiteral("/reports/"); }
-};
 enum class ServerKind { Asyncssh, OpenSsh };
 
 struct ConsoleRun {
@@ -45,16 +29,29 @@ struct ConsoleRun {
     QString out, err;
 };
 
-// A task as data: the setup ("TYPE|MASK"), the files and server faults before it, the
-// clicks, and the state it must end in. station.cpp says what each word means.
+class ServerTest;
+// One step of a scenario: a file or a server fault placed, a button clicked, or a check on
+// the way. A word is a function of the scenario (support/steps.h; a word only one table
+// uses is defined beside it), given as it is (`SendClaims`) or with its values
+// (`{claim, "a.clm", sized(300)}`); the compiler checks the word and every value.
+struct Step : std::function<void(ServerTest&)> {
+    using function::function;
+    template <class... P, class A, class... As>
+    Step(void (*word)(ServerTest&, P...), A a, As... as)
+        : function([=](ServerTest& t) { word(t, a, as...); }) {}
+};
+
+// A task as data: setup.prm's file type and mask, what comes before start-up, the steps,
+// and the state it must end in.
 struct Scenario {
     const char* name;
-    const char* setup;  // then words that come before start-up
-
-    const char* files;   // '|'-separated words
-    const char* clicks;  // '|'-separated words
-    const char* told;    // a part of some message; null: no failure is shown at all
-    const char* server;  // the claims on the server afterwards: NAME=BYTES or NAME, '|'-separated
+    const char* type = "83P";
+    const char* mask = "*.CLM";
+    std::vector<Step> before = {};  // before start-up
+    std::vector<Step> steps = {};
+    const char* told = nullptr;  // a part of some message; null: no failure is shown at all
+    // The claims on the server afterwards: NAME=BYTES or NAME, '|'-separated.
+    const char* server = "";
     const char* seq = nullptr;   // seqfile.fil afterwards; null: not checked
     const char* reports = "";    // the report folder afterwards, as `server`
     const char* text = nullptr;  // claim.txt afterwards; null: not checked
@@ -87,7 +84,6 @@ public:
     void startStation(const QString& fileType = "83P", const QString& mask = "*.CLM");
     Zuduvor& z() { return *z_; }
     QString claimName(int n) const;
-    void putClaim(const QString& name, const QByteArray& b) { putAged(practice() + name, b); }
     QByteArray seq() const { return readBytes(seqFile()); }
     // The program the console runs use: the built program unless a test names another.
     QString consoleProgram = QStringLiteral(ZV_ZUDUVOR_BINARY);
@@ -105,7 +101,14 @@ public:
     // The password in no message, status line, log line or `extra` text.
     void expectNoPassword(const QString& extra = {}) const;
     void run(const Scenario& s);
-    void clicks(const QString& words);  // a scenario's clicks or files, '|'-separated
+    void play(const std::vector<Step>& steps);  // in order, up to a skip or a fatal failure
+
+    // "$" is the site ID and "x{N}" N times x, in names and in what a row expects.
+    QString expand(QString text) const;
+    QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
+    void keep(const QString& path);        // must stay as it is, bytes and time
+    void atEnd(std::function<void()> undo) { undo_.push_back(std::move(undo)); }
+    QProcess& process();  // one that runs until the test ends
 
     Module1 m;
     RecordingView view;
@@ -117,23 +120,27 @@ public:
     ServerAccount account;
     QList<QByteArray> claims;           // every claim placed, by content
     QMap<QString, QByteArray> reports;  // every report placed
+    ConsoleRun console;                 // the last console run
+    QString claimFolderInSetup;         // below the station folder; empty: practice()
+    bool seqGiven = false;              // seqfile.fil placed: its number need not be on the server
+    qsizetype passwordAttempts = 0;     // password attempts in the server's log at a hostile turn
 
 private:
-    QString path(const QString& p) const;  // "~/..." in the server's home, "/..." as it is
-    void place(const QString& word);
-    void click(const QString& word);
-
     QTemporaryDir dir_;
-    QMap<QString, QByteArray> kept_;
-    QMap<QString, QDateTime> keptTimes_;
-    QProcess listener_, writer_;
-    qsizetype auths_ = 0;
-    ConsoleRun cli_;
+    QMap<QString, std::pair<QByteArray, QDateTime>> kept_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+    std::vector<std::function<void()>> undo_;
     QString fileType_ = QStringLiteral("83P");
-    QString userPath_;  // the claim folder in setup.prm; empty: practice()
     std::unique_ptr<Zuduvor> z_;
-    QStringList mounted_;
-    std::optional<mode_t> umask_;  // the test's own, while a scenario sets another
+};
+
+// The same rows against the asyncssh test server and against OpenSSH's sshd (below).
+struct BothServers : ServerTest, ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {
+    ServerKind kind() const override { return std::get<1>(GetParam()); }
+    static std::string name(const ::testing::TestParamInfo<ParamType>& info) {
+        const bool openSsh = std::get<1>(info.param) == ServerKind::OpenSsh;
+        return std::get<0>(info.param).name + std::string(openSsh ? "_OpenSsh" : "_Asyncssh");
+    }
 };
 
 }  // namespace zv::test
@@ -142,21 +149,14 @@ private:
 #define ZV_SCENARIO_ROWS(Suite, Test, rows)                                             \
     class Suite : public ServerTest, public ::testing::WithParamInterface<Scenario> {}; \
     TEST_P(Suite, Test) { run(GetParam()); }                                            \
-    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows),                    \
-                             [](const auto& info) { return std::string(info.param.name); })
+    INSTANTIATE_TEST_SUITE_P(Rows, Suite, ::testing::ValuesIn(rows), rowName)
 
-// The same rows against the asyncssh test server and against OpenSSH's sshd.
-#define ZV_BOTH_SERVERS_ROWS(Suite, Test, rows)                                                 \
-    class Suite : public ServerTest,                                                            \
-                  public ::testing::WithParamInterface<std::tuple<Scenario, ServerKind>> {      \
-        ServerKind kind() const override { return std::get<1>(GetParam()); }                    \
-    };                                                                                          \
-    TEST_P(Suite, Test) { run(std::get<0>(GetParam())); }                                       \
-    INSTANTIATE_TEST_SUITE_P(                                                                   \
-        Rows, Suite,                                                                            \
-        ::testing::Combine(::testing::ValuesIn(rows),                                           \
-                           ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh)),       \
-        [](const auto& info) {                                                                  \
-            return std::string(std::get<0>(info.param).name) +                                  \
-                   (std::get<1>(info.param) == ServerKind::OpenSsh ? "_OpenSsh" : "_Asyncssh"); \
-        })
+// The same rows against both servers (BothServers).
+#define ZV_BOTH_SERVERS_ROWS(Suite, Test, rows)                                           \
+    class Suite : public BothServers {};                                                  \
+    TEST_P(Suite, Test) { run(std::get<0>(GetParam())); }                                 \
+    INSTANTIATE_TEST_SUITE_P(                                                             \
+        Rows, Suite,                                                                      \
+        ::testing::Combine(::testing::ValuesIn(rows),                                     \
+                           ::testing::Values(ServerKind::Asyncssh, ServerKind::OpenSsh)), \
+        Suite::name)

@@ -20,23 +20,13 @@ static QByteArray readAll(const QString& path) {
 
 LoopbackServer::LoopbackServer(const QString& user, const QString& password)
     : user_(user), password_(password) {
-    for (const QString& dir : {claimsDir(), reportsDir()}) QDir().mkpath(dir);
+    for (const QString& dir : {file("home/claims"), file("home/reports")}) QDir().mkpath(dir);
 }
 
 void LoopbackServer::stop() {
     // 0 once it has ended; its group goes too (see launch()).
     if (process_ && process_->processId() > 0) ::kill(-pid_t(process_->processId()), SIGKILL);
     process_.reset();  // waits for it
-}
-
-void LoopbackServer::putRawName(const QByteArray& relativePath, const QByteArray& content) const {
-    // Written under a plain name, then renamed by bytes: a QString would not keep them.
-    const QByteArray path = QFile::encodeName(home()) + '/' + relativePath;
-    QFile plain(file("raw"));
-    if (!plain.open(QIODevice::WriteOnly) || plain.write(content) != content.size() ||
-        !plain.setPermissions(plain.permissions() | QFile::ReadOther) ||
-        ::rename(QFile::encodeName(file("raw")).constData(), path.constData()) != 0)
-        ADD_FAILURE() << "Cannot write " << path.toStdString();
 }
 
 bool LoopbackServer::launch(const QString& program, const QStringList& args,

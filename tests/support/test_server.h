@@ -29,9 +29,6 @@
 //   extraEntries  names listed in a folder as 10-byte regular files that do not exist
 // OP = open write close read stat remove rename opendir readdir.
 //
-// putRawName() puts a file whose name is raw bytes (not UTF-8, say) into either server's
-// home: the asyncssh server lists it, opens and removes it by those exact bytes.
-//
 // The server's log (logText()) has a line per password attempt, with the password it
 // received ("auth user=... password=... accepted|refused"), and a line per SFTP operation
 // ("<op> <path> ok|failed-by-switch|delayed Ns|dropped-before|dropped-after|cut-at X|
@@ -57,6 +54,15 @@
 
 namespace zv::test {
 
+// Where and as whom the program signs on; a test may change it (another port, password).
+struct ServerAccount {
+    QString host;
+    int port = 0;
+    QString user, password, home;
+    QString claimsDir() const { return home + QStringLiteral("/claims/"); }
+    QString reportsDir() const { return home + QStringLiteral("/reports/"); }
+};
+
 // What both servers share: the temporary folder with the home in it, the port, the process.
 class LoopbackServer {
 public:
@@ -69,10 +75,7 @@ public:
     QString user() const { return user_; }
     QString password() const { return password_; }
     QString home() const { return file("home"); }
-    QString claimsDir() const { return file("home/claims"); }
-    QString reportsDir() const { return file("home/reports"); }
-    // Puts a file whose name is exactly these bytes (not UTF-8, say) under the home.
-    void putRawName(const QByteArray& relativePath, const QByteArray& content) const;
+    ServerAccount account() const { return {host(), port(), user(), password(), home()}; }
 
 protected:
     // Runs `program` with `args` ("{port}" in them replaced by the port) and `input` on its

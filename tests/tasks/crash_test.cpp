@@ -9,7 +9,7 @@
 #include <QThread>
 
 #include "ledger/ledger.h"
-#include "support/station.h"
+#include "support/steps.h"
 
 namespace zv::test {
 namespace {
@@ -48,7 +48,8 @@ class KillAtStep : public CrashFixture, public ::testing::WithParamInterface<Kil
 TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     const bool join = GetParam().join;
     writeSetup(join ? "DEN" : "83P", join ? "*.TXT" : "*.CLM");
-    clicks(join ? "p:a.txt=@150000|p:b.txt=@20000" : "p:a.clm=@150000|p:b.clm=@20000");
+    claim(*this, join ? "a.txt" : "a.clm", sized(150000));
+    claim(*this, join ? "b.txt" : "b.clm", sized(20000));
 
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     const QString step = QString::number(int(GetParam().step));
@@ -63,7 +64,7 @@ TEST_P(KillAtStep, StartedAgainNothingIsLostOrSentTwice) {
     // folder, and each claim is on the server or in claims/.
     const ConsoleRun again = runConsole({"send"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
-    clicks("ls:practice=");
+    folderHolds(*this, "practice", "");
     expectNoClaimLost(claims);
     // The first claim is settled: sent for sure, or the user is told to check and resend.
     const QString after = GetParam().after;
@@ -88,15 +89,15 @@ INSTANTIATE_TEST_SUITE_P(Steps, KillAtStep,
 // program starts again: the next run settles it with what is sure.
 struct Interrupted {
     const char* name;
-    const char* server;  // placed on the server after the kill
-    bool told;           // "... did not reach ZOD completely ..."
-    const char* left;    // the server's claims/ afterwards
+    std::vector<Step> server;  // placed on the server after the kill
+    bool told;                 // "... did not reach ZOD completely ..."
+    const char* left;          // the server's claims/ afterwards
 };
 const Interrupted kInterrupted[] = {
-    {"WholeCopyUnderItsName", "w:$0001.83P=@150000", false, "$0001.83P"},
-    {"PartialUnderItsName", "w:$0001.83P=ISA*CLAIM-150000", true, ""},
-    {"PartialTempCopy", "w:.$0001.83P.part=ISA*CLAIM-150000", true, ""},
-    {"ServerCopyGone", "", true, ""},
+    {"WholeCopyUnderItsName", {{waiting, "$0001.83P", sized(150000)}}, false, "$0001.83P"},
+    {"PartialUnderItsName", {{waiting, "$0001.83P", "ISA*CLAIM-150000"}}, true, ""},
+    {"PartialTempCopy", {{waiting, ".$0001.83P.part", "ISA*CLAIM-150000"}}, true, ""},
+    {"ServerCopyGone", {}, true, ""},
 };
 
 class InterruptedUpload : public CrashFixture, public ::testing::WithParamInterface<Interrupted> {};
@@ -104,45 +105,47 @@ class InterruptedUpload : public CrashFixture, public ::testing::WithParamInterf
 TEST_P(InterruptedUpload, IsSettledAndNeverSentAgainUnasked) {
     const Interrupted& c = GetParam();
     writeSetup();
-    clicks("p:a.clm=@150000");
+    claim(*this, "a.clm", sized(150000));
     consoleProgram = QStringLiteral(ZV_CRASH_DRIVER);
     ASSERT_TRUE(
         runConsole({"--kill-at", QString::number(int(SendStep::UploadStarted)), "send"}).crashed);
-    clicks(c.server);
+    play(c.server);
     ASSERT_EQ(start(), StartState::Complete);
-    clicks("S");
+    z().SendClaims_Click();
     EXPECT_EQ(allMessages().contains(claimName(1) + " did not reach ZOD completely"), c.told)
         << allMessages();
-    EXPECT_EQ(filesIn(account.claimsDir()).keys().join(','),
-              QString(c.left).replace('$', account.user.toUpper()));
+    EXPECT_EQ(filesIn(account.claimsDir()).keys().join(','), expand(c.left));
     // Kept for a resend while unsure; gone once it counts as sent (and recorded so).
     EXPECT_EQ(QFileInfo::exists(workingDir() + claimName(1)), c.told);
     EXPECT_EQ(seq(), c.told ? "" : "0001");
     EXPECT_EQ(ledgerState(*this, claimName(1)), c.told ? "failed" : "sent");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, InterruptedUpload, ::testing::ValuesIn(kInterrupted),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, InterruptedUpload, ::testing::ValuesIn(kInterrupted), rowName);
 
 // Killed while the server holds back its answer to one operation: of the upload, or of
 // a report's download after part of it has come (its first read answers, a later one
 // stalls). No part file is left and nothing is lost.
 struct HeldCase {
-    const char *files, *op, *glob, *command;
+    std::vector<Step> files;
+    const char *op, *glob, *command;
 };
+const std::vector<Step> kTwoClaims{{claim, "a.clm", sized(400000)}, {claim, "b.clm", sized(900)}};
+// clang-format off
 const HeldCase kHeld[] = {
-    {"p:a.clm=@400000|p:b.clm=@900", "open", "claims/", "send"},
-    {"p:a.clm=@400000|p:b.clm=@900", "write", "claims/", "send"},
-    {"p:a.clm=@400000|p:b.clm=@900", "close", "claims/", "send"},
-    {"r:R1.TXT=@300000|r:R2.TXT=@300001", "read", "reports/R2.TXT", "get-reports"},
+    {kTwoClaims, "open", "claims/", "send"},
+    {kTwoClaims, "write", "claims/", "send"},
+    {kTwoClaims, "close", "claims/", "send"},
+    {{{report, "R1.TXT", sized(300000)}, {report, "R2.TXT", sized(300001)}}, "read", "reports/R2.TXT", "get-reports"},
 };
+// clang-format on
 
 class KillDuringServerOp : public CrashFixture, public ::testing::WithParamInterface<HeldCase> {};
 
 TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
     const HeldCase& c = GetParam();
     writeSetup();
-    clicks(c.files);
+    play(c.files);
     server.delayOn(c.op, QString(c.glob) + '*', 30);
 
     auto first = startConsole({c.command});
@@ -153,7 +156,7 @@ TEST_P(KillDuringServerOp, StartedAgainNothingIsLostOrSentTwice) {
     server.clearFaults();
     expectNoClaimLost(claims);
 
-    clicks(QStringLiteral("cli:%1|exit:0").arg(c.command));
+    play({{cli, c.command}, {exitIs, 0}});
     expectNoClaimLost(claims);
     EXPECT_EQ(filesIn(reportFolder()), reports) << "a part file was left behind";
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
@@ -178,10 +181,11 @@ void expectEndedWell(QProcess& first) {
 
 TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
     writeSetup();
-    clicks("p:a.clm=@50000");
+    claim(*this, "a.clm", sized(50000));
     auto first = startHeld(*this, "send", "write", "claims/*", 4);
     // The second program is told, and numbers and moves nothing.
-    clicks("p:b.clm=@60000|cli:send|exit:1|err:another ZUDUVOR program|ls:zod/claimsbu=$0001.83P");
+    play({{claim, "b.clm", sized(60000)}, {cli, "send"}, {exitIs, 1}});
+    play({{errHas, "another ZUDUVOR program"}, {folderHolds, "zod/claimsbu", "$0001.83P"}});
     EXPECT_EQ(readBytes(practice() + "b.clm"), claims[1]);
 
     expectEndedWell(*first);
@@ -189,7 +193,7 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
     // Once the first has finished, a send goes ahead as usual.
     server.clearFaults();
-    clicks("cli:send|exit:0");
+    play({{cli, "send"}, {exitIs, 0}});
     EXPECT_EQ(readBytes(account.claimsDir() + claimName(2)), claims[1]);
     EXPECT_EQ(seq(), "0002");
     expectNoClaimLost(claims);
@@ -197,11 +201,12 @@ TEST_F(CrashFixture, ASecondProgramOnTheSameWorkRootIsToldAndTakesNoNumber) {
 
 TEST_F(CrashFixture, ASecondReportFetchIsToldAndTouchesNothing) {
     writeSetup();
-    clicks("r:R1.TXT=@1000|r:R2.TXT=@300000");
+    play({{report, "R1.TXT", sized(1000)}, {report, "R2.TXT", sized(300000)}});
     auto first = startHeld(*this, "get-reports", "read", "reports/R1.TXT*", 3);
-    clicks("cli:get-reports|exit:1|err:Reports are being fetched by another ZUDUVOR program");
+    play({{cli, "get-reports"}, {exitIs, 1}});
+    errHas(*this, "Reports are being fetched by another ZUDUVOR program");
     expectEndedWell(*first);
-    clicks("ls:rpt=R1.TXT,R2.TXT|ls:~/reports=");
+    play({{folderHolds, "rpt", "R1.TXT,R2.TXT"}, {folderHolds, "~/reports", ""}});
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // a later run with the server well again puts everything right.
 #include <gtest/gtest.h>
 
-#include "support/station.h"
+#include "support/steps.h"
 
 namespace zv::test {
 namespace {
@@ -20,17 +20,22 @@ struct Row {
 
 // Per task: what is there before, the object the fault hits, the task, and the task again
 // once the server is well (a claim whose upload failed waits for a resend).
-struct TaskWords {
-    const char *name, *before, *target, *first, *again;
+struct TaskSteps {
+    const char* name;
+    std::vector<Step> before;
+    const char* target;
+    std::vector<Step> first, again;
 };
+const QByteArray kA = QByteArray(1234, 'a');
 // clang-format off
-const TaskWords kTasks[] = {
-    {"Send", "p:c1.clm=@100000|p:c2.clm=@250000|p:c3.clm=@3000", "claims/*$0002.83P*", "S", "S|ok|R|@$0002.83P"},
-    {"Resend", "p:x.clm=@120000|S|-:~/claims/$0001.83P", "claims/*$0001.83P*", "ok|R|@$0001.83P", "ok|R|@$0001.83P"},
-    {"Delete", "w:A.83P=a{1234}|w:B.83P=b|b:A.83P=a{1234}|b:B.83P=b", "claims/A.83P", "D|?A.83P", "D|?A.83P"},
-    {"Reports", "r:R1.TXT=@80000|r:R2.TXT=@700000|r:R3.TXT=@10", "reports/R2.TXT", "G", "G"},
+const TaskSteps kTasks[] = {
+    {"Send", {{claim, "c1.clm", sized(100000)}, {claim, "c2.clm", sized(250000)}, {claim, "c3.clm", sized(3000)}}, "claims/*$0002.83P*", {SendClaims}, {SendClaims, answerOk, ResendClaims, {pick, "$0002.83P"}}},
+    {"Resend", {{claim, "x.clm", sized(120000)}, SendClaims, {takenAway, "~/claims/$0001.83P"}}, "claims/*$0001.83P*", {answerOk, ResendClaims, {pick, "$0001.83P"}}, {answerOk, ResendClaims, {pick, "$0001.83P"}}},
+    {"Delete", {{waiting, "A.83P", kA}, {waiting, "B.83P", "b"}, {backup, "A.83P", kA}, {backup, "B.83P", "b"}}, "claims/A.83P", {DeleteClaimFiles, {pickIfListed, "A.83P"}}, {DeleteClaimFiles, {pickIfListed, "A.83P"}}},
+    {"Reports", {{report, "R1.TXT", sized(80000)}, {report, "R2.TXT", sized(700000)}, {report, "R3.TXT", sized(10)}}, "reports/R2.TXT", {GetReports}, {GetReports}},
 };
 // clang-format on
+void (*const kFaults[])(ServerTest&, QString, QString) = {refuse, cutBefore, cutAfter, stall};
 
 class FaultMatrix : public ServerTest, public ::testing::WithParamInterface<Row> {};
 
@@ -38,13 +43,13 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     startStation();
     const Row& row = GetParam();
     const QString op = QLatin1String(row.op);
-    const TaskWords& task = kTasks[int(row.task)];
-    clicks(task.before);
+    const TaskSteps& task = kTasks[int(row.task)];
+    play(task.before);
     QString target = task.target;
     if (op == "opendir" || op == "readdir") target = target.section('/', 0, 0);
     dialogs.shown.clear();
-    clicks(QStringList{"fail", "drop", "cut", "stall"}[int(row.fault)] + ":" + op + "=" + target);
-    clicks(task.first);
+    kFaults[int(row.fault)](*this, op, expand(target));
+    play(task.first);
     if (row.task == Task::Resend) dialogs.shown.erase(dialogs.shown.begin());  // the warning
 
     QStringList heads;
@@ -91,7 +96,7 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
 
     server.clearFaults();
     dialogs.shown.clear();
-    clicks(task.again);
+    play(task.again);
 
     EXPECT_EQ(filesIn(reportFolder()), reports);
     EXPECT_TRUE(filesIn(account.reportsDir()).isEmpty());
