@@ -59,6 +59,13 @@ public:
         next();
         return status();
     }
+    // Ready to be bound and run again (one statement for many rows).
+    Query& reset() {
+        sqlite3_reset(stmt_.get());
+        sqlite3_clear_bindings(stmt_.get());
+        if (rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) rc_ = SQLITE_OK;
+        return *this;
+    }
     Status status() const {
         if (rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) return {};
         return fail(failureText(db_, rc_));
