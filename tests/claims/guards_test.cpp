@@ -34,13 +34,15 @@ const Scenario kRows[] = {
     {.name = "TestFileSentAnyway", .steps = {{claim, "a.clm", claimFile("000000777", 'T')}, SendClaims}, .told = "is marked as a test file", .server = "K9SITE0001.83P"},
     {.name = "SameContentHeldBack", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, {kept, "practice/a.clm"}, holdBack, SendClaims, {statusLines, "was sent before as K9SITE0001.ECS", 1}}, .told = "a.clm is the same claim file as K9SITE0001.ECS, sent on 01-05-2026 at 09:03:07. Sending it twice", .seq = "0001"},
     {.name = "SameInterchangeHeldBack", .steps = {{backup, "K9SITE0001.83P", sized(3000)}, {seqFile, "0001"}, {claim, "a.clm", claimFile("000003000", 'P')}, {kept, "practice/a.clm"}, holdBack, SendClaims}, .told = "the same claim file as K9SITE0001.83P", .seq = "0001"},
+    // Billing programs that number every file 000000001: the same number on another day is another file.
+    {.name = "SameNumberAnotherTimeIsSent", .steps = {{backup, "K9SITE0001.83P", claimFile()}, {seqFile, "0001"}, {claim, "a.clm", QByteArray(claimFile()).replace("260512*1003", "260513*0800")}, SendClaims, nothingShown}, .server = "K9SITE0002.83P", .seq = "0002"},
     {.name = "SentBeforeSentAnyway", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims}, .told = "same claim file", .server = "K9SITE0002.ECS", .seq = "0002"},
     {.name = "BackupAboveTheNumberWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0002.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0003.ECS", .seq = "0003"},
     {.name = "BackupWithAWorkingCopyWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {put, "zod/claims/K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0002.ECS", .seq = "0002"},
     {.name = "JoinedSourceHeldBack", .type = "DEN", .mask = "*.TXT", .steps = {{claim, "a.txt", sized(3000)}, {claim, "b.txt", "ISA~"}, {kept, "practice/b.txt"}, holdBack, SendClaims, {folderHolds, "practice", "b.txt"}}, .told = "b.txt looks damaged", .server = "K9SITE0001.DEN"},
     {.name = "StillBeingWrittenHeldBack", .steps = {{growing, "a.clm"}, SendClaims, nothingShown, {folderHolds, "zod/claimsbu", ""}, {folderHolds, "practice", "a.clm"}, {statusLines, "a.clm is still being written", 1}}},
     {.name = "JustFinishedIsSent", .steps = {{freshClaim, "a.clm", sized(3000)}, SendClaims, nothingShown}, .server = "K9SITE0001.83P"},
-    {.name = "ConsoleAnswersCancel", .steps = {{claim, "a.clm", "ISA~"}, {kept, "practice/a.clm"}, {cli, "send"}, {exitIs, 0}, {errHas, "looks damaged"}, {outHas, " 0 Claim Files Sent"}}},
+    {.name = "ConsoleAnswersCancel", .steps = {{claim, "a.clm", "ISA~"}, {kept, "practice/a.clm"}, {cli, "send"}, {exitIs, 1}, {errHas, "looks damaged"}, {outHas, " 0 Claim Files Sent"}}},
 };
 // clang-format on
 
@@ -50,9 +52,10 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     QTemporaryDir dir;
     putAged(dir.filePath("a.clm"), claimFile());
     QStringList asked;
-    const FindPriorSend history = [&](const QByteArray& sha, const QString& s, const QString& n) {
+    const FindPriorSend history = [&](const QByteArray& sha, const x12::ClaimFileFacts& f) {
         const bool same = sha == QCryptographicHash::hash(claimFile(), QCryptographicHash::Sha256);
-        asked << (same ? "hash " : "wrong hash ") + s + " " + n;
+        asked << (same ? "hash " : "wrong hash ") + f.sender + " " + f.interchangeNumber + " " +
+                     f.interchangeTime;
         return PriorSend{"K90041.83P", QDateTime(QDate(2026, 12, 5), QTime(10, 3, 11))};
     };
     RecordingDialogs dialogs;
@@ -60,7 +63,7 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     const GuardOutcome out = guardClaimFiles(
         {"a.clm"}, {dir.path() + "/", "83P", dir.path() + "/bu/", "", "K9", 0, history}, dialogs,
         [](const auto& work) { work(); });
-    EXPECT_EQ(asked.join('|'), "hash SMILEDENTAL 000000905");
+    EXPECT_EQ(asked.join('|'), "hash SMILEDENTAL 000000905 260512 1003");
     EXPECT_EQ(dialogs.texts().join('|'),
               "a.clm is the same claim file as K90041.83P, sent on 12-05-2026 at 10:03:11. Sending "
               "it twice can get its claims denied as duplicates. Send it anyway?");
