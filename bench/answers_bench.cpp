@@ -41,7 +41,7 @@ QByteArray claimFile(int file, int claims) {
                            "HL*1**20*1", "NM1*85*2*BRIGHT SMILE DENTAL*****XX*1234567893",
                            "HL*2*1*22*0"};
     for (int c = 0; c < claims; ++c) s << "CLM*" + pcn(file, c) + "*100***11:B:1*Y*A*Y*Y";
-    return envelope(s, QByteArray::number(100000 + file), "837");
+    return envelope(s, QByteArray::number(100000000 + file), "837");
 }
 
 // ZOD's 277CA of every claim of every file: one in a hundred rejected.
@@ -166,8 +166,11 @@ int main(int argc, char** argv) {
     const double totalMs = ms(t);
     const double lockedMs = probe.stop();
     if (!parsedAlone || !matched || matched->changes.size() != size_t(files))
-        return std::fprintf(stderr, "the report was not matched: %s\n",
-                            qPrintable(matched ? QString() : matched.reason())),
+        return std::fprintf(stderr, "the report was not matched: %s %s (%d files changed)\n",
+                            qPrintable(parsedAlone ? QString() : parsedAlone.reason()),
+                            qPrintable(matched ? matched->unplaced.join(' ').left(300)
+                                               : matched.reason()),
+                            matched ? int(matched->changes.size()) : -1),
                1;
     const double peerMs = plainInserts(dir.filePath("plain.db"), total);
 

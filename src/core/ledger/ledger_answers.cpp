@@ -105,8 +105,10 @@ bool needsPerson(State s) {
     return s == State::Rejected || s == State::Denied || s == State::Unanswered;
 }
 
+// Answer events are only ever added: the newest one's id tells whether another program
+// recorded answers since they were read.
 Result<qint64> dataVersion(sqlite3* db) {
-    Query q(db, "PRAGMA data_version");
+    Query q(db, "SELECT COALESCE(MAX(id), 0) FROM answer_events");
     if (!q.next()) return failure<qint64>(q.status());
     return q.integer(0);
 }
@@ -238,7 +240,8 @@ Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional
         if (const Status s = t.commit(); !s) return R::failure(s.reason());
         return out;
     }
-    // Another program wrote between the reading and now: decided again under the lock.
+    // Another program recorded answers between the reading and now: decided again under the
+    // lock.
     const auto version = dataVersion(raw());
     if (!version) return R::failure(version.reason());
     if (*version != decided->version) decided = decide(matched, index, now);
