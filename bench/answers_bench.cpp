@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     const auto parsed = zv::answers::readAnswers(report);
     const auto matched = ledger.recordMatched(
         {"R1.277", report.size(), "big", "277CA", "big"}, std::nullopt, *parsed, **index,
-        QDateTime::currentDateTimeUtc(), false);
+        QDateTime::currentDateTimeUtc());
     const double totalMs = ms(t);
     const double lockedMs = probe.stop();
     if (!parsedAlone || !matched || matched->changes.size() != size_t(files))

@@ -129,8 +129,7 @@ TEST_F(MainWindow, ClaimHistoryShowsFilesNewestFirstTheirClaimsAndViewsOne) {
         ASSERT_TRUE(index.ok());
         const auto matched =
             l.recordMatched({"R1.TA1", ta1.size(), "11", "TA1", ""}, std::nullopt,
-                            *answers::readAnswers(ta1), **index, QDateTime::currentDateTimeUtc(),
-                            false);
+                            *answers::readAnswers(ta1), **index, QDateTime::currentDateTimeUtc());
         ASSERT_TRUE(matched.ok() && matched->changes.size() == 1) << matched.reason().toStdString();
     }
     click(&w, "ClaimHistory");

@@ -59,9 +59,9 @@ struct ClaimRecord {
     QString answeredBy;                 // the report whose answer set the state
     int attempts = 0;                   // uploads started, resends included
     bool lastAttemptConfirmed = false;  // the latest upload (a resend, say) was confirmed
-    // Claim by claim: the file's line as last told ("K90042.83P: accepted by ZOD"), whether
-    // a claim needs a person (rejected, denied, unanswered), and whether a change was
-    // recorded with nobody watching (1; 2 with a rejection) and not shown yet.
+    // Claim by claim: the file's line ("K90042.83P: accepted by ZOD"), whether a claim
+    // needs a person (rejected, denied, unanswered), and whether its latest change was not
+    // shown to a person yet (1; 2 with a rejection).
     QString summary;
     bool attention = false;
     int unseen = 0;
@@ -149,12 +149,10 @@ public:
     // Records report `r` and what its answers say of the claims we sent, in one short
     // transaction (everything is read and decided before it opens): the same content
     // matched before changes nothing. `existing`: the id of the report's row when an earlier
-    // run recorded it without matching it. `unattended`: a change that needs a person is
-    // kept as unseen.
+    // run recorded it without matching it. Each changed file is unseen until markSeen().
     Result<ReportMatched> recordMatched(const ReportRecord& r, std::optional<qint64> existing,
                                         const answers::ParsedReport& parsed,
-                                        const SentIndex& index, const QDateTime& now,
-                                        bool unattended);
+                                        const SentIndex& index, const QDateTime& now);
     // Every confirmed claim file whose claims are known, indexed for matching.
     Result<std::unique_ptr<SentIndex>> sentIndex();
     Result<std::vector<UnmatchedReport>> unmatchedReports();
@@ -164,11 +162,11 @@ public:
     Result<std::vector<ClaimRecord>> claimsUnread();
     Status setClaims(const QString& name, const std::vector<answers::SentClaim>& claims,
                      const QString& interchangeTime, const QDateTime& now);
-    // A file's line told or kept: `unseen` when nobody was watching.
+    // A file's new line, unseen (1; 2 with a rejection) until markSeen().
     Status noteChange(const QString& name, const QString& line, bool attention, int unseen);
-    // The changes recorded with nobody watching, oldest first; then marked seen.
+    // The files whose change no person has seen yet, oldest first.
     Result<std::vector<ClaimRecord>> unseen();
-    Status markSeen();
+    Status markSeen(const QStringList& names);
     // A sent file's claims with their states (the claim view), file order.
     Result<std::vector<answers::FileClaim>> fileClaims(const QString& name, const QDateTime& now);
 
@@ -191,7 +189,7 @@ private:
     Result<Decided> decide(const answers::Matched& matched, const SentIndex& index,
                            const QDateTime& now);
     Status writeMatched(qint64 reportId, const answers::Matched& matched, const SentIndex& index,
-                        const Decided& decided, bool unattended);
+                        const Decided& decided);
     std::unique_ptr<Handle> db_;
 };
 

@@ -199,7 +199,7 @@ Result<Ledger::Decided> Ledger::decide(const answers::Matched& matched, const Se
 }
 
 Status Ledger::writeMatched(qint64 reportId, const answers::Matched& matched,
-                            const SentIndex& index, const Decided& decided, bool unattended) {
+                            const SentIndex& index, const Decided& decided) {
     Query insert(raw(), "INSERT INTO answer_events(file_id, report_id, " ZV_EVENT_COLUMNS
                         ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
                         "?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24)");
@@ -211,10 +211,9 @@ Status Ledger::writeMatched(qint64 reportId, const answers::Matched& matched,
 UPDATE claim_files SET summary = ?2, attention = ?3, unseen = MAX(unseen, ?4) WHERE id = ?1)");
     for (const FileDecision& f : decided.files) {
         if (!f.changed) continue;
-        // Nobody watching: a change a person must act on waits to be shown.
-        const int unseen = !unattended || f.change.notice.isEmpty() ? 0
-                           : f.change.rejection                     ? 2
-                                                                    : 1;
+        // Unseen until told: a run cut off before it told the change leaves it for the next
+        // person.
+        const int unseen = f.change.rejection ? 2 : 1;
         update.reset().bind(1, index.at(f.file).id).bind(2, f.line);
         update.bind(3, qint64(f.attention)).bind(4, qint64(unseen));
         if (const Status s = update.run(); !s) return s;
@@ -224,8 +223,7 @@ UPDATE claim_files SET summary = ?2, attention = ?3, unseen = MAX(unseen, ?4) WH
 
 Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional<qint64> existing,
                                             const answers::ParsedReport& parsed,
-                                            const SentIndex& index, const QDateTime& now,
-                                            bool unattended) {
+                                            const SentIndex& index, const QDateTime& now) {
     using R = Result<ReportMatched>;
     const answers::Matched matched = index.matcher().match(parsed, r.name, now);
     auto decided = decide(matched, index, now);
@@ -260,7 +258,7 @@ VALUES(?1, ?2, ?3, ?4, ?5, ?6, 1))");
                !s) {
         return R::failure(s.reason());
     }
-    if (const Status s = writeMatched(id, matched, index, *decided, unattended); !s)
+    if (const Status s = writeMatched(id, matched, index, *decided); !s)
         return R::failure(s.reason());
     if (const Status s = t.commit(); !s) return R::failure(s.reason());
     out.counted = true;
@@ -351,8 +349,11 @@ Result<std::vector<ClaimRecord>> Ledger::unseen() {
     return all;
 }
 
-Status Ledger::markSeen() {
-    return Query(raw(), "UPDATE claim_files SET unseen = 0 WHERE unseen <> 0").run();
+Status Ledger::markSeen(const QStringList& names) {
+    Query q(raw(), "UPDATE claim_files SET unseen = 0 WHERE name = ?1");
+    for (const QString& name : names)
+        if (const Status s = q.reset().bind(1, name).run(); !s) return s;
+    return {};
 }
 
 Result<std::vector<FileClaim>> Ledger::fileClaims(const QString& name, const QDateTime& now) {

@@ -101,9 +101,7 @@ bool LedgerKeeping::writePending() {
     const std::vector<QJsonObject> writes = pending_.read();
     size_t done = 0;
     Status s;
-    replaying_ = true;
     while (done < writes.size() && (s = apply(writes[done]))) ++done;
-    replaying_ = false;
     const Status kept = pending_.keepOnly({writes.begin() + qsizetype(done), writes.end()});
     if (done == writes.size() && kept) return true;
     tellPending(s ? kept.reason() : s.reason());

@@ -84,7 +84,6 @@ private:
     PendingWrites pending_;
     bool toldPending_ = false, toldRead_ = false, backfilled_ = false;
     bool attended_ = true;
-    bool replaying_ = false;  // kept writes: their changes wait for a person as unseen
     QElapsedTimer retry_;  // since a write the ledger could not take
     std::unique_ptr<SentIndex> index_;
     std::vector<FileChange> changes_;

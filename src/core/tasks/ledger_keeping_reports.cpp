@@ -60,7 +60,7 @@ Result<ReportMatched> LedgerKeeping::matchReport(const QString& path, const QStr
     // Matching a big report takes a while: the window keeps repainting meanwhile.
     ctx_.view.runBlocking([&] {
         matched = ledger_->recordMatched(record, existing, report, *sent,
-                                         QDateTime::currentDateTimeUtc(), !attended_ || replaying_);
+                                         QDateTime::currentDateTimeUtc());
     });
     return matched;
 }
@@ -141,7 +141,7 @@ void LedgerKeeping::tellOverdue() {
                              QStringLiteral(": no answer from ZOD yet. Call ZOD.");
         const QString notice =
             QStringLiteral("ZOD has not answered ") + c.name + QStringLiteral(" for two days - call ZOD");
-        keep(ledger_->noteChange(c.name, line, true, attended_ ? 0 : 1));
+        keep(ledger_->noteChange(c.name, line, true, 1));
         noteMatched({true, {{c.name, line, notice, false}}, {}});
     }
 }
@@ -151,10 +151,16 @@ void LedgerKeeping::endReports() {
         if (index()) matchUnmatched();
         if (ledger_) tellOverdue();
     }
+    // Told: seen, but for what needs a person when nobody is watching (a notice tells it).
+    QStringList seen;
     for (const FileChange& c : changes_) {
         ctx_.view.statusAdd(c.line);
-        if (!attended_ && !c.notice.isEmpty()) notices_ << c.notice;
+        if (!attended_ && !c.notice.isEmpty())
+            notices_ << c.notice;
+        else
+            seen << c.name;
     }
+    if (ledger_) keep(ledger_->markSeen(seen));
     changes_.clear();
     index_.reset();
 }
@@ -163,19 +169,21 @@ void LedgerKeeping::tellUnseen() {
     if (!attended_ || !ledger()) return;
     const auto unseen = ledger_->unseen();
     if (!unseen || unseen->empty()) return;
-    QStringList rejected;
+    QStringList rejected, seen;
     for (const ClaimRecord& c : *unseen) {
         ctx_.view.statusAdd(c.summary);
         if (c.unseen == 2) rejected << c.summary;
+        seen << c.name;
     }
     if (!rejected.isEmpty())
         ctx_.dialogs.message(
-            QStringLiteral("Claims were REJECTED while nobody was watching:") + ctx_.m.LF +
+            QStringLiteral("These claim files have REJECTED claims you were not shown yet:") +
+                ctx_.m.LF +
                 ctx_.m.LF + rejected.join(ctx_.m.LF) + ctx_.m.LF + ctx_.m.LF +
                 QStringLiteral("Correct these claims in your billing program and send them "
                                "again. Claim History shows each claim."),
             MessageKind::Info);
-    keep(ledger_->markSeen());
+    keep(ledger_->markSeen(seen));
 }
 
 QStringList LedgerKeeping::takeNotices() {
