@@ -181,15 +181,11 @@ public:
 
 private:
     struct Handle;
-    struct Decided;
     explicit Ledger(std::unique_ptr<Handle> db);
     Status exec(const char* sql);
     Status numberedFile(const NewClaim& c, const QString& at);
     sqlite3* raw() const;
-    Result<Decided> decide(const answers::Matched& matched, const SentIndex& index,
-                           const QDateTime& now);
-    Status writeMatched(qint64 reportId, const answers::Matched& matched, const SentIndex& index,
-                        const Decided& decided);
+
     std::unique_ptr<Handle> db_;
 };
 

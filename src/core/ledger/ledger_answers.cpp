@@ -69,18 +69,94 @@ MatchedEvent readEvent(const Query& q, int file) {
     return m;
 }
 
-void bindEvent(Query& q, qint64 fileId, qint64 reportId, const MatchedEvent& m) {
-    const Scope& s = m.scope;
-    const AnswerEvent& e = m.event;
-    q.bind(1, fileId).bind(2, reportId).bind(3, qint64(s.level)).bind(4, qint64(s.claim));
-    q.bind(5, s.interchange).bind(6, s.group).bind(7, s.set).bind(8, s.batch);
-    q.bind(9, s.provider).bind(10, e.report).bind(11, e.source);
-    q.bind(12, qint64(e.byClearinghouse)).bind(13, e.code).bind(14, qint64(e.verdict));
-    q.bind(15, e.reason).bind(16, e.detail).bind(17, isoTime(e.when));
-    q.bind(18, e.chargeCents).bind(19, e.paidCents).bind(20, e.patientCents);
-    q.bind(21, e.checkNumber).bind(22, e.checkDate.toString(Qt::ISODate));
-    q.bind(23, e.payerClaimNumber).bind(24, e.remittanceDifferenceCents);
-}
+// One answer event as the statement takes it, made before the write transaction opens so
+// that the ledger is locked only for the writing. The texts of a report's events repeat:
+// each is made into UTF-8 once.
+struct EventRow {
+    static constexpr int kTexts = 13;
+    qint64 numbers[10] = {};
+    QByteArray texts[kTexts];
+};
+
+class EventRows {
+public:
+    explicit EventRows(size_t count) {
+        rows_.reserve(count);
+        checkDates_.reserve(count);
+    }
+    void add(qint64 fileId, const MatchedEvent& m) {
+        const Scope& s = m.scope;
+        const AnswerEvent& e = m.event;
+        EventRow& r = rows_.emplace_back();
+        const qint64 numbers[] = {fileId,         0,             qint64(s.level), qint64(s.claim),
+                                  e.byClearinghouse, qint64(e.verdict), e.chargeCents,
+                                  e.paidCents,    e.patientCents, e.remittanceDifferenceCents};
+        std::copy(std::begin(numbers), std::end(numbers), r.numbers);
+        const QString* texts[] = {&s.interchange, &s.group,  &s.set,    &s.batch,  &s.provider,
+                                  &e.report,      &e.source, &e.code,   &e.reason, &e.detail,
+                                  &e.checkNumber, &e.payerClaimNumber};
+        for (int i = 0; i < 12; ++i) r.texts[i] = utf8(i, *texts[i]);
+        if (e.when != lastWhen_ || last_[12].isNull()) {
+            lastWhen_ = e.when;
+            last_[12] = isoTime(e.when).toUtf8();
+        }
+        r.texts[12] = last_[12];
+        checkDates_.push_back(e.checkDate.isValid() ? e.checkDate.toString(Qt::ISODate).toUtf8()
+                                                    : QByteArray(""));
+    }
+
+    Status write(sqlite3* db, qint64 reportId) const {
+        Query q(db, "INSERT INTO answer_events(file_id, report_id, level, claim, by_zod, "
+                    "verdict, charge_cents, paid_cents, patient_cents, difference_cents, "
+                    "interchange, grp, set_number, batch, provider, report, source, code, reason, "
+                    "detail, check_number, payer_claim, at, check_date) VALUES(?1, ?2, ?3, ?4, "
+                    "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, "
+                    "?21, ?22, ?23, ?24)");
+        for (size_t i = 0; i < rows_.size(); ++i) {
+            q.reset();
+            for (int n = 0; n < 10; ++n) q.bind(n + 1, n == 1 ? reportId : rows_[i].numbers[n]);
+            for (int t = 0; t < EventRow::kTexts; ++t) q.bindStatic(11 + t, rows_[i].texts[t]);
+            q.bindStatic(24, checkDates_[i]);
+            if (const Status s = q.run(); !s) return s;
+        }
+        return {};
+    }
+
+private:
+    // The same text as the event before (most are): its UTF-8 is shared, not made again.
+    QByteArray utf8(int column, const QString& text) {
+        if (text != source_[column] || last_[column].isNull()) {
+            source_[column] = text;
+            last_[column] = text.toUtf8();
+            if (last_[column].isNull()) last_[column] = QByteArray("");
+        }
+        return last_[column];
+    }
+
+    std::vector<EventRow> rows_;
+    std::vector<QByteArray> checkDates_;
+    QString source_[EventRow::kTexts];
+    QByteArray last_[EventRow::kTexts];
+    QDateTime lastWhen_;
+};
+
+// Rows whose texts mostly repeat those of the row before (a file's claims share their
+// envelope and provider): a repeated text is shared, not made again.
+class RepeatedText {
+public:
+    const QString& at(const Query& q, int col) {
+        const QByteArrayView bytes = q.bytes(col);
+        if (bytes != QByteArrayView(bytes_) || (text_.isNull() && !bytes.isNull())) {
+            bytes_ = bytes.toByteArray();
+            text_ = QString::fromUtf8(bytes);
+        }
+        return text_;
+    }
+
+private:
+    QByteArray bytes_;
+    QString text_;
+};
 
 Result<std::vector<MatchedEvent>> eventsOf(sqlite3* db, qint64 fileId, int file) {
     Query q(db, "SELECT " ZV_EVENT_COLUMNS " FROM answer_events WHERE file_id = ?1 ORDER BY id");
@@ -113,8 +189,6 @@ Result<qint64> dataVersion(sqlite3* db) {
     return q.integer(0);
 }
 
-}  // namespace
-
 // One affected file: its new line and what a person is told of it.
 struct FileDecision {
     int file = -1;
@@ -124,10 +198,78 @@ struct FileDecision {
     bool changed = false;
 };
 
-struct Ledger::Decided {
+struct Decided {
     qint64 version = 0;
     std::vector<FileDecision> files;
 };
+
+FileDecision decideOne(const SentClaimFile& f, int file, std::vector<MatchedEvent> before,
+                       const std::vector<MatchedEvent>& added, const QString& told,
+                       const QDateTime& now) {
+    // Nothing answered before: every claim stood alike.
+    const auto old = before.empty() ? std::vector<answers::ClaimVerdict>(
+                                          f.file.claims.size(),
+                                          answers::decide(std::span<const AnswerEvent>(),
+                                                          f.file.sentAt, now))
+                                    : answers::decideFile(f.file, before, now);
+    before.insert(before.end(), added.begin(), added.end());
+    const auto verdicts = answers::decideFile(f.file, before, now);
+    const std::vector<FileClaim> claims = withVerdicts(f.file, verdicts);
+    std::vector<FileClaim> changed;
+    for (size_t i = 0; i < claims.size(); ++i)
+        if (old[i].state != verdicts[i].state) changed.push_back(claims[i]);
+    FileDecision d;
+    d.file = file;
+    d.line = answers::fileLine(f.file.name, f.file.sentAt.toLocalTime().date(), claims);
+    d.attention = std::any_of(claims.begin(), claims.end(),
+                              [](const FileClaim& c) { return needsPerson(c.verdict.state); });
+    d.changed = d.line != told;
+    d.change = {f.file.name, d.line, answers::noticeText(f.file.name, changed),
+                std::any_of(changed.begin(), changed.end(),
+                            [](const FileClaim& c) { return c.verdict.state == State::Rejected; })};
+    return d;
+}
+
+// Each file the events touch, decided from the events it had and the new ones.
+Result<Decided> decide(sqlite3* db, const answers::Matched& matched, const SentIndex& index,
+                       const QDateTime& now) {
+    using R = Result<Decided>;
+    Decided d;
+    const auto version = dataVersion(db);
+    if (!version) return R::failure(version.reason());
+    d.version = *version;
+    std::map<int, std::vector<MatchedEvent>> byFile;
+    for (const MatchedEvent& m : matched.events) byFile[m.file].push_back(m);
+    for (const auto& [file, added] : byFile) {
+        const SentClaimFile& f = index.at(file);
+        auto before = eventsOf(db, f.id, file);
+        if (!before) return R::failure(before.reason());
+        Query summary(db, "SELECT summary FROM claim_files WHERE id = ?1");
+        summary.bind(1, f.id);
+        const QString told = summary.next() ? summary.text(0) : QString();
+        d.files.push_back(decideOne(f, file, std::move(before.value()), added, told, now));
+    }
+    return d;
+}
+
+Status writeMatched(sqlite3* db, qint64 reportId, const EventRows& rows, const SentIndex& index,
+                    const Decided& decided) {
+    if (const Status s = rows.write(db, reportId); !s) return s;
+    Query update(db, R"(
+UPDATE claim_files SET summary = ?2, attention = ?3, unseen = MAX(unseen, ?4) WHERE id = ?1)");
+    for (const FileDecision& f : decided.files) {
+        if (!f.changed) continue;
+        // Unseen until told: a run cut off before it told the change leaves it for the next
+        // person.
+        const int unseen = f.change.rejection ? 2 : 1;
+        update.reset().bind(1, index.at(f.file).id).bind(2, f.line);
+        update.bind(3, qint64(f.attention)).bind(4, qint64(unseen));
+        if (const Status s = update.run(); !s) return s;
+    }
+    return {};
+}
+
+}  // namespace
 
 SentIndex::SentIndex(std::vector<SentClaimFile> files)
     : files_(std::move(files)),
@@ -147,78 +289,18 @@ SELECT c.id, c.name, c.confirmed_at, c.summary, k.pcn, k.charge_cents, k.isa13, 
 FROM claim_files c JOIN claims k ON k.file_id = c.id
 WHERE c.confirmed_at IS NOT NULL ORDER BY c.id, k.idx)");
     std::vector<SentClaimFile> files;
+    RepeatedText repeated[7];
     while (q.next()) {
         const qint64 id = q.integer(0);
         if (files.empty() || files.back().id != id)
             files.push_back({id, q.text(3), {q.text(1), timeOf(q.text(2)), {}}});
-        files.back().file.claims.push_back({q.text(4), q.integer(5), q.text(6), q.text(7),
-                                            q.text(8), q.text(9), q.text(10), q.text(11),
-                                            q.text(12)});
+        files.back().file.claims.push_back(
+            {q.text(4), q.integer(5), repeated[0].at(q, 6), repeated[1].at(q, 7),
+             repeated[2].at(q, 8), repeated[3].at(q, 9), repeated[4].at(q, 10),
+             repeated[5].at(q, 11), repeated[6].at(q, 12)});
     }
     if (const Status s = q.status(); !s) return R::failure(s.reason());
     return std::make_unique<SentIndex>(std::move(files));
-}
-
-Result<Ledger::Decided> Ledger::decide(const answers::Matched& matched, const SentIndex& index,
-                                       const QDateTime& now) {
-    using R = Result<Decided>;
-    Decided d;
-    const auto version = dataVersion(raw());
-    if (!version) return R::failure(version.reason());
-    d.version = *version;
-    std::map<int, std::vector<MatchedEvent>> byFile;
-    for (const MatchedEvent& m : matched.events) byFile[m.file].push_back(m);
-    for (auto& [file, added] : byFile) {
-        const SentClaimFile& f = index.at(file);
-        auto before = eventsOf(raw(), f.id, file);
-        if (!before) return R::failure(before.reason());
-        Query summary(raw(), "SELECT summary FROM claim_files WHERE id = ?1");
-        summary.bind(1, f.id);
-        const QString told = summary.next() ? summary.text(0) : QString();
-        const auto old = answers::decideFile(f.file, *before, now);
-        before.value().insert(before.value().end(), added.begin(), added.end());
-        const auto verdicts = answers::decideFile(f.file, *before, now);
-        const std::vector<FileClaim> claims = withVerdicts(f.file, verdicts);
-        std::vector<FileClaim> changed;
-        for (size_t i = 0; i < claims.size(); ++i)
-            if (old[i].state != verdicts[i].state)
-                changed.push_back(claims[i]);
-        FileDecision fd;
-        fd.file = file;
-        fd.line = answers::fileLine(f.file.name, f.file.sentAt.toLocalTime().date(), claims);
-        fd.attention = std::any_of(claims.begin(), claims.end(),
-                                   [](const FileClaim& c) { return needsPerson(c.verdict.state); });
-        fd.changed = fd.line != told;
-        fd.change = {f.file.name, fd.line, answers::noticeText(f.file.name, changed),
-                     std::any_of(changed.begin(), changed.end(), [](const FileClaim& c) {
-                         return c.verdict.state == State::Rejected;
-                     })};
-        d.files.push_back(std::move(fd));
-    }
-    return d;
-}
-
-Status Ledger::writeMatched(qint64 reportId, const answers::Matched& matched,
-                            const SentIndex& index, const Decided& decided) {
-    Query insert(raw(), "INSERT INTO answer_events(file_id, report_id, " ZV_EVENT_COLUMNS
-                        ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
-                        "?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24)");
-    for (const MatchedEvent& m : matched.events) {
-        bindEvent(insert.reset(), index.at(m.file).id, reportId, m);
-        if (const Status s = insert.run(); !s) return s;
-    }
-    Query update(raw(), R"(
-UPDATE claim_files SET summary = ?2, attention = ?3, unseen = MAX(unseen, ?4) WHERE id = ?1)");
-    for (const FileDecision& f : decided.files) {
-        if (!f.changed) continue;
-        // Unseen until told: a run cut off before it told the change leaves it for the next
-        // person.
-        const int unseen = f.change.rejection ? 2 : 1;
-        update.reset().bind(1, index.at(f.file).id).bind(2, f.line);
-        update.bind(3, qint64(f.attention)).bind(4, qint64(unseen));
-        if (const Status s = update.run(); !s) return s;
-    }
-    return {};
 }
 
 Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional<qint64> existing,
@@ -226,8 +308,10 @@ Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional
                                             const SentIndex& index, const QDateTime& now) {
     using R = Result<ReportMatched>;
     const answers::Matched matched = index.matcher().match(parsed, r.name, now);
-    auto decided = decide(matched, index, now);
+    auto decided = decide(raw(), matched, index, now);
     if (!decided) return R::failure(decided.reason());
+    EventRows rows(matched.events.size());
+    for (const MatchedEvent& m : matched.events) rows.add(index.at(m.file).id, m);
     Transaction t(raw());
     if (!t.begun()) return R::failure(t.begun().reason());
     ReportMatched out;
@@ -242,7 +326,7 @@ Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional
     // lock.
     const auto version = dataVersion(raw());
     if (!version) return R::failure(version.reason());
-    if (*version != decided->version) decided = decide(matched, index, now);
+    if (*version != decided->version) decided = decide(raw(), matched, index, now);
     if (!decided) return R::failure(decided.reason());
     qint64 id = existing.value_or(0);
     if (!existing) {
@@ -258,7 +342,7 @@ VALUES(?1, ?2, ?3, ?4, ?5, ?6, 1))");
                !s) {
         return R::failure(s.reason());
     }
-    if (const Status s = writeMatched(id, matched, index, *decided); !s)
+    if (const Status s = writeMatched(raw(), id, rows, index, *decided); !s)
         return R::failure(s.reason());
     if (const Status s = t.commit(); !s) return R::failure(s.reason());
     out.counted = true;
