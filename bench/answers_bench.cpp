@@ -24,18 +24,21 @@ namespace {
 
 QByteArray envelope(const QList<QByteArray>& segments, const QByteArray& isa13,
                     const QByteArray& type) {
-    QByteArray out = "ISA*00*          *00*          *ZZ*BRIGHTSMILE    *ZZ*ZOD            "
-                     "*261201*0900*^*00501*" +
-                     isa13 + "*0*P*:~\n";
+    QByteArray out =
+        "ISA*00*          *00*          *ZZ*BRIGHTSMILE    *ZZ*ZOD            "
+        "*261201*0900*^*00501*" +
+        isa13 + "*0*P*:~\n";
     out += "GS*HC*BRIGHTSMILE*ZOD*20261201*0900*" + isa13 + "*X*005010~\n";
     out += "ST*" + type + "*0001~\n";
     for (const QByteArray& s : segments) out += s + "~\n";
-    out += "SE*" + QByteArray::number(segments.size() + 2) + "*0001~\nGE*1*" + isa13 +
-           "~\nIEA*1*" + isa13 + "~\n";
+    out += "SE*" + QByteArray::number(segments.size() + 2) + "*0001~\nGE*1*" + isa13 + "~\nIEA*1*" +
+           isa13 + "~\n";
     return out;
 }
 
-QByteArray pcn(int file, int claim) { return "P" + QByteArray::number(file) + "-" + QByteArray::number(claim); }
+QByteArray pcn(int file, int claim) {
+    return "P" + QByteArray::number(file) + "-" + QByteArray::number(claim);
+}
 
 // One claim file: one batch (BHT03 B<file>) of one provider with `claims` claims.
 QByteArray claimFile(int file, int claims) {
@@ -52,12 +55,14 @@ QByteArray bigStatus(int files, int claims) {
                            "NM1*AY*2*ZOD CLEARINGHOUSE"};
     int hl = 1;
     for (int f = 0; f < files; ++f) {
-        s << "HL*" + QByteArray::number(++hl) + "*1*21*1" << "TRN*2*B" + QByteArray::number(f);
+        s << "HL*" + QByteArray::number(++hl) + "*1*21*1"
+          << "TRN*2*B" + QByteArray::number(f);
         const QByteArray provider = QByteArray::number(++hl);
         s << "HL*" + provider + "*" + QByteArray::number(hl - 1) + "*19*1"
           << "NM1*85*2*BRIGHT SMILE DENTAL*****XX*1234567893";
         for (int c = 0; c < claims; ++c) {
-            s << "HL*" + QByteArray::number(++hl) + "*" + provider + "*PT" << "TRN*2*" + pcn(f, c)
+            s << "HL*" + QByteArray::number(++hl) + "*" + provider + "*PT"
+              << "TRN*2*" + pcn(f, c)
               << (c % 100 == 7 ? "STC*A7:21*20261202*U*100" : "STC*A2:20*20261202*WQ*100");
         }
     }
@@ -77,16 +82,19 @@ double cpuMs() {
 double plainInserts(const QString& path, int rows) {
     sqlite3* db = nullptr;
     sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; CREATE TABLE t(a, b, c, "
-                     "d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, u, v, w, x, y)",
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; CREATE TABLE t(a, b, c, "
+                 "d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, u, v, w, x, y)",
                  nullptr, nullptr, nullptr);
     QElapsedTimer t;
     t.start();
     sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?1, ?2, 5, -1, '', '', '', 'B1', '', 'R1.277', "
-                           "'ZOD', 1, 'A2', 0, 'accepted', '', '2026-12-02T10:00:00.000Z', 0, 0, "
-                           "0, '', '', '', 0)", -1, &st, nullptr);
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO t VALUES(?1, ?2, 5, -1, '', '', '', 'B1', '', 'R1.277', "
+                       "'ZOD', 1, 'A2', 0, 'accepted', '', '2026-12-02T10:00:00.000Z', 0, 0, "
+                       "0, '', '', '', 0)",
+                       -1, &st, nullptr);
     for (int i = 0; i < rows; ++i) {
         sqlite3_bind_int(st, 1, i / 500);
         sqlite3_bind_int(st, 2, i);
@@ -149,11 +157,15 @@ int main(int argc, char** argv) {
     for (int f = 0; f < files; ++f) {
         const QByteArray data = claimFile(f, claims);
         const QString name = QStringLiteral("K9%1.83P").arg(f, 4, 10, QLatin1Char('0'));
-        const bool ok =
-            ledger.numbered({name, f, data.size(), QString::number(f), {"a.clm"},
-                             *zv::x12::readClaimFile(data), *zv::answers::readSentClaims(data)}) &&
-            ledger.uploadStarted(name, "zod", false, data.size(), QString::number(f)) &&
-            ledger.confirmed(name);
+        const bool ok = ledger.numbered({name,
+                                         f,
+                                         data.size(),
+                                         QString::number(f),
+                                         {"a.clm"},
+                                         *zv::x12::readClaimFile(data),
+                                         *zv::answers::readSentClaims(data)}) &&
+                        ledger.uploadStarted(name, "zod", false, data.size(), QString::number(f)) &&
+                        ledger.confirmed(name);
         if (!ok) return std::fprintf(stderr, "a claim file was not recorded\n"), 1;
     }
     const QByteArray report = bigStatus(files, claims);
@@ -170,36 +182,37 @@ int main(int argc, char** argv) {
     const auto index = ledger.sentIndex();
     const double indexMs = ms(t);
     const auto parsed = zv::answers::readAnswers(report);
-    const auto matched = ledger.recordMatched(
-        {"R1.277", report.size(), "big", "277CA", "big"}, std::nullopt, *parsed, **index,
-        QDateTime::currentDateTimeUtc());
+    const auto matched =
+        ledger.recordMatched({"R1.277", report.size(), "big", "277CA", "big"}, std::nullopt,
+                             *parsed, **index, QDateTime::currentDateTimeUtc());
     const double totalMs = ms(t);
     const double cpuTotalMs = cpuMs() - cpuBefore;
     const double lockedMs = probe.stop();
     if (!parsedAlone || !matched || matched->changes.size() != size_t(files))
-        return std::fprintf(stderr, "the report was not matched: %s %s (%d files changed)\n",
-                            qPrintable(parsedAlone ? QString() : parsedAlone.reason()),
-                            qPrintable(matched ? matched->unplaced.join(' ').left(300)
-                                               : matched.reason()),
-                            matched ? int(matched->changes.size()) : -1),
+        return std::fprintf(
+                   stderr, "the report was not matched: %s %s (%d files changed)\n",
+                   qPrintable(parsedAlone ? QString() : parsedAlone.reason()),
+                   qPrintable(matched ? matched->unplaced.join(' ').left(300) : matched.reason()),
+                   matched ? int(matched->changes.size()) : -1),
                1;
     const double peerMs = plainInserts(dir.filePath("plain.db"), total);
 
-    std::printf("%d sent claims in %d files, one 277CA of %d claims (%.1f MB), WAL, "
-                "synchronous=FULL, ledger in %s\n",
-                files * claims, files, files * claims, double(report.size()) / 1e6,
-                qPrintable(dir.path()));
+    std::printf(
+        "%d sent claims in %d files, one 277CA of %d claims (%.1f MB), WAL, "
+        "synchronous=FULL, ledger in %s\n",
+        files * claims, files, files * claims, double(report.size()) / 1e6, qPrintable(dir.path()));
     double load[3] = {};
     getloadavg(load, 3);
     std::printf("load average %.2f on %u cores\n", load[0], std::thread::hardware_concurrency());
-    std::printf("matched in %8.1f ms (sent claims loaded %.1f ms; processor time %.1f ms)   "
-                "target under 2000 ms: %s\n",
-                totalMs, indexMs, cpuTotalMs, totalMs < 2000 ? "met" : "NOT MET");
+    std::printf(
+        "matched in %8.1f ms (sent claims loaded %.1f ms; processor time %.1f ms)   "
+        "target under 2000 ms: %s\n",
+        totalMs, indexMs, cpuTotalMs, totalMs < 2000 ? "met" : "NOT MET");
     std::printf("write-locked %6.1f ms (longest wait of another writer)  target under 200 ms: %s\n",
                 lockedMs, lockedMs < 200 ? "met" : "NOT MET");
     std::printf("peer: the report read alone %.1f ms: matched / read = %.2f\n", readMs,
                 totalMs / readMs);
-    std::printf("peer: %d plain inserts in one transaction %.1f ms: locked / plain = %.2f\n",
-                total, peerMs, lockedMs / peerMs);
+    std::printf("peer: %d plain inserts in one transaction %.1f ms: locked / plain = %.2f\n", total,
+                peerMs, lockedMs / peerMs);
     return 0;
 }

@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < count; ++i) {
         t.start();
-        const auto id = ledger.report(
-            {QStringLiteral("R%1.999").arg(i), 900, QString::number(i), "999", "group 41: accepted"});
+        const auto id = ledger.report({QStringLiteral("R%1.999").arg(i), 900, QString::number(i),
+                                       "999", "group 41: accepted"});
         reports.push_back(double(t.nsecsElapsed()) / 1e6);
         if (!id.ok() || !*id) return std::fprintf(stderr, "a report was not recorded\n"), 1;
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "answers/answer_reports.h"
 #include "base/file_mask.h"
 #include "base/module1.h"
 #include "base/text_file.h"
@@ -15,7 +16,6 @@
 #include "claims/segment_splitter.h"
 #include "setup/setup_file.h"
 #include "sftp/sftp_wire.h"
-#include "answers/answer_reports.h"
 #include "x12/x12.h"
 
 namespace zv::fuzz {

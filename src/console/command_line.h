@@ -1,5 +1,6 @@
 #pragma once
-// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes] [--csv] [--claims]
+// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes] [--csv]
+// [--claims]
 //         [--attention]]
 #include <QString>
 #include <QStringList>

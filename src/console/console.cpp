@@ -84,7 +84,8 @@ int ConsoleRunner::printHistory(Zuduvor& z, const CommandLine& cl) {
         message(QStringLiteral("The claim history could not be read: ") + files.reason(),
                 MessageKind::Failure);
     if (!files) return 1;
-    if (cl.attention) std::erase_if(files.value(), [](const ClaimRecord& c) { return !c.attention; });
+    if (cl.attention)
+        std::erase_if(files.value(), [](const ClaimRecord& c) { return !c.attention; });
     std::vector<FileClaims> byClaim;
     for (const ClaimRecord& f : cl.claims ? *files : std::vector<ClaimRecord>()) {
         const auto claims = ledger->fileClaims(f.name, now);

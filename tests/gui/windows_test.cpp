@@ -5,21 +5,21 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <QProgressBar>
 #include <QCheckBox>
+#include <QProgressBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
+#include "answers/sent_claims.h"
 #include "gui/form2.h"
 #include "gui/form3.h"
 #include "gui/form4.h"
 #include "gui/form5.h"
 #include "gui/history_window.h"
 #include "gui/zuduvor_window.h"
-#include "answers/sent_claims.h"
 #include "ledger/ledger.h"
 #include "setup/setup_file.h"
 #include "support/recorders.h"
@@ -119,8 +119,13 @@ TEST_F(MainWindow, ClaimHistoryShowsFilesNewestFirstTheirClaimsAndViewsOne) {
         ASSERT_TRUE(opened.ok()) << opened.reason().toStdString();
         Ledger& l = *opened->ledger;
         for (const char* name : {"K90001.83P", "K90002.83P"}) {
-            ASSERT_TRUE(l.numbered({name, 1, claim.size(), "00", {"a.clm"},
-                                    *x12::readClaimFile(claim), *answers::readSentClaims(claim)}) &&
+            ASSERT_TRUE(l.numbered({name,
+                                    1,
+                                    claim.size(),
+                                    "00",
+                                    {"a.clm"},
+                                    *x12::readClaimFile(claim),
+                                    *answers::readSentClaims(claim)}) &&
                         l.uploadStarted(name, "zod", false, claim.size(), "00") &&
                         l.confirmed(name));
         }

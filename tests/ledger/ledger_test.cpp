@@ -39,12 +39,9 @@ const QByteArray k835 = interchange(
 void sentDaysAgo(const QString& ledger, int days) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(ledger).constData(), &db), SQLITE_OK);
-    const QByteArray sql = "UPDATE claim_files SET confirmed_at = '" +
-                           QDateTime::currentDateTimeUtc()
-                               .addDays(-days)
-                               .toString(Qt::ISODateWithMs)
-                               .toLatin1() +
-                           "'";
+    const QByteArray sql =
+        "UPDATE claim_files SET confirmed_at = '" +
+        QDateTime::currentDateTimeUtc().addDays(-days).toString(Qt::ISODateWithMs).toLatin1() + "'";
     EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 }

@@ -66,4 +66,3 @@ TEST(X12, ClaimFileEnvelope) {
     EXPECT_EQ(readJoinedClaimFile(good + good)->totalChargeCents, 2 * 17075);
     EXPECT_EQ(readClaimFile(replaced(good, "*20***", "*-20.000***"))->totalChargeCents, 13075);
 }
-

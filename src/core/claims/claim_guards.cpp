@@ -177,8 +177,8 @@ std::optional<QString> askAbout(const ClaimLook& claim, const QString& name,
         return QStringLiteral(" is a test file, so it was not sent") + kStays + QStringLiteral(".");
     std::optional<PriorSend> prior;
     if (setup.findPriorSend)
-        prior = setup.findPriorSend(claim.sha256, claim.facts ? *claim.facts
-                                                              : x12::ClaimFileFacts{});
+        prior =
+            setup.findPriorSend(claim.sha256, claim.facts ? *claim.facts : x12::ClaimFileFacts{});
     if (!prior) blocking([&] { prior = backups.find(claim); });
     if (prior &&
         !dialogs.askOkCancel(name + QStringLiteral(" is the same claim file as ") + prior->name +

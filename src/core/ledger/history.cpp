@@ -63,8 +63,13 @@ HistoryRow historyRow(const ClaimRecord& c) {
 
 ClaimRow claimRow(const answers::FileClaim& c) {
     const answers::ClaimVerdict& v = c.verdict;
-    ClaimRow r{c.patientControlNumber, chargesText(c.chargeCents), answers::stateText(v.state),
-               v.by, {}, {}, v.report};
+    ClaimRow r{c.patientControlNumber,
+               chargesText(c.chargeCents),
+               answers::stateText(v.state),
+               v.by,
+               {},
+               {},
+               v.report};
     if (!v.code.isEmpty() || !v.reason.isEmpty())
         r.reason = (v.code + QLatin1Char(' ') + v.reason).trimmed();
     if (v.state == answers::State::Paid) r.paid = chargesText(v.paidCents);
@@ -72,9 +77,12 @@ ClaimRow claimRow(const answers::FileClaim& c) {
 }
 
 QStringList claimTitles() {
-    return {QStringLiteral("Patient Control Number"), QStringLiteral("Charge"),
-            QStringLiteral("State"),                  QStringLiteral("By"),
-            QStringLiteral("Reason"),                 QStringLiteral("Paid"),
+    return {QStringLiteral("Patient Control Number"),
+            QStringLiteral("Charge"),
+            QStringLiteral("State"),
+            QStringLiteral("By"),
+            QStringLiteral("Reason"),
+            QStringLiteral("Paid"),
             QStringLiteral("Report")};
 }
 
@@ -102,8 +110,13 @@ QString claimsCsv(const std::vector<FileClaims>& files) {
         for (const answers::FileClaim& c : f.claims) {
             const ClaimRow r = claimRow(c);
             const QStringList fields = {
-                f.file.name, sent, r.patientControlNumber,
-                QString::number(c.chargeCents / 100.0, 'f', 2), r.state, r.by, r.reason,
+                f.file.name,
+                sent,
+                r.patientControlNumber,
+                QString::number(c.chargeCents / 100.0, 'f', 2),
+                r.state,
+                r.by,
+                r.reason,
                 r.paid.isEmpty() ? QString() : QString::number(c.verdict.paidCents / 100.0, 'f', 2),
                 r.report};
             out += csvRecord(fields);

@@ -134,7 +134,8 @@ public:
     Result<std::optional<ClaimRecord>> claim(const QString& name);
     // Newest first (by the time numbered, else first sent); `now` decides which files have
     // waited two days for an answer.
-    Result<std::vector<ClaimRecord>> history(const QDateTime& now = QDateTime::currentDateTimeUtc());
+    Result<std::vector<ClaimRecord>> history(
+        const QDateTime& now = QDateTime::currentDateTimeUtc());
     // The latest claim file whose upload was confirmed with this content, or this sender,
     // interchange control number and interchange date and time.
     Result<std::optional<ClaimRecord>> priorSend(const QString& sha256,
@@ -151,8 +152,8 @@ public:
     // matched before changes nothing. `existing`: the id of the report's row when an earlier
     // run recorded it without matching it. Each changed file is unseen until markSeen().
     Result<ReportMatched> recordMatched(const ReportRecord& r, std::optional<qint64> existing,
-                                        const answers::ParsedReport& parsed,
-                                        const SentIndex& index, const QDateTime& now);
+                                        const answers::ParsedReport& parsed, const SentIndex& index,
+                                        const QDateTime& now);
     // Every confirmed claim file whose claims are known, indexed for matching.
     Result<std::unique_ptr<SentIndex>> sentIndex();
     Result<std::vector<UnmatchedReport>> unmatchedReports();

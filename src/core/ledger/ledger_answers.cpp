@@ -88,13 +88,20 @@ public:
         const Scope& s = m.scope;
         const AnswerEvent& e = m.event;
         EventRow& r = rows_.emplace_back();
-        const qint64 numbers[] = {fileId,         0,             qint64(s.level), qint64(s.claim),
-                                  e.byClearinghouse, qint64(e.verdict), e.chargeCents,
-                                  e.paidCents,    e.patientCents, e.remittanceDifferenceCents};
+        const qint64 numbers[] = {fileId,
+                                  0,
+                                  qint64(s.level),
+                                  qint64(s.claim),
+                                  e.byClearinghouse,
+                                  qint64(e.verdict),
+                                  e.chargeCents,
+                                  e.paidCents,
+                                  e.patientCents,
+                                  e.remittanceDifferenceCents};
         std::copy(std::begin(numbers), std::end(numbers), r.numbers);
-        const QString* texts[] = {&s.interchange, &s.group,  &s.set,    &s.batch,  &s.provider,
-                                  &e.report,      &e.source, &e.code,   &e.reason, &e.detail,
-                                  &e.checkNumber, &e.payerClaimNumber};
+        const QString* texts[] = {&s.interchange, &s.group,  &s.set,         &s.batch,
+                                  &s.provider,    &e.report, &e.source,      &e.code,
+                                  &e.reason,      &e.detail, &e.checkNumber, &e.payerClaimNumber};
         for (int i = 0; i < 12; ++i) r.texts[i] = utf8(i, *texts[i]);
         if (e.when != lastWhen_ || last_[12].isNull()) {
             lastWhen_ = e.when;
@@ -106,12 +113,13 @@ public:
     }
 
     Status write(sqlite3* db, qint64 reportId) const {
-        Query q(db, "INSERT INTO answer_events(file_id, report_id, level, claim, by_zod, "
-                    "verdict, charge_cents, paid_cents, patient_cents, difference_cents, "
-                    "interchange, grp, set_number, batch, provider, report, source, code, reason, "
-                    "detail, check_number, payer_claim, at, check_date) VALUES(?1, ?2, ?3, ?4, "
-                    "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, "
-                    "?21, ?22, ?23, ?24)");
+        Query q(db,
+                "INSERT INTO answer_events(file_id, report_id, level, claim, by_zod, "
+                "verdict, charge_cents, paid_cents, patient_cents, difference_cents, "
+                "interchange, grp, set_number, batch, provider, report, source, code, reason, "
+                "detail, check_number, payer_claim, at, check_date) VALUES(?1, ?2, ?3, ?4, "
+                "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, "
+                "?21, ?22, ?23, ?24)");
         for (size_t i = 0; i < rows_.size(); ++i) {
             q.reset();
             for (int n = 0; n < 10; ++n) q.bind(n + 1, n == 1 ? reportId : rows_[i].numbers[n]);
@@ -168,12 +176,12 @@ Result<std::vector<MatchedEvent>> eventsOf(sqlite3* db, qint64 fileId, int file)
 }
 
 std::vector<FileClaim> withVerdicts(const answers::SentFile& file,
-                                  const std::vector<answers::ClaimVerdict>& verdicts) {
+                                    const std::vector<answers::ClaimVerdict>& verdicts) {
     std::vector<FileClaim> out;
     out.reserve(file.claims.size());
     for (size_t i = 0; i < file.claims.size(); ++i)
-        out.push_back({file.claims[i].patientControlNumber, file.claims[i].chargeCents,
-                       verdicts[i]});
+        out.push_back(
+            {file.claims[i].patientControlNumber, file.claims[i].chargeCents, verdicts[i]});
     return out;
 }
 
@@ -207,11 +215,11 @@ FileDecision decideOne(const SentClaimFile& f, int file, std::vector<MatchedEven
                        const std::vector<MatchedEvent>& added, const QString& told,
                        const QDateTime& now) {
     // Nothing answered before: every claim stood alike.
-    const auto old = before.empty() ? std::vector<answers::ClaimVerdict>(
-                                          f.file.claims.size(),
-                                          answers::decide(std::span<const AnswerEvent>(),
-                                                          f.file.sentAt, now))
-                                    : answers::decideFile(f.file, before, now);
+    const auto old = before.empty()
+                         ? std::vector<answers::ClaimVerdict>(
+                               f.file.claims.size(),
+                               answers::decide(std::span<const AnswerEvent>(), f.file.sentAt, now))
+                         : answers::decideFile(f.file, before, now);
     before.insert(before.end(), added.begin(), added.end());
     const auto verdicts = answers::decideFile(f.file, before, now);
     const std::vector<FileClaim> claims = withVerdicts(f.file, verdicts);
@@ -294,10 +302,10 @@ WHERE c.confirmed_at IS NOT NULL ORDER BY c.id, k.idx)");
         const qint64 id = q.integer(0);
         if (files.empty() || files.back().id != id)
             files.push_back({id, q.text(3), {q.text(1), timeOf(q.text(2)), {}}});
-        files.back().file.claims.push_back(
-            {q.text(4), q.integer(5), repeated[0].at(q, 6), repeated[1].at(q, 7),
-             repeated[2].at(q, 8), repeated[3].at(q, 9), repeated[4].at(q, 10),
-             repeated[5].at(q, 11), repeated[6].at(q, 12)});
+        files.back().file.claims.push_back({q.text(4), q.integer(5), repeated[0].at(q, 6),
+                                            repeated[1].at(q, 7), repeated[2].at(q, 8),
+                                            repeated[3].at(q, 9), repeated[4].at(q, 10),
+                                            repeated[5].at(q, 11), repeated[6].at(q, 12)});
     }
     if (const Status s = q.status(); !s) return R::failure(s.reason());
     return std::make_unique<SentIndex>(std::move(files));
@@ -452,8 +460,8 @@ FROM claim_files c JOIN claims k ON k.file_id = c.id WHERE c.name = ?1 ORDER BY 
     while (q.next()) {
         id = q.integer(0);
         file.sentAt = timeOf(q.text(1));
-        file.claims.push_back({q.text(2), q.integer(3), q.text(4), q.text(5), q.text(6),
-                               q.text(7), q.text(8), q.text(9), q.text(10)});
+        file.claims.push_back({q.text(2), q.integer(3), q.text(4), q.text(5), q.text(6), q.text(7),
+                               q.text(8), q.text(9), q.text(10)});
     }
     if (const Status s = q.status(); !s) return R::failure(s.reason());
     if (file.claims.empty()) return std::vector<FileClaim>();

@@ -32,7 +32,8 @@ Status PendingWrites::keepOnly(const std::vector<QJsonObject>& rest) {
         return fail(QStringLiteral("the file ") + path_ + QStringLiteral(" could not be removed"));
     }
     QByteArray data;
-    for (const QJsonObject& w : rest) data += QJsonDocument(w).toJson(QJsonDocument::Compact) + '\n';
+    for (const QJsonObject& w : rest)
+        data += QJsonDocument(w).toJson(QJsonDocument::Compact) + '\n';
     return writeFileSafely(path_, data);
 }
 

@@ -22,7 +22,8 @@ QDateTime timeIn(const QJsonObject& w) {
 }
 QString text(const QJsonObject& w, const char* key) { return w[QLatin1String(key)].toString(); }
 
-QJsonObject writeOf(const char* op, std::initializer_list<std::pair<const char*, QJsonValue>> args) {
+QJsonObject writeOf(const char* op,
+                    std::initializer_list<std::pair<const char*, QJsonValue>> args) {
     QJsonObject w{{QStringLiteral("op"), QLatin1String(op)}, {QStringLiteral("at"), isoNow()}};
     for (const auto& [key, value] : args) w.insert(QLatin1String(key), value);
     return w;
@@ -149,9 +150,9 @@ Status LedgerKeeping::applyNumbered(const QJsonObject& w) {
 }
 
 void LedgerKeeping::recordNumbered(const QString& claim, int number, const QStringList& sources) {
-    write(writeOf("numbered", {{"name", claim},
-                               {"number", number},
-                               {"sources", QJsonArray::fromStringList(sources)}}));
+    write(writeOf(
+        "numbered",
+        {{"name", claim}, {"number", number}, {"sources", QJsonArray::fromStringList(sources)}}));
 }
 
 void LedgerKeeping::recordUploadStarted(const QString& name, const QString& server, bool resend,

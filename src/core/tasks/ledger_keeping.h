@@ -36,8 +36,8 @@ public:
     // `claim` numbered `number`, made of the practice file(s) `sources`; its backup is read
     // for the size, the hash, the X12 facts and the claims.
     void recordNumbered(const QString& claim, int number, const QStringList& sources);
-    void recordUploadStarted(const QString& name, const QString& server, bool resend,
-                             qint64 size, const QString& sha256);
+    void recordUploadStarted(const QString& name, const QString& server, bool resend, qint64 size,
+                             const QString& sha256);
     void recordConfirmed(const QString& name);
     void recordFailed(const QString& name, const QString& reason);
     // Takes back a numbering that never went further (the claim is numbered anew).

@@ -18,8 +18,7 @@ QJsonObject reportWrite(const QString& path, const QString& name) {
     return {{QStringLiteral("op"), QStringLiteral("report")},
             {QStringLiteral("path"), path},
             {QStringLiteral("name"), name},
-            {QStringLiteral("at"),
-             QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
+            {QStringLiteral("at"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
 }
 
 }  // namespace
@@ -50,10 +49,10 @@ Result<ReportMatched> LedgerKeeping::matchReport(const QString& path, const QStr
         return R::failure(QStringLiteral("the report ") + name +
                           QStringLiteral(" could not be read: ") + opened.reason());
     const answers::ParsedReport report = parsed ? *parsed : answers::ParsedReport{};
-    const ReportRecord record{
-        name, file.bytes().size(), sha, answers::reportKindText(report.kind),
-        parsed ? answers::reportSays(report)
-               : QStringLiteral("could not be read as X12: ") + parsed.reason()};
+    const ReportRecord record{name, file.bytes().size(), sha, answers::reportKindText(report.kind),
+                              parsed
+                                  ? answers::reportSays(report)
+                                  : QStringLiteral("could not be read as X12: ") + parsed.reason()};
     SentIndex* sent = index();
     if (!sent) return R::failure(QStringLiteral("the claims sent could not be read"));
     R matched = R::failure(QString());
@@ -124,7 +123,8 @@ void LedgerKeeping::readUnreadClaims() {
             MappedFile backup(ctx_.m.Paths.ClaimsBackupDir + c.name);
             if (!backup.open()) return;  // kept with its file-level state
             if (auto read = answers::readSentClaims(backup.bytes())) claims = std::move(*read);
-            if (auto id = x12::readInterchangeId(backup.bytes().first(std::min<qsizetype>(256, backup.bytes().size()))))
+            if (auto id = x12::readInterchangeId(
+                    backup.bytes().first(std::min<qsizetype>(256, backup.bytes().size()))))
                 time = id->interchangeTime;
         });
         if (!ledger_->setClaims(c.name, claims, time, now)) return;
@@ -139,8 +139,8 @@ void LedgerKeeping::tellOverdue() {
         const QString line = c.name + QStringLiteral(" sent ") +
                              dateText(c.confirmedAt.toLocalTime()) +
                              QStringLiteral(": no answer from ZOD yet. Call ZOD.");
-        const QString notice =
-            QStringLiteral("ZOD has not answered ") + c.name + QStringLiteral(" for two days - call ZOD");
+        const QString notice = QStringLiteral("ZOD has not answered ") + c.name +
+                               QStringLiteral(" for two days - call ZOD");
         keep(ledger_->noteChange(c.name, line, true, 1));
         noteMatched({true, {{c.name, line, notice, false}}, {}});
     }
@@ -178,8 +178,7 @@ void LedgerKeeping::tellUnseen() {
     if (!rejected.isEmpty())
         ctx_.dialogs.message(
             QStringLiteral("These claim files have REJECTED claims you were not shown yet:") +
-                ctx_.m.LF +
-                ctx_.m.LF + rejected.join(ctx_.m.LF) + ctx_.m.LF + ctx_.m.LF +
+                ctx_.m.LF + ctx_.m.LF + rejected.join(ctx_.m.LF) + ctx_.m.LF + ctx_.m.LF +
                 QStringLiteral("Correct these claims in your billing program and send them "
                                "again. Claim History shows each claim."),
             MessageKind::Info);

@@ -211,16 +211,15 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
     const int last = !sequence.exists()                   ? 0
                      : sequence.open(QIODevice::ReadOnly) ? parseSequenceRecord(sequence.read(4))
                                                           : kLastSubmissionNumber;
-    const GuardSetup setup{
-        ctx_.m.Setup.UserPath,
-        ctx_.m.Setup.FileType,
-        ctx_.m.Paths.ClaimsBackupDir,
-        ctx_.m.Paths.ClaimsDir,
-        ctx_.m.Setup.SiteID,
-        last,
-        [this](const QByteArray& sha256, const x12::ClaimFileFacts& facts) {
-            return ledger_.findPriorSend(sha256, facts);
-        }};
+    const GuardSetup setup{ctx_.m.Setup.UserPath,
+                           ctx_.m.Setup.FileType,
+                           ctx_.m.Paths.ClaimsBackupDir,
+                           ctx_.m.Paths.ClaimsDir,
+                           ctx_.m.Setup.SiteID,
+                           last,
+                           [this](const QByteArray& sha256, const x12::ClaimFileFacts& facts) {
+                               return ledger_.findPriorSend(sha256, facts);
+                           }};
     const GuardOutcome outcome =
         guardClaimFiles(found, setup, ctx_.dialogs,
                         [&](const std::function<void()>& work) { ctx_.view.runBlocking(work); });
