@@ -141,6 +141,25 @@ private:
     std::thread thread_;
 };
 
+// `files` claim files of `claims` claims each, recorded as sent.
+bool sendAll(zv::Ledger& ledger, int files, int claims) {
+    for (int f = 0; f < files; ++f) {
+        const QByteArray data = claimFile(f, claims);
+        const QString name = QStringLiteral("K9%1.83P").arg(f, 4, 10, QLatin1Char('0'));
+        const bool ok = ledger.numbered({name,
+                                         f,
+                                         data.size(),
+                                         QString::number(f),
+                                         {"a.clm"},
+                                         *zv::x12::readClaimFile(data),
+                                         *zv::answers::readSentClaims(data)}) &&
+                        ledger.uploadStarted(name, "zod", false, data.size(), QString::number(f)) &&
+                        ledger.confirmed(name);
+        if (!ok) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,20 +173,8 @@ int main(int argc, char** argv) {
     auto opened = zv::Ledger::open(dir.filePath("ledger.db"));
     if (!opened) return std::fprintf(stderr, "ledger: %s\n", qPrintable(opened.reason())), 1;
     zv::Ledger& ledger = *opened->ledger;
-    for (int f = 0; f < files; ++f) {
-        const QByteArray data = claimFile(f, claims);
-        const QString name = QStringLiteral("K9%1.83P").arg(f, 4, 10, QLatin1Char('0'));
-        const bool ok = ledger.numbered({name,
-                                         f,
-                                         data.size(),
-                                         QString::number(f),
-                                         {"a.clm"},
-                                         *zv::x12::readClaimFile(data),
-                                         *zv::answers::readSentClaims(data)}) &&
-                        ledger.uploadStarted(name, "zod", false, data.size(), QString::number(f)) &&
-                        ledger.confirmed(name);
-        if (!ok) return std::fprintf(stderr, "a claim file was not recorded\n"), 1;
-    }
+    if (!sendAll(ledger, files, claims))
+        return std::fprintf(stderr, "a claim file was not recorded\n"), 1;
     const QByteArray report = bigStatus(files, claims);
 
     QElapsedTimer t;

@@ -113,24 +113,6 @@ const Row kRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Answers, ::testing::ValuesIn(kRows), rowName);
 
-// The guards ask the ledger: the same interchange sent again (its backup gone, its bytes
-// not quite the same) is found there and held back unless the user says otherwise.
-TEST_F(ServerTest, AnInterchangeSentBeforeIsFoundInTheLedger) {
-    startStation();
-    putAged(practice() + "a.clm", claimFile());
-    z().SendClaims_Click();
-    ASSERT_TRUE(QFile::remove(backupDir() + claimName(1)));
-    putAged(practice() + "b.clm", claimFile() + "\r\n");
-    dialogs.shown.clear();
-    dialogs.guardAnswers = {false};
-    z().SendClaims_Click();
-    EXPECT_TRUE(allMessages().startsWith("b.clm is the same claim file as " + claimName(1) +
-                                         ", sent on " + dateText(QDateTime::currentDateTime())))
-        << allMessages();
-    EXPECT_EQ(readBytes(practice() + "b.clm"), claimFile() + "\r\n");
-    EXPECT_EQ(filesIn(account.claimsDir()).size(), 1);
-}
-
 // Nobody watching (the report timer): a rejection is kept unseen with a desktop notice; the
 // next person sees it once, in the status lines and one message.
 TEST_F(ServerTest, ARejectionNobodySawIsShownOnceToTheNextPerson) {

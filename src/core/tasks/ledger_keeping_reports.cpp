@@ -26,7 +26,9 @@ QJsonObject reportWrite(const QString& path, const QString& name) {
 SentIndex* LedgerKeeping::index() {
     if (index_) return index_.get();
     readUnreadClaims();
-    auto built = ledger_->sentIndex();
+    // A big ledger takes a while to index: the window keeps repainting meanwhile.
+    Result<std::unique_ptr<SentIndex>> built = std::unique_ptr<SentIndex>();
+    ctx_.view.runBlocking([&] { built = ledger_->sentIndex(); });
     if (!built) return nullptr;
     index_ = std::move(built.value());
     return index_.get();
