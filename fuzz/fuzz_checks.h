@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "answers/answer_reports.h"
 #include "base/file_mask.h"
 #include "base/module1.h"
 #include "base/text_file.h"
@@ -193,11 +194,13 @@ inline QString checkSplitter(const QByteArray& data) {
 // file, and take text that is not X12 for a report that answers nothing.
 inline QString checkX12(const QByteArray& data) {
     const Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data);
-    const Result<x12::Report> report = x12::readReport(data);
+    const Result<answers::ParsedReport> report = answers::readAnswers(data);
     if (!facts && facts.reason().isEmpty()) return QStringLiteral("claim file failed silently");
     if (!report && report.reason().isEmpty()) return QStringLiteral("report failed silently");
     if (!x12::looksLikeInterchange(data) &&
-        (!report || report->kind != x12::ReportKind::Other || !report->answers.empty()))
+        (!report || report->kind != answers::ReportKind::Other || !report->groups.empty() ||
+         !report->interchanges.empty() || !report->statuses.empty() ||
+         !report->remittances.empty()))
         return QStringLiteral("text that is not X12 read as an answer");
     if (!facts) return {};
     if (facts->claimCount != facts->patientControlNumbers.size())

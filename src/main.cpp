@@ -98,7 +98,8 @@ int openWindow(const zv::CommandLine& cl, int argc, char** argv, QTextStream& er
     zv::DesktopLauncher launcher;
     zv::ZuduvorWindow window(m, dialogs, launcher);
     window.show();  // shown first, so start-up's messages have their window behind them
-    window.logic().Form_Load(cl.start);
+    // What changed while nobody was watching is the first thing a person sees.
+    if (window.logic().Form_Load(cl.start) == zv::StartState::Complete) window.logic().tellUnseen();
     return app.exec();
 }
 

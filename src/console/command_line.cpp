@@ -47,6 +47,8 @@ bool* switchOf(CommandLine& cl, const QString& a) {
     if (a == QLatin1String("--yes")) return &cl.yes;
     if (a == QLatin1String("--csv")) return &cl.csv;
     if (a == QLatin1String("--json")) return &cl.json;
+    if (a == QLatin1String("--claims")) return &cl.claims;
+    if (a == QLatin1String("--attention")) return &cl.attention;
     return nullptr;
 }
 
@@ -98,8 +100,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
         }
         if (!cl.error.isEmpty()) return cl;
     }
-    if (cl.csv && cl.command != QLatin1String("history"))
-        cl.error = QStringLiteral("--csv goes only with history");
+    if ((cl.csv || cl.claims || cl.attention) && cl.command != QLatin1String("history"))
+        cl.error = QStringLiteral("--csv, --claims and --attention go only with history");
     else if (cl.json && cl.command != QLatin1String("check"))
         cl.error = QStringLiteral("--json goes only with check");
     else if ((needsName(cl.command) && cl.name.isEmpty()) ||
@@ -124,6 +126,9 @@ QString usageText() {
         "  view NAME          prepare the backup NAME for viewing and print its path\n"
         "  history [--csv]    every claim file sent, newest first: when, size, claims,\n"
         "                     charges, what ZOD answered (--csv: as CSV, proof of submission)\n"
+        "    --claims         each file's claims too: charge, state, by whom, reason, paid\n"
+        "                     (with --csv: one record per claim)\n"
+        "    --attention      only the files with a claim rejected, denied or unanswered\n"
         "  check FILE... [--json]\n"
         "                     check 837 claim files for what ZOD would reject, without\n"
         "                     sending them (exit status 1 when one would be rejected)\n"
@@ -140,7 +145,8 @@ QString usageText() {
         "  --version          show the version of the program and of its libraries\n"
         "\n"
         "Status lines go to standard output, messages to standard error.\n"
-        "Exit status: 0 when no failure message was shown, 1 otherwise, 2 for a usage error.\n");
+        "Exit status: 0 when no failure message was shown and no claim file was held back,\n"
+        "1 otherwise, 2 for a usage error.\n");
 }
 
 QString versionText() {

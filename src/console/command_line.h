@@ -1,5 +1,6 @@
 #pragma once
-// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes] [--csv]]
+// zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N]
+//         [COMMAND [NAME] [--yes] [--csv] [--claims] [--attention]]
 // zuduvor check FILE... [--json]
 #include <QString>
 #include <QStringList>
@@ -13,9 +14,11 @@ struct CommandLine {
     QString command;  // empty = open the window
     QString name;     // for delete, resend, view
     bool yes = false;
-    QStringList files;  // for check
-    bool csv = false;   // history as CSV
-    bool json = false;  // check's findings as JSON
+    QStringList files;       // for check
+    bool csv = false;        // history as CSV
+    bool claims = false;     // history claim by claim
+    bool attention = false;  // history of the files that need a person only
+    bool json = false;       // check's findings as JSON
     bool help = false;
     bool version = false;
     QString screenshot;  // window only: save a picture of it there, then end

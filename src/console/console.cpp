@@ -77,17 +77,30 @@ void ConsoleRunner::pick(Zuduvor& z, const QString& name, const QString& notFoun
     z.Form5_List1_Click(*line);
 }
 
-int ConsoleRunner::printHistory(Zuduvor& z, bool csv) {
+int ConsoleRunner::printHistory(Zuduvor& z, const CommandLine& cl) {
     Ledger* ledger = z.ledger();
-    const auto claims = ledger ? ledger->history() : decltype(ledger->history())::failure({});
-    if (ledger && !claims)
-        message(QStringLiteral("The claim history could not be read: ") + claims.reason(),
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto files = ledger ? ledger->history(now) : decltype(ledger->history())::failure({});
+    if (ledger && !files)
+        message(QStringLiteral("The claim history could not be read: ") + files.reason(),
                 MessageKind::Failure);
-    if (!claims) return 1;
-    if (csv)
-        out_ << historyCsv(*claims);
-    else
-        for (const QString& line : historyLines(*claims)) out_ << line << '\n';
+    if (!files) return 1;
+    if (cl.attention)
+        std::erase_if(files.value(), [](const ClaimRecord& c) { return !c.attention; });
+    std::vector<FileClaims> byClaim;
+    for (const ClaimRecord& f : cl.claims ? *files : std::vector<ClaimRecord>()) {
+        const auto claims = ledger->fileClaims(f.name, now);
+        byClaim.push_back({f, claims ? *claims : std::vector<answers::FileClaim>()});
+    }
+    if (cl.csv) {
+        out_ << (cl.claims ? claimsCsv(byClaim) : historyCsv(*files));
+    } else {
+        for (size_t i = 0; i < files->size(); ++i) {
+            out_ << historyLines({(*files)[i]}).join(QLatin1Char('\n')) << '\n';
+            if (cl.claims)
+                for (const QString& line : claimLines(byClaim[i].claims)) out_ << line << '\n';
+        }
+    }
     out_.flush();
     z.Command1_Click();
     return 0;
@@ -128,13 +141,18 @@ int ConsoleRunner::run(const CommandLine& cl) {
     const StartState started = z.Form_Load(cl.start);
     // The history needs only the work root, not a complete setup.
     if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable)
-        return printHistory(z, cl.csv);
+        return printHistory(z, cl);
     if (started != StartState::Complete) return 1;
+    // Run by a timer, nobody reads standard error: the desktop is told as well.
+    const bool attended = ::isatty(STDERR_FILENO);
+    z.setAttended(attended);
     runTask(z, cl);
     z.Command1_Click();
-    // Run by a timer, nobody reads standard error: the desktop is told as well.
-    if (!firstFailure_.isEmpty() && !::isatty(STDERR_FILENO)) noticeFailureOnDesktop(firstFailure_);
-    return failed_ ? 1 : 0;
+    if (!firstFailure_.isEmpty() && !attended) noticeFailureOnDesktop(firstFailure_);
+    for (const QString& notice : z.takeNotices()) noticeAnswersOnDesktop(notice);
+    // A claim file held back waits in the practice's folder: a scheduled send must not
+    // pass for done.
+    return failed_ || z.heldBack() > 0 ? 1 : 0;
 }
 
 }  // namespace zv

@@ -58,7 +58,7 @@ private:
     // Clicks the picker's line for `name`; when there is none, says so (`notFound` after
     // the name) if the picker was shown.
     void pick(Zuduvor& z, const QString& name, const QString& notFound);
-    int printHistory(Zuduvor& z, bool csv);
+    int printHistory(Zuduvor& z, const CommandLine& commandLine);
     void runTask(Zuduvor& z, const CommandLine& commandLine);
 
     QTextStream& out_;

@@ -6,7 +6,9 @@
 
 namespace zv {
 
-void noticeFailureOnDesktop(const QString& message) {
+namespace {
+
+void notice(const QString& summary, const QString& message) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage notify = QDBusMessage::createMethodCall(
@@ -15,11 +17,20 @@ void noticeFailureOnDesktop(const QString& message) {
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue<uchar>(2)}};
     notify << QStringLiteral("Electronic Claims Secure File Transfer") << 0u
-           << QStringLiteral("zuduvor") << QStringLiteral("ZUDUVOR: the transfer with ZOD failed")
-           << message << QStringList() << hints << -1;
+           << QStringLiteral("zuduvor") << summary << message << QStringList() << hints << -1;
     // A desktop without a notification service answers at once; a hung one is not
     // waited on for long.
     (void)bus.call(notify, QDBus::Block, 3000);
+}
+
+}  // namespace
+
+void noticeFailureOnDesktop(const QString& message) {
+    notice(QStringLiteral("ZUDUVOR: the transfer with ZOD failed"), message);
+}
+
+void noticeAnswersOnDesktop(const QString& message) {
+    notice(QStringLiteral("ZUDUVOR: an answer from ZOD needs you"), message);
 }
 
 }  // namespace zv

@@ -7,5 +7,7 @@ namespace zv {
 
 // Does nothing when there is no session bus or no notification service.
 void noticeFailureOnDesktop(const QString& message);
+// An answer of ZOD or a payer that needs a person (a rejection, a denial, no answer).
+void noticeAnswersOnDesktop(const QString& message);
 
 }  // namespace zv

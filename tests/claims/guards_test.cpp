@@ -42,6 +42,8 @@ const Scenario kRows[] = {
     {.name = "TestFileSentAnyway", .steps = {{claim, "a.clm", claimFile("000000777", 'T')}, SendClaims}, .told = "is marked as a test file", .server = "K9SITE0001.83P"},
     {.name = "SameContentHeldBack", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, {kept, "practice/a.clm"}, holdBack, SendClaims, {statusLines, "was sent before as K9SITE0001.ECS", 1}}, .told = "a.clm is the same claim file as K9SITE0001.ECS, sent on 01-05-2026 at 09:03:07. Sending it twice", .seq = "0001"},
     {.name = "SameInterchangeHeldBack", .steps = {{backup, "K9SITE0001.83P", sized(3000)}, {seqFile, "0001"}, {claim, "a.clm", patterned(3001, 3000)}, {kept, "practice/a.clm"}, holdBack, SendClaims}, .told = "the same claim file as K9SITE0001.83P", .seq = "0001"},
+    // Billing programs that number every file 000000001: the same number on another day is another file.
+    {.name = "SameNumberAnotherTimeIsSent", .steps = {{backup, "K9SITE0001.83P", patterned(3000, 1)}, {seqFile, "0001"}, {claim, "a.clm", patterned(3000, 1).replace("260512*1003", "260513*0800")}, SendClaims, nothingShown}, .server = "K9SITE0002.83P", .seq = "0002"},
     {.name = "SentBeforeSentAnyway", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims}, .told = "same claim file", .server = "K9SITE0002.ECS", .seq = "0002"},
     {.name = "BackupAboveTheNumberWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0002.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0003.ECS", .seq = "0003"},
     {.name = "BackupWithAWorkingCopyWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {put, "zod/claims/K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0002.ECS", .seq = "0002"},
@@ -53,7 +55,7 @@ const Scenario kRows[] = {
     {.name = "WouldBeRejectedSentAnyway", .steps = {{claim, "a.clm", claimFile()}, SendClaims, {folderHolds, "zod/checks", "a.clm.txt"}}, .told = "a.clm would be rejected by ZOD: ", .server = "K9SITE0001.83P"},
     {.name = "WarningsGoToTheStatusList", .steps = {{claim, "a.clm", oldService()}, SendClaims, nothingShown, {statusLines, "a.clm: 33 warnings that ZOD would not reject, listed in checks/a.clm.txt", 1}}, .server = "K9SITE0001.83P"},
     {.name = "ACleanFileTakesItsOldListAway", .steps = {{put, "zod/checks/a.clm.txt", "old"}, {claim, "a.clm", sized(3000)}, SendClaims, nothingShown, {folderHolds, "zod/checks", ""}}, .server = "K9SITE0001.83P"},
-    {.name = "ConsoleAnswersCancel", .steps = {{claim, "a.clm", "ISA~"}, {kept, "practice/a.clm"}, {cli, "send"}, {exitIs, 0}, {errHas, "looks damaged"}, {outHas, " 0 Claim Files Sent"}}},
+    {.name = "ConsoleAnswersCancel", .steps = {{claim, "a.clm", "ISA~"}, {kept, "practice/a.clm"}, {cli, "send"}, {exitIs, 1}, {errHas, "looks damaged"}, {outHas, " 0 Claim Files Sent"}}},
 };
 // clang-format on
 
@@ -63,9 +65,10 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     QTemporaryDir dir;
     putAged(dir.filePath("a.clm"), claimFile());
     QStringList asked;
-    const FindPriorSend history = [&](const QByteArray& sha, const QString& s, const QString& n) {
+    const FindPriorSend history = [&](const QByteArray& sha, const x12::ClaimFileFacts& f) {
         const bool same = sha == QCryptographicHash::hash(claimFile(), QCryptographicHash::Sha256);
-        asked << (same ? "hash " : "wrong hash ") + s + " " + n;
+        asked << (same ? "hash " : "wrong hash ") + f.sender + " " + f.interchangeNumber + " " +
+                     f.interchangeTime;
         return PriorSend{"K90041.83P", QDateTime(QDate(2026, 12, 5), QTime(10, 3, 11))};
     };
     RecordingDialogs dialogs;
@@ -73,7 +76,7 @@ TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     const GuardOutcome out = guardClaimFiles(
         {"a.clm"}, {dir.path() + "/", "83P", dir.path() + "/bu/", "", "K9", 0, history, {}},
         dialogs, [](const auto& work) { work(); });
-    EXPECT_EQ(asked.join('|'), "hash SMILEDENTAL 000000905");
+    EXPECT_EQ(asked.join('|'), "hash SMILEDENTAL 000000905 260512 1003");
     EXPECT_EQ(dialogs.texts().join('|'),
               "a.clm is the same claim file as K90041.83P, sent on 12-05-2026 at 10:03:11. Sending "
               "it twice can get its claims denied as duplicates. Send it anyway?");

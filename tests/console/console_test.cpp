@@ -42,7 +42,8 @@ const Scenario kRows[] = {
 ZV_SCENARIO_ROWS(Console, ExitStatusAndBothStreams, kRows);
 
 TEST(CommandLine, UsageErrorsAreCaught) {
-    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x"})
+    for (const QString bad :
+         {"delete", "--sftp-port 70000", "--work-root", "send x", "send --claims", "--attention"})
         EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "") << bad;
     EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
     const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win

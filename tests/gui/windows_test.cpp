@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "answers/sent_claims.h"
 #include "gui/form2.h"
 #include "gui/form3.h"
 #include "gui/form4.h"
@@ -106,7 +108,7 @@ TEST_F(MainWindow, PickerHandsTheWholeNameOver) {
     EXPECT_FALSE(picker->isVisible());
 }
 
-TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) {
+TEST_F(MainWindow, ClaimHistoryShowsFilesNewestFirstTheirClaimsAndViewsOne) {
     QTemporaryDir dir;
     m.Paths.WorkRoot = dir.path() + "/";
     m.Paths.ClaimsBackupDir = dir.path() + "/";
@@ -117,16 +119,23 @@ TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) 
         ASSERT_TRUE(opened.ok()) << opened.reason().toStdString();
         Ledger& l = *opened->ledger;
         for (const char* name : {"K90001.83P", "K90002.83P"}) {
-            ASSERT_TRUE(
-                l.numbered({name, 1, claim.size(), "00", {"a.clm"}, *x12::readClaimFile(claim)}) &&
-                l.uploadStarted(name, "zod", false, claim.size(), "00") && l.confirmed(name));
+            ASSERT_TRUE(l.numbered({name,
+                                    1,
+                                    claim.size(),
+                                    "00",
+                                    {"a.clm"},
+                                    *x12::readClaimFile(claim),
+                                    *answers::readSentClaims(claim)}) &&
+                        l.uploadStarted(name, "zod", false, claim.size(), "00") &&
+                        l.confirmed(name));
         }
-        const auto report = l.report({"R1.TA1", 10, "11", "TA1", ""});
-        ASSERT_TRUE(report.ok() && *report);
-        ASSERT_TRUE(
-            l.answer(**report, "R1.TA1",
-                     {"K90002.83P", ClaimState::Accepted, AnswerLevel::Interchange, 0, 0, {}})
-                .ok());
+        const QByteArray ta1 = test::interchange({"TA1*000000905*260512*1004*R*022"}, 0);
+        const auto index = l.sentIndex();
+        ASSERT_TRUE(index.ok());
+        const auto matched =
+            l.recordMatched({"R1.TA1", ta1.size(), "11", "TA1", ""}, std::nullopt,
+                            *answers::readAnswers(ta1), **index, QDateTime::currentDateTimeUtc());
+        ASSERT_TRUE(matched.ok() && matched->changes.size() == 1) << matched.reason().toStdString();
     }
     click(&w, "ClaimHistory");
     auto* history = opened<HistoryWindow>();
@@ -135,11 +144,20 @@ TEST_F(MainWindow, ClaimHistoryShowsSentAndAnsweredFilesNewestFirstAndViewsOne) 
     ASSERT_EQ(table->rowCount(), 2);
     const auto row = [&](int r) {
         QStringList cells;
-        for (int c : {0, 3, 4, 5, 6}) cells << table->item(r, c)->text();
+        for (int c : {0, 3, 4, 5}) cells << table->item(r, c)->text().section(" (", 0, 0);
         return cells.join('|');
     };
-    EXPECT_EQ(row(0), "K90002.83P|3|170.75|accepted|R1.TA1");
-    EXPECT_EQ(row(1), "K90001.83P|3|170.75|sent|");
+    EXPECT_EQ(row(0), "K90002.83P|3|170.75|3 claims REJECTED by ZOD");
+    EXPECT_EQ(row(1), "K90001.83P|3|170.75|sent");
+    table->setCurrentCell(0, 0);
+    QTableWidget* claims = in<QTableWidget>(history, "ClaimsTable");
+    ASSERT_EQ(claims->rowCount(), 3);
+    EXPECT_EQ(claims->item(2, 0)->text() + "|" + claims->item(2, 1)->text() + "|" +
+                  claims->item(2, 2)->text() + "|" + claims->item(2, 3)->text(),
+              "PCN-3|0.25|REJECTED|ZOD");
+    in<QCheckBox>(history, "NeedsAttention")->setChecked(true);
+    EXPECT_EQ(table->rowCount(), 1);
+    in<QCheckBox>(history, "NeedsAttention")->setChecked(false);
     const QPoint at = table->visualItemRect(table->item(0, 0)).center();
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);  // a double-click's first half
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);

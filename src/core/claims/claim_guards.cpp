@@ -72,7 +72,8 @@ public:
         if (!listed_) list();
         std::optional<x12::InterchangeId> id;
         if (claim.facts && !claim.facts->interchangeNumber.trimmed().isEmpty())
-            id = x12::InterchangeId{claim.facts->sender, claim.facts->interchangeNumber};
+            id = x12::InterchangeId{claim.facts->sender, claim.facts->interchangeNumber,
+                                    claim.facts->interchangeTime};
         const Backup* newest = nullptr;
         for (Backup& b : backups_) {
             const bool same =
@@ -187,8 +188,8 @@ std::optional<QString> askAbout(const ClaimLook& claim, const QString& name,
         return claim.check.heldBackWhy;
     std::optional<PriorSend> prior;
     if (setup.findPriorSend)
-        prior = setup.findPriorSend(claim.sha256, claim.facts ? claim.facts->sender : QString(),
-                                    claim.facts ? claim.facts->interchangeNumber : QString());
+        prior =
+            setup.findPriorSend(claim.sha256, claim.facts ? *claim.facts : x12::ClaimFileFacts{});
     if (!prior) blocking([&] { prior = backups.find(claim); });
     if (prior &&
         !dialogs.askOkCancel(name + QStringLiteral(" is the same claim file as ") + prior->name +

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ports.h"
+#include "x12/x12.h"
 
 namespace zv {
 
@@ -20,10 +21,11 @@ struct PriorSend {
     QDateTime sentAt;
 };
 // The submission history's answer to "was this sent before?": by content (sha256, the 32
-// raw bytes) or by interchange (sender ISA06 and control number ISA13; both empty for a
-// file that is not X12).
-using FindPriorSend = std::function<std::optional<PriorSend>(
-    const QByteArray& sha256, const QString& sender, const QString& interchangeNumber)>;
+// raw bytes) or by interchange (sender ISA06, control number ISA13 and date and time ISA09
+// ISA10 together: billing programs that number every file 000000001 make the number alone
+// no proof; all empty for a file that is not X12).
+using FindPriorSend = std::function<std::optional<PriorSend>(const QByteArray& sha256,
+                                                             const x12::ClaimFileFacts& facts)>;
 
 struct GuardSetup {
     QString practiceFolder;  // ends with "/"

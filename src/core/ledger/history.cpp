@@ -20,6 +20,12 @@ QString csvField(QString field) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QString csvRecord(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields) quoted << csvField(f);
+    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
 QString timeCell(const QDateTime& t) {
     return t.isValid() ? dateAndTimeText(t.toLocalTime()) : QString();
 }
@@ -46,7 +52,77 @@ HistoryRow historyRow(const ClaimRecord& c) {
     if (c.state == ClaimState::Failed && !c.reason.isEmpty())
         r.state += QStringLiteral(": ") + c.reason;
     r.report = c.answeredBy;
+    // Claim by claim, the file's line says what its answers added up to.
+    const QString prefix = c.name + QStringLiteral(": ");
+    if (c.answerEvents > 0 && c.summary.startsWith(prefix)) {
+        r.state = c.summary.mid(prefix.size());
+        r.report.clear();
+    }
     return r;
+}
+
+ClaimRow claimRow(const answers::FileClaim& c) {
+    const answers::ClaimVerdict& v = c.verdict;
+    ClaimRow r{c.patientControlNumber,
+               chargesText(c.chargeCents),
+               answers::stateText(v.state),
+               v.by,
+               {},
+               {},
+               v.report};
+    if (!v.code.isEmpty() || !v.reason.isEmpty())
+        r.reason = (v.code + QLatin1Char(' ') + v.reason).trimmed();
+    if (v.state == answers::State::Paid) r.paid = chargesText(v.paidCents);
+    return r;
+}
+
+QStringList claimTitles() {
+    return {QStringLiteral("Patient Control Number"),
+            QStringLiteral("Charge"),
+            QStringLiteral("State"),
+            QStringLiteral("By"),
+            QStringLiteral("Reason"),
+            QStringLiteral("Paid"),
+            QStringLiteral("Report")};
+}
+
+QStringList claimLines(const std::vector<answers::FileClaim>& claims) {
+    QStringList lines;
+    for (const answers::FileClaim& c : claims) {
+        const ClaimRow r = claimRow(c);
+        QString line = QStringLiteral("    ") + r.patientControlNumber.leftJustified(20) +
+                       QLatin1Char(' ') + r.charge.rightJustified(12) + QStringLiteral("  ") +
+                       r.state;
+        if (!r.by.isEmpty()) line += QStringLiteral(" by ") + r.by;
+        if (!r.reason.isEmpty()) line += QStringLiteral(": ") + r.reason;
+        if (!r.paid.isEmpty()) line += QStringLiteral(", paid ") + r.paid;
+        if (!r.report.isEmpty()) line += QStringLiteral(" (report ") + r.report + QLatin1Char(')');
+        lines << line;
+    }
+    return lines;
+}
+
+QString claimsCsv(const std::vector<FileClaims>& files) {
+    QString out = QStringLiteral(
+        "Claim File,Sent,Patient Control Number,Charge,State,By,Reason,Paid,Report\r\n");
+    for (const FileClaims& f : files) {
+        const QString sent = timeCell(f.file.confirmedAt);
+        for (const answers::FileClaim& c : f.claims) {
+            const ClaimRow r = claimRow(c);
+            const QStringList fields = {
+                f.file.name,
+                sent,
+                r.patientControlNumber,
+                QString::number(c.chargeCents / 100.0, 'f', 2),
+                r.state,
+                r.by,
+                r.reason,
+                r.paid.isEmpty() ? QString() : QString::number(c.verdict.paidCents / 100.0, 'f', 2),
+                r.report};
+            out += csvRecord(fields);
+        }
+    }
+    return out;
 }
 
 QStringList historyTitles() {
@@ -90,9 +166,7 @@ QString historyCsv(const std::vector<ClaimRecord>& claims) {
             QString::number(c.attempts),
             c.facts ? c.facts->sender : QString(),
             c.facts ? c.facts->interchangeNumber : QString()};
-        QStringList quoted;
-        for (const QString& f : fields) quoted << csvField(f);
-        out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+        out += csvRecord(fields);
     }
     return out;
 }

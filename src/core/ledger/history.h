@@ -13,6 +13,11 @@ struct HistoryRow {
     QString name, sent, size, claims, charges, state, report;
 };
 
+// One claim of a sent file as the claim view shows it.
+struct ClaimRow {
+    QString patientControlNumber, charge, state, by, reason, paid, report;
+};
+
 // "12-05-2026 at 10:03:11" (local time) or "not sent"; claims and charges "-" for a file
 // that is not X12.
 HistoryRow historyRow(const ClaimRecord& claim);
@@ -24,5 +29,17 @@ QStringList historyLines(const std::vector<ClaimRecord>& claims);
 QString historyCsv(const std::vector<ClaimRecord>& claims);
 // "1,234.50"
 QString chargesText(qint64 cents);
+
+// The claim view: one row per claim of a file, and its titles.
+ClaimRow claimRow(const answers::FileClaim& claim);
+QStringList claimTitles();
+// Indented lines under a file's history line.
+QStringList claimLines(const std::vector<answers::FileClaim>& claims);
+// Every claim of every file, one CSV record each, for the practice's records.
+struct FileClaims {
+    ClaimRecord file;
+    std::vector<answers::FileClaim> claims;
+};
+QString claimsCsv(const std::vector<FileClaims>& files);
 
 }  // namespace zv

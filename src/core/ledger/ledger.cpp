@@ -30,6 +30,9 @@ ClaimState stateFromText(const QString& text) {
 }
 
 QString now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs); }
+QString stamp(const QDateTime& at) {
+    return at.isValid() ? at.toUTC().toString(Qt::ISODateWithMs) : now();
+}
 QDateTime timeOf(const QString& text) {
     return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs);
 }
@@ -45,7 +48,8 @@ QStringList split(const QString& text) {
     "c.numbered_at, c.upload_started_at, c.confirmed_at, c.server, c.state, c.reason, "        \
     "c.answered_by, (SELECT COUNT(*) FROM send_attempts a WHERE a.claim_id = c.id), "          \
     "(SELECT a.confirmed_at IS NOT NULL FROM send_attempts a WHERE a.claim_id = c.id "         \
-    "ORDER BY a.id DESC LIMIT 1)"
+    "ORDER BY a.id DESC LIMIT 1), c.interchange_time, c.summary, c.attention, c.unseen, "      \
+    "(SELECT COUNT(*) FROM answer_events e WHERE e.file_id = c.id), c.answer_level"
 
 ClaimRecord readClaim(const Query& q) {
     ClaimRecord r;
@@ -64,6 +68,7 @@ ClaimRecord readClaim(const Query& q) {
         f.claimCount = int(q.integer(11));
         f.patientControlNumbers = split(q.text(12));
         f.totalChargeCents = q.integer(13);
+        f.interchangeTime = q.text(23);
         r.facts = f;
     }
     r.numberedAt = timeOf(q.text(14));
@@ -75,6 +80,11 @@ ClaimRecord readClaim(const Query& q) {
     r.answeredBy = q.text(20);
     r.attempts = int(q.integer(21));
     r.lastAttemptConfirmed = q.integer(22) != 0;
+    r.summary = q.text(24);
+    r.attention = q.integer(25) != 0;
+    r.unseen = int(q.integer(26));
+    r.answerEvents = int(q.integer(27));
+    r.answeredAsWhole = q.integer(28) > 0;
     return r;
 }
 
@@ -87,38 +97,6 @@ Result<std::vector<ClaimRecord>> readClaims(Query& q) {
 }
 
 }  // namespace
-
-QString reportKindText(x12::ReportKind kind) {
-    static const char* const words[] = {"TA1", "999", "277CA", "835", "other"};
-    return QString::fromLatin1(words[int(kind)]);
-}
-
-QString reportSays(const x12::Report& report) {
-    static const char* const outcomes[] = {"accepted", "accepted with errors", "partly accepted",
-                                           "rejected"};
-    QStringList parts;
-    for (const x12::Answer& a : report.answers) {
-        const QString outcome = a.outcome ? QString::fromLatin1(outcomes[int(*a.outcome)])
-                                          : QStringLiteral("no outcome");
-        if (report.kind == x12::ReportKind::TA1) {
-            parts << QStringLiteral("interchange ") + a.interchangeNumber + QStringLiteral(": ") +
-                         outcome;
-        } else if (report.kind == x12::ReportKind::Ack999) {
-            parts << QStringLiteral("group ") + a.groupNumber + QStringLiteral(", sets ") +
-                         a.transactionNumbers.join(QLatin1Char(' ')) + QStringLiteral(": ") +
-                         outcome;
-        } else if (report.kind == x12::ReportKind::Status277CA) {
-            const auto accepted =
-                std::count_if(a.claims.begin(), a.claims.end(),
-                              [](const x12::ClaimAnswer& c) { return c.accepted; });
-            parts << QStringLiteral("%1 claims: %2 accepted, %3 rejected")
-                         .arg(a.claims.size())
-                         .arg(accepted)
-                         .arg(qsizetype(a.claims.size()) - accepted);
-        }
-    }
-    return parts.join(QStringLiteral("; "));
-}
 
 QString stateText(ClaimState state) { return QString::fromLatin1(kStateWords[int(state)]); }
 
@@ -160,6 +138,7 @@ Result<Ledger::Opened> Ledger::open(const QString& path) {
 }
 
 Status Ledger::exec(const char* sql) { return execOn(db_->db.get(), sql); }
+sqlite3* Ledger::raw() const { return db_->db.get(); }
 
 Status Ledger::beginBatch() { return exec("BEGIN IMMEDIATE"); }
 Status Ledger::commitBatch() { return exec("COMMIT"); }
@@ -167,7 +146,16 @@ void Ledger::dropBatch() {
     if (!sqlite3_get_autocommit(db_->db.get())) (void)exec("ROLLBACK");
 }
 
-Status Ledger::numbered(const NewClaim& c) {
+Status Ledger::numbered(const NewClaim& c, const QDateTime& at) {
+    return inTransaction(raw(), [&] {
+        const Status s = numberedFile(c, stamp(at));
+        return s ? setClaims(c.name, c.claims, c.facts ? c.facts->interchangeTime : QString(),
+                             QDateTime())
+                 : s;
+    });
+}
+
+Status Ledger::numberedFile(const NewClaim& c, const QString& at) {
     // A name is given again only when its first claim never got past its copies (the
     // practice file could not be removed): that row is replaced.
     Query q(db_->db.get(), R"(
@@ -184,15 +172,15 @@ ON CONFLICT(name) DO UPDATE SET number = ?2, size = ?3, sha256 = ?4, sources = ?
     q.bind(5, joined(c.sources)).bind(6, qint64(c.facts ? 1 : 0)).bind(7, f.sender);
     q.bind(8, f.interchangeNumber).bind(9, f.usage).bind(10, joined(f.groupNumbers));
     q.bind(11, joined(f.transactionNumbers)).bind(12, qint64(f.claimCount));
-    q.bind(13, joined(f.patientControlNumbers)).bind(14, f.totalChargeCents).bind(15, now());
+    q.bind(13, joined(f.patientControlNumbers)).bind(14, f.totalChargeCents).bind(15, at);
     return q.run();
 }
 
 Status Ledger::uploadStarted(const QString& name, const QString& server, bool resend, qint64 size,
-                             const QString& sha256) {
+                             const QString& sha256, const QDateTime& when) {
     sqlite3* db = db_->db.get();
     return inTransaction(db, [&] {
-        const QString at = now();
+        const QString at = stamp(when);
         Status s = Query(db, R"(
 INSERT INTO claim_files(name, size, sha256, state) VALUES(?1, ?2, ?3, 'uploading')
 ON CONFLICT(name) DO NOTHING)")
@@ -222,10 +210,10 @@ SELECT id, ?2, ?3, ?4 FROM claim_files WHERE name = ?1)")
     });
 }
 
-Status Ledger::confirmed(const QString& name) {
+Status Ledger::confirmed(const QString& name, const QDateTime& when) {
     sqlite3* db = db_->db.get();
     return inTransaction(db, [&] {
-        const QString at = now();
+        const QString at = stamp(when);
         // An answer that came already (a resend of an answered file) keeps its state.
         Status s = Query(db, R"(
 UPDATE claim_files SET confirmed_at = ?2, reason = '',
@@ -245,10 +233,10 @@ UPDATE send_attempts SET confirmed_at = ?2 WHERE id = (SELECT MAX(a.id) FROM sen
     });
 }
 
-Status Ledger::failed(const QString& name, const QString& reason) {
+Status Ledger::failed(const QString& name, const QString& reason, const QDateTime& when) {
     sqlite3* db = db_->db.get();
     return inTransaction(db, [&] {
-        const QString at = now();
+        const QString at = stamp(when);
         // A resend that fails leaves a file the server confirmed earlier as it was.
         Status s = Query(db, R"(
 UPDATE claim_files SET reason = ?2,
@@ -286,19 +274,29 @@ Result<std::optional<ClaimRecord>> Ledger::claim(const QString& name) {
     return std::optional<ClaimRecord>();
 }
 
-Result<std::vector<ClaimRecord>> Ledger::history() {
+Result<std::vector<ClaimRecord>> Ledger::history(const QDateTime& now) {
     Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS
                            " FROM claim_files c ORDER BY COALESCE(c.numbered_at, "
                            "c.upload_started_at) DESC, c.id DESC");
-    return readClaims(q);
+    auto claims = readClaims(q);
+    // A file nothing has answered for two days needs a person, told or not.
+    if (claims)
+        for (ClaimRecord& c : claims.value())
+            if (c.confirmedAt.isValid() && c.answerEvents == 0 && !c.answeredAsWhole &&
+                c.confirmedAt.addDays(2) < now)
+                c.attention = true;
+    return claims;
 }
 
-Result<std::optional<ClaimRecord>> Ledger::priorSend(const QString& sha256, const QString& sender,
-                                                     const QString& interchangeNumber) {
+Result<std::optional<ClaimRecord>> Ledger::priorSend(const QString& sha256,
+                                                     const x12::ClaimFileFacts& f) {
+    // A file recorded before its date and time were kept is the same interchange only by
+    // its content.
     Query q(db_->db.get(), "SELECT " ZV_CLAIM_COLUMNS R"( FROM claim_files c
-WHERE c.confirmed_at IS NOT NULL AND (c.sha256 = ?1 OR (?3 <> '' AND c.x12 = 1 AND c.sender = ?2
-  AND c.interchange = ?3)) ORDER BY c.confirmed_at DESC LIMIT 1)");
-    q.bind(1, sha256).bind(2, sender).bind(3, interchangeNumber);
+WHERE c.confirmed_at IS NOT NULL AND (c.sha256 = ?1 OR (?3 <> '' AND ?4 <> '' AND c.x12 = 1
+  AND c.sender = ?2 AND c.interchange = ?3 AND c.interchange_time = ?4))
+ORDER BY c.confirmed_at DESC LIMIT 1)");
+    q.bind(1, sha256).bind(2, f.sender).bind(3, f.interchangeNumber).bind(4, f.interchangeTime);
     if (q.next()) return std::optional<ClaimRecord>(readClaim(q));
     if (const Status s = q.status(); !s)
         return Result<std::optional<ClaimRecord>>::failure(s.reason());
@@ -313,13 +311,15 @@ Result<std::vector<ClaimRecord>> Ledger::takeOverdue(const QDateTime& before) {
     const QString cut = before.toUTC().toString(Qt::ISODateWithMs);
     Query q(db, "SELECT " ZV_CLAIM_COLUMNS R"( FROM claim_files c
 WHERE c.state = 'sent' AND c.answer_level = 0 AND c.overdue_told_at IS NULL
-  AND c.confirmed_at < ?1 ORDER BY c.confirmed_at)");
+  AND c.confirmed_at < ?1 AND NOT EXISTS (SELECT 1 FROM answer_events e WHERE e.file_id = c.id)
+ORDER BY c.confirmed_at)");
     q.bind(1, cut);
     R found = readClaims(q);
     if (!found) return found;
     if (const Status s = Query(db, R"(
 UPDATE claim_files SET overdue_told_at = ?2 WHERE state = 'sent' AND answer_level = 0
-  AND overdue_told_at IS NULL AND confirmed_at < ?1)")
+  AND overdue_told_at IS NULL AND confirmed_at < ?1
+  AND NOT EXISTS (SELECT 1 FROM answer_events e WHERE e.file_id = claim_files.id))")
                              .bind(1, cut)
                              .bind(2, now())
                              .run();
@@ -341,37 +341,6 @@ INSERT INTO reports(name, size, sha256, fetched_at, kind, says) VALUES(?1, ?2, ?
     q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, now()).bind(5, r.kind);
     if (const Status s = q.bind(6, r.says).run(); !s) return R::failure(s.reason());
     return std::optional<qint64>(sqlite3_last_insert_rowid(db));
-}
-
-Result<bool> Ledger::answer(qint64 reportId, const QString& reportName,
-                            const ClaimAnswerRecord& a) {
-    sqlite3* db = db_->db.get();
-    Transaction t(db);
-    if (!t.begun()) return Result<bool>::failure(t.begun().reason());
-    Status s = Query(db, R"(
-INSERT INTO answers(report_id, claim_id, outcome, level, accepted_claims, rejected_claims,
-  rejected_numbers) SELECT ?1, id, ?3, ?4, ?5, ?6, ?7 FROM claim_files WHERE name = ?2)")
-                   .bind(1, reportId)
-                   .bind(2, a.claimName)
-                   .bind(3, stateText(a.outcome))
-                   .bind(4, qint64(a.level))
-                   .bind(5, qint64(a.acceptedClaims))
-                   .bind(6, qint64(a.rejectedClaims))
-                   .bind(7, joined(a.rejectedNumbers))
-                   .run();
-    if (s)
-        s = Query(db, R"(
-UPDATE claim_files SET state = ?2, answered_by = ?3, answer_level = ?4
-WHERE name = ?1 AND answer_level <= ?4)")
-                .bind(1, a.claimName)
-                .bind(2, stateText(a.outcome))
-                .bind(3, reportName)
-                .bind(4, qint64(a.level))
-                .run();
-    const bool taken = s && sqlite3_changes(db) > 0;
-    if (s) s = t.commit();
-    if (!s) return Result<bool>::failure(s.reason());
-    return taken;
 }
 
 Result<std::vector<ClaimRecord>> Ledger::confirmedClaims() {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "answers/claim_state.h"
 #include "base/file_digest.h"
 #include "base/result.h"
 #include "x12/x12.h"
@@ -40,6 +41,8 @@ struct NewClaim {
     QString sha256;       // hex
     QStringList sources;  // the practice file(s) it was made of
     std::optional<x12::ClaimFileFacts> facts;
+    // Its claims, one by one (empty for a file that is not X12 or could not be read).
+    std::vector<answers::SentClaim> claims;
 };
 
 struct ClaimRecord {
@@ -56,6 +59,14 @@ struct ClaimRecord {
     QString answeredBy;                 // the report whose answer set the state
     int attempts = 0;                   // uploads started, resends included
     bool lastAttemptConfirmed = false;  // the latest upload (a resend, say) was confirmed
+    // Claim by claim: the file's line ("K90042.83P: accepted by ZOD"), whether a claim
+    // needs a person (rejected, denied, unanswered), and whether its latest change was not
+    // shown to a person yet (1; 2 with a rejection).
+    QString summary;
+    bool attention = false;
+    int unseen = 0;
+    int answerEvents = 0;
+    bool answeredAsWhole = false;  // answered before claims were kept one by one
 };
 
 struct ReportRecord {
@@ -66,28 +77,35 @@ struct ReportRecord {
     QString says;  // one line: what it answers
 };
 
-// How specific an answer is: a later answer replaces an earlier one only when it is at
-// least as specific (a TA1's interchange receipt never hides a 277CA's claim answers).
-enum class AnswerLevel { Interchange = 1, Group = 2, Claims = 3 };
-
-struct ClaimAnswerRecord {
-    QString claimName;
-    ClaimState outcome = ClaimState::Accepted;
-    AnswerLevel level = AnswerLevel::Interchange;
-    int acceptedClaims = 0, rejectedClaims = 0;
-    QStringList rejectedNumbers;  // patient control numbers
+// What a report's answers changed of one claim file: its new line, and the desktop notice
+// when a claim became rejected, denied or unanswered (empty otherwise).
+struct FileChange {
+    QString name;
+    QString line;
+    QString notice;
+    bool rejection = false;
 };
 
-// A report fetched in this run, waiting to be matched with the claim files it answers.
-struct FetchedReport {
+struct ReportMatched {
+    bool counted = false;  // false: this content was matched before, nothing changed
+    std::vector<FileChange> changes;
+    QStringList unplaced;  // answers that name nothing we sent
+};
+
+// A report kept by an earlier run that was recorded but never matched.
+struct UnmatchedReport {
     qint64 id = 0;
     QString name;
-    x12::Report report;
 };
 
-// What a report says in one line ("999: group 41, sets 0001 0002: rejected").
-QString reportSays(const x12::Report& report);
-QString reportKindText(x12::ReportKind kind);
+// A sent claim file, claim by claim, as matching and the claim view need it.
+struct SentClaimFile {
+    qint64 id = 0;
+    QString summary;
+    answers::SentFile file;
+};
+
+class SentIndex;
 
 class Ledger {
 public:
@@ -102,23 +120,26 @@ public:
     // locked too long, or it was written by a newer program).
     static Result<Opened> open(const QString& path);
 
-    Status numbered(const NewClaim& claim);
+    // `at`: when it happened, for a write kept until the ledger could take it; null: now.
+    Status numbered(const NewClaim& claim, const QDateTime& at = {});
     // Every upload attempt; a claim not numbered here (sent before the ledger existed) is
     // added with what its working copy says.
     Status uploadStarted(const QString& name, const QString& server, bool resend, qint64 size,
-                         const QString& sha256);
-    Status confirmed(const QString& name);
-    Status failed(const QString& name, const QString& reason);
+                         const QString& sha256, const QDateTime& at = {});
+    Status confirmed(const QString& name, const QDateTime& at = {});
+    Status failed(const QString& name, const QString& reason, const QDateTime& at = {});
     // Takes back a numbering that never went further (the claim is numbered anew).
     Status forget(const QString& name);
 
     Result<std::optional<ClaimRecord>> claim(const QString& name);
-    // Newest first (by the time numbered, else first sent).
-    Result<std::vector<ClaimRecord>> history();
-    // The latest claim file whose upload was confirmed with this content, or this sender and
-    // interchange control number.
-    Result<std::optional<ClaimRecord>> priorSend(const QString& sha256, const QString& sender,
-                                                 const QString& interchangeNumber);
+    // Newest first (by the time numbered, else first sent); `now` decides which files have
+    // waited two days for an answer.
+    Result<std::vector<ClaimRecord>> history(
+        const QDateTime& now = QDateTime::currentDateTimeUtc());
+    // The latest claim file whose upload was confirmed with this content, or this sender,
+    // interchange control number and interchange date and time.
+    Result<std::optional<ClaimRecord>> priorSend(const QString& sha256,
+                                                 const x12::ClaimFileFacts& facts);
     // Confirmed uploads that no report has answered, confirmed before `before`, not yet
     // named as overdue; they are marked as named.
     Result<std::vector<ClaimRecord>> takeOverdue(const QDateTime& before);
@@ -126,9 +147,29 @@ public:
     // The new report's id; none when this report (name and content) was recorded before,
     // as a report whose removal from the server failed is fetched again.
     Result<std::optional<qint64>> report(const ReportRecord& report);
-    // Records an answer of report `reportId` and, unless a more specific answer came
-    // earlier, sets the claim's state from it. False when it was not taken for the state.
-    Result<bool> answer(qint64 reportId, const QString& reportName, const ClaimAnswerRecord& a);
+    // Records report `r` and what its answers say of the claims we sent, in one short
+    // transaction (everything is read and decided before it opens): the same content
+    // matched before changes nothing. `existing`: the id of the report's row when an earlier
+    // run recorded it without matching it. Each changed file is unseen until markSeen().
+    Result<ReportMatched> recordMatched(const ReportRecord& r, std::optional<qint64> existing,
+                                        const answers::ParsedReport& parsed, const SentIndex& index,
+                                        const QDateTime& now);
+    // Every confirmed claim file whose claims are known, indexed for matching.
+    Result<std::unique_ptr<SentIndex>> sentIndex();
+    Result<std::vector<UnmatchedReport>> unmatchedReports();
+    // A report that can no longer be read is given up (never matched).
+    Status giveUpReport(qint64 id);
+    // Claim files whose claims were never read (sent by an earlier version).
+    Result<std::vector<ClaimRecord>> claimsUnread();
+    Status setClaims(const QString& name, const std::vector<answers::SentClaim>& claims,
+                     const QString& interchangeTime, const QDateTime& now);
+    // A file's new line, unseen (1; 2 with a rejection) until markSeen().
+    Status noteChange(const QString& name, const QString& line, bool attention, int unseen);
+    // The files whose change no person has seen yet, oldest first.
+    Result<std::vector<ClaimRecord>> unseen();
+    Status markSeen(const QStringList& names);
+    // A sent file's claims with their states (the claim view), file order.
+    Result<std::vector<answers::FileClaim>> fileClaims(const QString& name, const QDateTime& now);
 
     // Several writes as one commit (one sync of the disk): the answers of a run's reports.
     // A batch not committed is dropped.
@@ -143,7 +184,23 @@ private:
     struct Handle;
     explicit Ledger(std::unique_ptr<Handle> db);
     Status exec(const char* sql);
+    Status numberedFile(const NewClaim& c, const QString& at);
+    sqlite3* raw() const;
+
     std::unique_ptr<Handle> db_;
+};
+
+// The sent files, claim by claim, with the matcher over them. Built once per run of reports.
+class SentIndex {
+public:
+    explicit SentIndex(std::vector<SentClaimFile> files);
+    const answers::Matcher& matcher() const { return matcher_; }
+    const SentClaimFile& at(int index) const { return files_[size_t(index)]; }
+
+private:
+    std::vector<SentClaimFile> files_;
+    std::vector<answers::SentFile> plain_;
+    answers::Matcher matcher_;
 };
 
 struct Ledger::Opened {

@@ -68,8 +68,65 @@ CREATE TABLE answers(
 )");
 }
 
+// Claim by claim: every claim of a sent file and every answer event that touched it. A file
+// sent before keeps its file-level answer until its claims are read from its backup
+// (claims_read). A report an earlier version recorded without an answer is matched again.
+Status toVersion2(sqlite3* db) {
+    return execOn(db, R"(
+ALTER TABLE claim_files ADD COLUMN interchange_time TEXT NOT NULL DEFAULT '';
+ALTER TABLE claim_files ADD COLUMN claims_read INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE claim_files ADD COLUMN summary TEXT NOT NULL DEFAULT '';
+ALTER TABLE claim_files ADD COLUMN attention INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE claim_files ADD COLUMN unseen INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE claims(
+  file_id INTEGER NOT NULL REFERENCES claim_files(id) ON DELETE CASCADE,
+  idx INTEGER NOT NULL,
+  pcn TEXT NOT NULL,
+  charge_cents INTEGER NOT NULL,
+  isa13 TEXT NOT NULL,
+  gs06 TEXT NOT NULL,
+  st02 TEXT NOT NULL,
+  bht03 TEXT NOT NULL,
+  npi TEXT NOT NULL,
+  tax_id TEXT NOT NULL,
+  provider_name TEXT NOT NULL,
+  PRIMARY KEY(file_id, idx)) WITHOUT ROWID;
+CREATE TABLE answer_events(
+  id INTEGER PRIMARY KEY,
+  file_id INTEGER NOT NULL REFERENCES claim_files(id) ON DELETE CASCADE,
+  report_id INTEGER NOT NULL REFERENCES reports(id),
+  level INTEGER NOT NULL,
+  claim INTEGER NOT NULL,
+  interchange TEXT NOT NULL,
+  grp TEXT NOT NULL,
+  set_number TEXT NOT NULL,
+  batch TEXT NOT NULL,
+  provider TEXT NOT NULL,
+  report TEXT NOT NULL,
+  source TEXT NOT NULL,
+  by_zod INTEGER NOT NULL,
+  code TEXT NOT NULL,
+  verdict INTEGER NOT NULL,
+  reason TEXT NOT NULL,
+  detail TEXT NOT NULL,
+  at TEXT NOT NULL,
+  charge_cents INTEGER NOT NULL,
+  paid_cents INTEGER NOT NULL,
+  patient_cents INTEGER NOT NULL,
+  check_number TEXT NOT NULL,
+  check_date TEXT NOT NULL,
+  payer_claim TEXT NOT NULL,
+  difference_cents INTEGER NOT NULL);
+CREATE INDEX answer_events_file ON answer_events(file_id);
+ALTER TABLE reports ADD COLUMN matched INTEGER NOT NULL DEFAULT 0;
+UPDATE reports SET matched = 1 WHERE kind = 'other'
+  OR EXISTS (SELECT 1 FROM answers a WHERE a.report_id = reports.id);
+CREATE INDEX reports_sha256 ON reports(sha256);
+)");
+}
+
 using SchemaStep = Status (*)(sqlite3*);
-const SchemaStep kSchemaSteps[] = {toVersion1};
+const SchemaStep kSchemaSteps[] = {toVersion1, toVersion2};
 constexpr int kSchemaVersion = int(std::size(kSchemaSteps));
 
 // The handle is closed as the attempt fails, so that a damaged file can be set aside.

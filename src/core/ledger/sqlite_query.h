@@ -40,6 +40,12 @@ public:
         }
         return *this;
     }
+    // `v` must outlive the statement's next run.
+    Query& bindStatic(int i, const QByteArray& v) {
+        if (rc_ == SQLITE_OK)
+            rc_ = sqlite3_bind_text(stmt_.get(), i, v.constData(), int(v.size()), SQLITE_STATIC);
+        return *this;
+    }
     Query& bind(int i, qint64 v) {
         if (rc_ == SQLITE_OK) rc_ = sqlite3_bind_int64(stmt_.get(), i, v);
         return *this;
@@ -59,6 +65,13 @@ public:
         next();
         return status();
     }
+    // Ready to be bound and run again (one statement for many rows).
+    Query& reset() {
+        sqlite3_reset(stmt_.get());
+        sqlite3_clear_bindings(stmt_.get());
+        if (rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) rc_ = SQLITE_OK;
+        return *this;
+    }
     Status status() const {
         if (rc_ == SQLITE_OK || rc_ == SQLITE_ROW || rc_ == SQLITE_DONE) return {};
         return fail(failureText(db_, rc_));
@@ -67,6 +80,10 @@ public:
     QString text(int col) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
         return p ? QString::fromUtf8(p, sqlite3_column_bytes(stmt_.get(), col)) : QString();
+    }
+    QByteArrayView bytes(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
+        return p ? QByteArrayView(p, sqlite3_column_bytes(stmt_.get(), col)) : QByteArrayView();
     }
     qint64 integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
     bool isNull(int col) const { return sqlite3_column_type(stmt_.get(), col) == SQLITE_NULL; }

@@ -113,19 +113,18 @@ void GetReports::run() {
     }
     ctx_.log.write(QStringLiteral("GetReports-Call OpenSFTPServer"));
 
-    std::vector<FetchedReport> fetched;
-    FetchFromServer(fetched);
-    ledger_.matchAnswers(fetched);
+    FetchFromServer();
+    ledger_.endReports();
     ctx_.view.setEnabled(Control::GetReports, true);
 }
 
-void GetReports::FetchFromServer(std::vector<FetchedReport>& fetched) {
+void GetReports::FetchFromServer() {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
     const QString handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("reports")); });
     if (handle.isEmpty()) {
         s.showFailure(QStringLiteral("Error Opening SFTP Reports Directory. Call ZOD."));
-    } else if (!DownloadListedReports(handle, fetched)) {
+    } else if (!DownloadListedReports(handle)) {
         s.closeQuietly(handle);
         return;
     }
@@ -133,7 +132,7 @@ void GetReports::FetchFromServer(std::vector<FetchedReport>& fetched) {
         s.showFailure(QStringLiteral("Error Closing SFTPHandle. Call ZOD."));
 }
 
-bool GetReports::DownloadListedReports(const QString& handle, std::vector<FetchedReport>& fetched) {
+bool GetReports::DownloadListedReports(const QString& handle) {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
     const std::optional<RemoteListing> listing =
@@ -163,7 +162,7 @@ bool GetReports::DownloadListedReports(const QString& handle, std::vector<Fetche
         while (following != order.end() && *following <= i) ++following;
         const QByteArray next =
             following == order.end() ? QByteArray() : listing->EntryAt(*following).RawName;
-        const ReportOutcome outcome = FetchReport(entry, next, fetched);
+        const ReportOutcome outcome = FetchReport(entry, next);
         if (outcome == ReportOutcome::Failed) return false;
         if (outcome == ReportOutcome::OnDisk) ++onDisk;
     }
@@ -180,8 +179,8 @@ bool GetReports::Download(const QByteArray& remote, SafeFile& part) {
     return s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, sink); }));
 }
 
-GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry, const QByteArray& next,
-                                                  std::vector<FetchedReport>& fetched) {
+GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry,
+                                                  const QByteArray& next) {
     if (const QString skipped = skipReason(entry); !skipped.isEmpty()) {
         ctx_.view.statusAdd(skipped);
         return ReportOutcome::Skipped;
@@ -201,9 +200,8 @@ GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry, cons
         ctx_.dialogs.message(kDownloadFailure + ctx_.m.LF + placed.reason());
         return ReportOutcome::Failed;
     }
-    if (std::optional<FetchedReport> answers = ledger_.recordReport(
-            QFile::decodeName(QFile::encodeName(folder) + *placed), readableName(*placed)))
-        fetched.push_back(std::move(*answers));
+    ledger_.recordReport(QFile::decodeName(QFile::encodeName(folder) + *placed),
+                         readableName(*placed));
     // Only a report that is whole on disk leaves the server.
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();

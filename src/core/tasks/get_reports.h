@@ -23,13 +23,12 @@ public:
 private:
     enum class ReportOutcome { OnDisk, Skipped, Failed };
     // The reports directory opened, its reports fetched, the directory closed.
-    void FetchFromServer(std::vector<FetchedReport>& fetched);
+    void FetchFromServer();
     // The listed reports one by one; false when a download failed, which ends the task.
-    bool DownloadListedReports(const QString& handle, std::vector<FetchedReport>& fetched);
-    // `next`: the report fetched after this one, if any. What it answers is added to
-    // `fetched`.
-    ReportOutcome FetchReport(const RemoteEntry& entry, const QByteArray& next,
-                              std::vector<FetchedReport>& fetched);
+    bool DownloadListedReports(const QString& handle);
+    // `next`: the report fetched after this one, if any. It is recorded with what it
+    // answers before it leaves the server.
+    ReportOutcome FetchReport(const RemoteEntry& entry, const QByteArray& next);
     // The server's bytes of `remote` into `part`.
     bool Download(const QByteArray& remote, SafeFile& part);
 

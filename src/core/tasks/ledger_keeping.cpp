@@ -1,145 +1,135 @@
 #include "tasks/ledger_keeping.h"
 
 #include <QDateTime>
-#include <QMap>
-#include <algorithm>
+#include <QFileInfo>
+#include <QJsonArray>
 
+#include "answers/sent_claims.h"
 #include "base/file_digest.h"
-#include "base/workstation_rules.h"
 #include "x12/x12.h"
 
 namespace zv {
 
 namespace {
 
-using SentClaims = std::vector<ClaimRecord>;
+// After a write the ledger could not take, the next try waits this long: every try may
+// wait out another program's hold on it, and a send must not wait that at every step.
+constexpr qint64 kRetryAfterMs = 30'000;
 
-// The newest claim file among `sent` whose facts `answers` picks, or null.
-template <class Pick>
-const ClaimRecord* newestAnswered(const SentClaims& sent, Pick&& answers) {
-    for (const ClaimRecord& c : sent)
-        if (c.facts && answers(*c.facts)) return &c;
-    return nullptr;
+QString isoNow() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs); }
+QDateTime timeIn(const QJsonObject& w) {
+    return QDateTime::fromString(w[QLatin1String("at")].toString(), Qt::ISODateWithMs);
 }
+QString text(const QJsonObject& w, const char* key) { return w[QLatin1String(key)].toString(); }
 
-// A TA1's interchange receipt or a 999's group answer: one file, one outcome.
-std::vector<ClaimAnswerRecord> answeredAsWhole(bool ta1, const x12::Answer& a,
-                                               const SentClaims& sent) {
-    if (!a.outcome) return {};
-    const ClaimRecord* c = newestAnswered(sent, [&](const x12::ClaimFileFacts& f) {
-        if (ta1) return f.interchangeNumber == a.interchangeNumber;
-        if (!f.groupNumbers.contains(a.groupNumber)) return false;
-        for (const QString& set : a.transactionNumbers)
-            if (!f.transactionNumbers.contains(set)) return false;
-        return true;
-    });
-    if (!c) return {};
-    static const ClaimState states[] = {ClaimState::Accepted, ClaimState::AcceptedWithErrors,
-                                        ClaimState::PartlyAccepted, ClaimState::Rejected};
-    return {{c->name,
-             states[int(*a.outcome)],
-             ta1 ? AnswerLevel::Interchange : AnswerLevel::Group,
-             0,
-             0,
-             {}}};
-}
-
-// A 277CA's claims, counted per file.
-std::vector<ClaimAnswerRecord> answeredClaimByClaim(const x12::Answer& a, const SentClaims& sent) {
-    std::vector<ClaimAnswerRecord> out;
-    for (const x12::ClaimAnswer& claim : a.claims) {
-        const ClaimRecord* c = newestAnswered(sent, [&](const x12::ClaimFileFacts& f) {
-            return f.patientControlNumbers.contains(claim.patientControlNumber);
-        });
-        if (!c) continue;
-        auto it = std::find_if(out.begin(), out.end(),
-                               [&](const ClaimAnswerRecord& r) { return r.claimName == c->name; });
-        if (it == out.end()) {
-            out.push_back({c->name, ClaimState::Accepted, AnswerLevel::Claims, 0, 0, {}});
-            it = out.end() - 1;
-        }
-        if (claim.accepted) {
-            ++it->acceptedClaims;
-        } else {
-            ++it->rejectedClaims;
-            it->rejectedNumbers << claim.patientControlNumber;
-        }
-    }
-    for (ClaimAnswerRecord& r : out)
-        r.outcome = r.rejectedClaims == 0   ? ClaimState::Accepted
-                    : r.acceptedClaims == 0 ? ClaimState::Rejected
-                                            : ClaimState::PartlyAccepted;
-    return out;
-}
-
-// The claim files an answer speaks of, newest first among `sent`, with the outcome for
-// each.
-std::vector<ClaimAnswerRecord> answered(const x12::Report& report, const x12::Answer& a,
-                                        const SentClaims& sent) {
-    if (report.kind == x12::ReportKind::TA1 || report.kind == x12::ReportKind::Ack999)
-        return answeredAsWhole(report.kind == x12::ReportKind::TA1, a, sent);
-    if (report.kind == x12::ReportKind::Status277CA) return answeredClaimByClaim(a, sent);
-    return {};
-}
-
-QString answerLine(const ClaimAnswerRecord& a, const QString& report) {
-    const QString see = QStringLiteral(" by ZOD - see report ") + report;
-    if (a.level == AnswerLevel::Claims && a.outcome == ClaimState::PartlyAccepted)
-        return a.claimName +
-               QStringLiteral(": %1 claims accepted, %2 rejected (patient control number%3 %4)")
-                   .arg(a.acceptedClaims)
-                   .arg(a.rejectedClaims)
-                   .arg(a.rejectedNumbers.size() > 1 ? QStringLiteral("s") : QString())
-                   .arg(a.rejectedNumbers.join(QStringLiteral(", ")));
-    switch (a.outcome) {
-        case ClaimState::Accepted:
-            return a.claimName + QStringLiteral(": accepted by ZOD");
-        case ClaimState::Rejected:
-            return a.claimName + QStringLiteral(": REJECTED") + see;
-        default:
-            return a.claimName + QStringLiteral(": ") + stateText(a.outcome) + see;
-    }
+QJsonObject writeOf(const char* op,
+                    std::initializer_list<std::pair<const char*, QJsonValue>> args) {
+    QJsonObject w{{QStringLiteral("op"), QLatin1String(op)}, {QStringLiteral("at"), isoNow()}};
+    for (const auto& [key, value] : args) w.insert(QLatin1String(key), value);
+    return w;
 }
 
 }  // namespace
 
-LedgerKeeping::LedgerKeeping(const TaskContext& ctx) : ctx_(ctx) {}
+LedgerKeeping::LedgerKeeping(const TaskContext& ctx)
+    : ctx_(ctx), pending_(ctx.m.Paths.WorkRoot + QStringLiteral("ledger.pending")) {}
 
 LedgerKeeping::~LedgerKeeping() = default;
 
 Ledger* LedgerKeeping::ledger() {
-    if (ledger_ || off_ || ctx_.m.Paths.WorkRoot.isEmpty()) return ledger_.get();
-    Result<Ledger::Opened> opened = Ledger::open(path());
-    if (!opened) {
-        keep(fail(opened.reason()));
-        return nullptr;
+    if (ctx_.m.Paths.WorkRoot.isEmpty()) return nullptr;
+    pending_ = PendingWrites(ctx_.m.Paths.WorkRoot + QStringLiteral("ledger.pending"));
+    if (retry_.isValid() && retry_.elapsed() < kRetryAfterMs) return nullptr;
+    retry_.invalidate();
+    if (!ledger_) {
+        Result<Ledger::Opened> opened = Ledger::open(path());
+        if (!opened) {
+            tellPending(opened.reason());
+            return nullptr;
+        }
+        ledger_ = std::move(opened.value().ledger);
+        if (!opened->setAsideAs.isEmpty())
+            ctx_.dialogs.message(
+                QStringLiteral("The claim history file ledger.db was damaged. It was kept as ") +
+                    opened->setAsideAs +
+                    QStringLiteral(" and a new claim history was started. Your claims are sent "
+                                   "as usual."),
+                MessageKind::Info);
     }
-    ledger_ = std::move(opened.value().ledger);
-    if (!opened->setAsideAs.isEmpty())
-        ctx_.dialogs.message(QStringLiteral("The claim history file ledger.db was damaged. It was "
-                                            "kept as ") +
-                                 opened->setAsideAs +
-                                 QStringLiteral(" and a new claim history was started. Your "
-                                                "claims are sent as usual."),
-                             MessageKind::Info);
+    // Kept writes go first, so that the history keeps their order.
+    if (pending_.any() && !writePending()) return nullptr;
     return ledger_.get();
 }
 
-void LedgerKeeping::keep(const Status& written) {
-    if (written || off_) return;
-    ledger_.reset();
-    off_ = true;
-    ctx_.dialogs.message(QStringLiteral("The claim history is not being kept: ") +
-                             written.reason() +
+void LedgerKeeping::keep(const Status& read) {
+    if (read || toldRead_) return;
+    toldRead_ = true;
+    ctx_.dialogs.message(QStringLiteral("The claim history could not be read just now: ") +
+                             read.reason() +
                              QStringLiteral(". Your claims are sent as usual. If this happens "
                                             "again, call ZOD."),
                          MessageKind::Info);
 }
 
-void LedgerKeeping::recordNumbered(const QString& claim, int number, const QStringList& sources) {
-    Ledger* l = ledger();
-    if (!l) return;
-    NewClaim c{claim, number, 0, {}, sources, {}};
+void LedgerKeeping::tellPending(const QString& reason) {
+    retry_.start();
+    ledger_.reset();
+    index_.reset();
+    if (toldPending_) return;
+    toldPending_ = true;
+    ctx_.dialogs.message(QStringLiteral("The claim history could not be written just now: ") +
+                             reason +
+                             QStringLiteral(". What was done is kept in ledger.pending and "
+                                            "added to the history as soon as it can be. Your "
+                                            "claims are sent as usual."),
+                         MessageKind::Info);
+}
+
+void LedgerKeeping::write(const QJsonObject& w) {
+    Status done = fail(QStringLiteral("it is in use"));
+    if (ledger()) {
+        done = apply(w);
+        if (done) return;
+    }
+    const Status kept = pending_.add(w);
+    if (!kept)
+        return tellPending(done.reason() + QStringLiteral(", and it could not be kept either (") +
+                           kept.reason() + QLatin1Char(')'));
+    if (ledger_) tellPending(done.reason());
+}
+
+bool LedgerKeeping::writePending() {
+    const std::vector<QJsonObject> writes = pending_.read();
+    size_t done = 0;
+    Status s;
+    while (done < writes.size() && (s = apply(writes[done]))) ++done;
+    const Status kept = pending_.keepOnly({writes.begin() + qsizetype(done), writes.end()});
+    if (done == writes.size() && kept) return true;
+    tellPending(s ? kept.reason() : s.reason());
+    return false;
+}
+
+Status LedgerKeeping::apply(const QJsonObject& w) {
+    const QString op = text(w, "op");
+    const QString name = text(w, "name");
+    const QDateTime at = timeIn(w);
+    if (op == QLatin1String("numbered")) return applyNumbered(w);
+    if (op == QLatin1String("report")) return applyReport(w);
+    if (op == QLatin1String("upload"))
+        return ledger_->uploadStarted(name, text(w, "server"), w[QLatin1String("resend")].toBool(),
+                                      qint64(w[QLatin1String("size")].toDouble()),
+                                      text(w, "sha256"), at);
+    if (op == QLatin1String("confirmed")) return ledger_->confirmed(name, at);
+    if (op == QLatin1String("failed")) return ledger_->failed(name, text(w, "reason"), at);
+    if (op == QLatin1String("forget")) return ledger_->forget(name);
+    return {};  // a write of a newer version: not this one's to do
+}
+
+Status LedgerKeeping::applyNumbered(const QJsonObject& w) {
+    const QString claim = text(w, "name");
+    QStringList sources;
+    for (const QJsonValue& v : w[QLatin1String("sources")].toArray()) sources << v.toString();
+    NewClaim c{claim, w[QLatin1String("number")].toInt(), 0, {}, sources, {}, {}};
     Status read;
     // Hashing and reading a big file takes a while: the window keeps repainting meanwhile.
     ctx_.view.runBlocking([&] {
@@ -149,95 +139,52 @@ void LedgerKeeping::recordNumbered(const QString& claim, int number, const QStri
         const QByteArrayView data = backup.bytes();
         c.size = data.size();
         c.sha256 = QString::fromLatin1(sha256(data).toHex());
-        if (x12::isInterchangeType(claim.right(3)) || x12::looksLikeInterchange(data)) {
-            // A damaged file is still recorded, without the facts it does not hold.
-            if (Result<x12::ClaimFileFacts> facts = x12::readClaimFile(data)) c.facts = *facts;
-        }
+        if (!x12::isInterchangeType(claim.right(3)) && !x12::looksLikeInterchange(data)) return;
+        // A damaged file is still recorded, without the facts it does not hold.
+        if (Result<x12::ClaimFileFacts> facts = x12::readJoinedClaimFile(data)) c.facts = *facts;
+        if (auto claims = answers::readSentClaims(data)) c.claims = std::move(*claims);
     });
-    if (!read)
-        return keep(fail(QStringLiteral("the claim file could not be read: ") + read.reason()));
-    keep(l->numbered(c));
+    // The backup is gone (a later run removed it): the file is recorded without it.
+    if (!read) c.sha256 = text(w, "sha256");
+    return ledger_->numbered(c, timeIn(w));
+}
+
+void LedgerKeeping::recordNumbered(const QString& claim, int number, const QStringList& sources) {
+    write(writeOf(
+        "numbered",
+        {{"name", claim}, {"number", number}, {"sources", QJsonArray::fromStringList(sources)}}));
+}
+
+void LedgerKeeping::recordUploadStarted(const QString& name, const QString& server, bool resend,
+                                        qint64 size, const QString& sha256) {
+    write(writeOf("upload", {{"name", name},
+                             {"server", server},
+                             {"resend", resend},
+                             {"size", double(size)},
+                             {"sha256", sha256}}));
+}
+
+void LedgerKeeping::recordConfirmed(const QString& name) {
+    index_.reset();  // a report of this run may answer it
+    write(writeOf("confirmed", {{"name", name}}));
+}
+
+void LedgerKeeping::recordFailed(const QString& name, const QString& reason) {
+    write(writeOf("failed", {{"name", name}, {"reason", reason}}));
+}
+
+void LedgerKeeping::recordForget(const QString& name) {
+    write(writeOf("forget", {{"name", name}}));
 }
 
 std::optional<PriorSend> LedgerKeeping::findPriorSend(const QByteArray& sha256,
-                                                      const QString& sender,
-                                                      const QString& interchangeNumber) {
+                                                      const x12::ClaimFileFacts& facts) {
     Ledger* l = ledger();
     if (!l) return std::nullopt;
-    const auto prior = l->priorSend(QString::fromLatin1(sha256.toHex()), sender, interchangeNumber);
+    const auto prior = l->priorSend(QString::fromLatin1(sha256.toHex()), facts);
     keep(prior.ok() ? Status() : fail(prior.reason()));
     if (!prior.ok() || !*prior) return std::nullopt;
     return PriorSend{(*prior)->name, (*prior)->confirmedAt.toLocalTime()};
-}
-
-std::optional<FetchedReport> LedgerKeeping::recordReport(const QString& path, const QString& name) {
-    Ledger* l = ledger();
-    if (!l) return std::nullopt;
-    MappedFile file(path);
-    Status opened;
-    Result<x12::Report> read = x12::Report{};
-    QString sha;
-    ctx_.view.runBlocking([&] {
-        opened = file.open();
-        if (!opened) return;
-        read = x12::readReport(file.bytes());
-        sha = QString::fromLatin1(sha256(file.bytes()).toHex());
-    });
-    if (!opened) {
-        keep(fail(QStringLiteral("the report ") + name + QStringLiteral(" could not be read: ") +
-                  opened.reason()));
-        return std::nullopt;
-    }
-    const x12::Report report = read ? *read : x12::Report{};
-    const QString says =
-        read ? reportSays(report) : QStringLiteral("could not be read as X12: ") + read.reason();
-    const auto id = l->report({name, file.bytes().size(), sha, reportKindText(report.kind), says});
-    keep(id.ok() ? Status() : fail(id.reason()));
-    if (!id.ok() || !*id || report.answers.empty()) return std::nullopt;
-    return FetchedReport{**id, name, report};
-}
-
-QStringList LedgerKeeping::recordAnswers(const std::vector<FetchedReport>& fetched,
-                                         const std::vector<ClaimRecord>& sent) {
-    QStringList order;
-    QMap<QString, QString> lines;
-    for (const FetchedReport& f : fetched) {
-        for (const x12::Answer& a : f.report.answers) {
-            for (const ClaimAnswerRecord& r : answered(f.report, a, sent)) {
-                const Result<bool> taken = ledger_ ? ledger_->answer(f.id, f.name, r) : false;
-                keep(taken.ok() ? Status() : fail(taken.reason()));
-                if (!taken.ok() || !*taken) continue;
-                if (!lines.contains(r.claimName)) order << r.claimName;
-                lines[r.claimName] = answerLine(r, f.name);
-            }
-        }
-    }
-    QStringList out;
-    for (const QString& name : order) out << lines[name];
-    return out;
-}
-
-void LedgerKeeping::matchAnswers(const std::vector<FetchedReport>& fetched) {
-    Ledger* l = ledger();
-    if (!l) return;
-    const auto sent = l->confirmedClaims();
-    if (!sent) return keep(fail(sent.reason()));
-    // All the run's answers are one commit.
-    if (const Status begun = l->beginBatch(); !begun) return keep(begun);
-    const QStringList lines = recordAnswers(fetched, *sent);
-    if (!ledger_) return;
-    const auto overdue = ledger_->takeOverdue(QDateTime::currentDateTimeUtc().addDays(-2));
-    if (!overdue) ledger_->dropBatch();
-    if (!overdue) return keep(fail(overdue.reason()));
-    if (const Status committed = ledger_->commitBatch(); !committed) {
-        ledger_->dropBatch();
-        return keep(committed);
-    }
-    for (const QString& line : lines) ctx_.view.statusAdd(line);
-    for (const ClaimRecord& c : *overdue)
-        ctx_.view.statusAdd(c.name + QStringLiteral(" sent ") +
-                            dateText(c.confirmedAt.toLocalTime()) +
-                            QStringLiteral(": no answer from ZOD yet. Call ZOD."));
 }
 
 }  // namespace zv

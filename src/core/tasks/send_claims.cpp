@@ -211,20 +211,20 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
     const int last = !sequence.exists()                   ? 0
                      : sequence.open(QIODevice::ReadOnly) ? parseSequenceRecord(sequence.read(4))
                                                           : kLastSubmissionNumber;
-    const GuardSetup setup{
-        ctx_.m.Setup.UserPath,
-        ctx_.m.Setup.FileType,
-        ctx_.m.Paths.ClaimsBackupDir,
-        ctx_.m.Paths.ClaimsDir,
-        ctx_.m.Setup.SiteID,
-        last,
-        [this](const QByteArray& sha256, const QString& sender, const QString& interchange) {
-            return ledger_.findPriorSend(sha256, sender, interchange);
-        },
-        ctx_.m.Paths.WorkRoot + QStringLiteral("checks/")};
+    const GuardSetup setup{ctx_.m.Setup.UserPath,
+                           ctx_.m.Setup.FileType,
+                           ctx_.m.Paths.ClaimsBackupDir,
+                           ctx_.m.Paths.ClaimsDir,
+                           ctx_.m.Setup.SiteID,
+                           last,
+                           [this](const QByteArray& sha256, const x12::ClaimFileFacts& facts) {
+                               return ledger_.findPriorSend(sha256, facts);
+                           },
+                           ctx_.m.Paths.WorkRoot + QStringLiteral("checks/")};
     const GuardOutcome outcome =
         guardClaimFiles(found, setup, ctx_.dialogs,
                         [&](const std::function<void()>& work) { ctx_.view.runBlocking(work); });
+    heldBack_ += int(outcome.heldBack.size());
     for (const QString& note : outcome.notes) ctx_.view.statusAdd(note);
     for (const HeldBack& held : outcome.heldBack) {
         ctx_.view.statusAdd(held.statusLine);
@@ -341,33 +341,29 @@ SendClaims::UploadResult SendClaims::UploadClaimFile(const QString& name, bool r
         written != UploadResult::Completed)
         return written;
     const UploadResult placed = PlaceUpload(part, name, resend);
-    if (placed == UploadResult::Completed && ledger_.kept())
-        ledger_.keep(ledger_.kept()->confirmed(name));
+    if (placed == UploadResult::Completed) ledger_.recordConfirmed(name);
     if (placed == UploadResult::NotPlaced)
         RecordFailure(name, QStringLiteral("the file could not be given its name on the server"));
     return placed;
 }
 
 void SendClaims::RecordUploadStarted(const QString& name, const QString& local, bool resend) {
-    Ledger* l = ledger_.ledger();
-    if (!l) return;
     // Only a file the history does not know yet (a resend of one sent before it was
     // kept) needs its hash: a numbered file's record already holds it.
     Result<QString> sha = QString();
-    const auto known = l->claim(name);
+    Ledger* l = ledger_.ledger();
+    const auto known = l ? l->claim(name) : Result<std::optional<ClaimRecord>>(std::nullopt);
     if (!known || !*known) ctx_.view.runBlocking([&] { sha = fileSha256(local); });
     const Module1& m = ctx_.m;
     const QString server = m.SftpPort == 22 || m.SftpPort == 0
                                ? m.SftpHost
                                : m.SftpHost + QLatin1Char(':') + QString::number(m.SftpPort);
-    ledger_.keep(
-        l->uploadStarted(name, server, resend, QFileInfo(local).size(), sha ? *sha : QString()));
+    ledger_.recordUploadStarted(name, server, resend, QFileInfo(local).size(),
+                                sha ? *sha : QString());
 }
 
 void SendClaims::RecordFailure(const QString& name, const QString& reason) {
-    if (Ledger* l = ledger_.kept())
-        ledger_.keep(
-            l->failed(name, reason + QStringLiteral(": ") + ctx_.session.Client().ErrorDetail()));
+    ledger_.recordFailed(name, reason + QStringLiteral(": ") + ctx_.session.Client().ErrorDetail());
 }
 
 void SendClaims::UploadFailed(const QString& name, const QString& reason, const QString& message,

@@ -23,6 +23,8 @@ public:
     void normalRun();
     // A resend run: `name`, whose working copy is in claims/ already.
     void resendRun(const QString& name);
+    // Claim files the guards held back in this program's runs.
+    int heldBack() const { return heldBack_; }
 
 private:
     enum class UploadResult { Completed, CloseFailed, NotPlaced, EndRun };
@@ -72,6 +74,7 @@ private:
 
     TaskContext ctx_;
     LedgerKeeping& ledger_;
+    int heldBack_ = 0;
     GetReports& reports_;
 };
 

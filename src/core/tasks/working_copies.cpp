@@ -47,7 +47,7 @@ void WorkingCopies::settleOne(const QString& name, const ServerClaims& server,
     if (!r.uploadBegun && StillInPracticeFolder(name, waiting)) {
         // Its backup stays, as every backup does.
         QFile::remove(working);
-        if (r.known && ledger_.kept()) ledger_.keep(ledger_.kept()->forget(name));
+        if (r.known) ledger_.recordForget(name);
         return;
     }
     // Our upload gets its claim name only once the server holds all of it (and no
@@ -55,7 +55,7 @@ void WorkingCopies::settleOne(const QString& name, const ServerClaims& server,
     const qint64 onServer = server.sizes.value(name.toUpper(), -1);
     if (!r.confirmed && server.listed && onServer == size) {
         r.confirmed = true;
-        if (r.known && ledger_.kept()) ledger_.keep(ledger_.kept()->confirmed(name));
+        if (r.known) ledger_.recordConfirmed(name);
     }
     if (r.confirmed) return settleSent(name);
     if (!server.listed) return;  // nothing sure is known without the server: next run
@@ -67,8 +67,7 @@ void WorkingCopies::settleOne(const QString& name, const ServerClaims& server,
     // An upload that failed in front of the user was told of then; one cut off by the
     // program's end was not.
     if (r.toldAtFailure) return;
-    if (r.known && ledger_.kept())
-        ledger_.keep(ledger_.kept()->failed(name, QStringLiteral("the upload was cut off")));
+    if (r.known) ledger_.recordFailed(name, QStringLiteral("the upload was cut off"));
     ctx_.dialogs.message(name + QStringLiteral(" did not reach ZOD completely. Check with ZOD, "
                                                "then send it again with Resend Claims to ZOD."),
                          MessageKind::Info);

@@ -47,8 +47,15 @@ public:
     SftpClient& Client() { return session_.Client(); }
 
     // Tasks of the main window's buttons.
-    void SendClaims_Click() { sendClaims_.normalRun(); }
-    void GetReports_Click() { getReports_.run(); }
+    // A person who sends or fetches sees first what changed while nobody was watching.
+    void SendClaims_Click() {
+        ledger_.tellUnseen();
+        sendClaims_.normalRun();
+    }
+    void GetReports_Click() {
+        ledger_.tellUnseen();
+        getReports_.run();
+    }
     void ViewReports_Click();
     void ResendClaims_Click() { resendClaims_.list(); }
     void DeleteClaimFiles_Click();
@@ -68,10 +75,19 @@ public:
     // (the user has then been told once why).
     Ledger* ledger() { return ledger_.ledger(); }
     // The guards' question "was this sent before?" put to the ledger (sha256: raw bytes).
-    std::optional<PriorSend> findPriorSend(const QByteArray& sha256, const QString& sender,
-                                           const QString& interchangeNumber) {
-        return ledger_.findPriorSend(sha256, sender, interchangeNumber);
+    std::optional<PriorSend> findPriorSend(const QByteArray& sha256,
+                                           const x12::ClaimFileFacts& facts) {
+        return ledger_.findPriorSend(sha256, facts);
     }
+    // Nobody watches this run (the report timer; the console without a terminal): what
+    // needs a person waits for the next one, and desktop notices are prepared.
+    void setAttended(bool attended) { ledger_.setAttended(attended); }
+    // The window's start: what changed while nobody was watching.
+    void tellUnseen() { ledger_.tellUnseen(); }
+    // The desktop notices of this run's answers, handed over once.
+    QStringList takeNotices() { return ledger_.takeNotices(); }
+    // Claim files the guards held back in this run.
+    int heldBack() const { return sendClaims_.heldBack(); }
     // Views a backed-up claim file as View Submitted Claims does (the history window's
     // double-click).
     void ViewClaimFile(const QString& name) { viewClaims_.viewClaimFile(name); }

@@ -343,7 +343,9 @@ std::optional<InterchangeId> readInterchangeId(QByteArrayView head) {
     if (!header) return std::nullopt;
     QByteArrayView sender = header->field(6);
     while (sender.endsWith(' ')) sender.chop(1);
-    return InterchangeId{QString::fromLatin1(sender), QString::fromLatin1(header->field(13))};
+    return InterchangeId{QString::fromLatin1(sender), QString::fromLatin1(header->field(13)),
+                         QString::fromLatin1(header->field(9)) + QLatin1Char(' ') +
+                             QString::fromLatin1(header->field(10))};
 }
 
 namespace {
@@ -388,6 +390,7 @@ Result<ClaimFileFacts> readInterchanges(QByteArrayView data, bool several) {
             const std::optional<InterchangeId> id = readInterchangeId(data.sliced(pos));
             facts.sender = id->sender;
             facts.interchangeNumber = id->interchangeNumber;
+            facts.interchangeTime = id->interchangeTime;
         }
         if (first || usage == QLatin1String("T")) facts.usage = usage;
         const Result<qsizetype> end = walkInterchange(data, pos, *header, visit);

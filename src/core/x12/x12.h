@@ -1,7 +1,6 @@
 #pragma once
-// X12 interchanges as claims and the clearinghouse's answers travel: the envelope of a
-// claim file (837) checked and its facts read, and what an acknowledgement (TA1, 999,
-// 277CA) says about the files it answers. Pure rules: bytes in, facts or a reason out.
+// X12 interchanges as claims travel: the envelope of a claim file (837) checked and its
+// facts read. Pure rules: bytes in, facts or a reason out.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -17,6 +16,7 @@ namespace zv::x12 {
 struct ClaimFileFacts {
     QString sender;                     // ISA06, trailing blanks trimmed
     QString interchangeNumber;          // ISA13
+    QString interchangeTime;            // ISA09 and ISA10: "261207 1004"
     QString usage;                      // ISA15: "P" production, "T" test
     QStringList groupNumbers;           // GS06 of each functional group, in file order
     QStringList transactionNumbers;     // ST02 of each transaction set, in file order
@@ -41,12 +41,14 @@ bool isInterchangeType(const QString& fileType);
 // segments (ST and SE included); or the data ends inside an envelope.
 [[nodiscard]] Result<ClaimFileFacts> readClaimFile(QByteArrayView data);
 
-// Sender (ISA06, trailing blanks trimmed) and interchange control number (ISA13) from
+// Sender (ISA06, trailing blanks trimmed), interchange control number (ISA13) and date and
+// time (ISA09, ISA10) from
 // the header alone; for telling a claim file sent before from its first bytes. Empty
 // when the data does not begin with a sound ISA header.
 struct InterchangeId {
     QString sender;
     QString interchangeNumber;
+    QString interchangeTime;  // ISA09 and ISA10: "261207 1004"
     bool operator==(const InterchangeId&) const = default;
 };
 std::optional<InterchangeId> readInterchangeId(QByteArrayView head);
@@ -55,36 +57,5 @@ std::optional<InterchangeId> readInterchangeId(QByteArrayView head);
 // one after another, each checked as above. The facts cover all of them; sender and
 // number are the first one's, usage "T" when any of them is a test.
 [[nodiscard]] Result<ClaimFileFacts> readJoinedClaimFile(QByteArrayView data);
-
-enum class ReportKind { TA1, Ack999, Status277CA, Remittance835, Other };
-enum class Outcome { Accepted, AcceptedWithErrors, PartlyAccepted, Rejected };
-
-// One claim's answer in a 277CA.
-struct ClaimAnswer {
-    QString patientControlNumber;  // TRN02 of the claim's loop (the CLM01 we sent)
-    QString category;              // STC01-1: A1, A2, A3, ...
-    bool accepted = false;         // A1 and A2; A3, A4, A6, A7, A8 (and others) are not
-};
-
-// What one report says about one interchange, group or set of claims we sent.
-struct Answer {
-    QString interchangeNumber;         // TA1: TA101
-    QString groupNumber;               // 999: AK102
-    QStringList transactionNumbers;    // 999: AK202 of each AK2
-    QStringList rejectedTransactions;  // 999: the AK202 whose IK5 rejects the set
-    // TA1: TA104; 999: AK901 (IK5 when AK9 is absent); 277CA: from its claims (all
-    // accepted, partly accepted, or rejected). Empty when the report does not say.
-    std::optional<Outcome> outcome;
-    std::vector<ClaimAnswer> claims;  // 277CA
-};
-
-struct Report {
-    ReportKind kind = ReportKind::Other;
-    std::vector<Answer> answers;
-};
-
-// Reads a report. A report that is not X12 at all is kind Other with no answers (not a
-// failure); a failure means an interchange too damaged to read, with the reason.
-[[nodiscard]] Result<Report> readReport(QByteArrayView data);
 
 }  // namespace zv::x12
