@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <algorithm>
 
 #include "base/file_digest.h"
 #include "base/file_mask.h"
+#include "base/readable_name.h"
 #include "base/workstation_rules.h"
 #include "claims/claim_files.h"
 #include "claims/claim_guards.h"
@@ -20,15 +22,53 @@ namespace {
 
 const QString kWakeUp = QStringLiteral("Wake up the SFTP Server!");
 
+// How often a claim whose name another program took meanwhile is given the next number.
+constexpr int kMostRenumbers = 3;
+
+class SendingTurn {
+public:
+    explicit SendingTurn(int& sending) : sending_(++sending) {}
+    ~SendingTurn() { --sending_; }
+    SendingTurn(const SendingTurn&) = delete;
+    SendingTurn& operator=(const SendingTurn&) = delete;
+
+private:
+    int& sending_;
+};
+
 }  // namespace
+
+UploadRecords SendClaims::Records() const {
+    return UploadRecords(ctx_.m.Paths.WorkRoot + QStringLiteral("uploads.part"));
+}
+
+bool SendClaims::TakeSendLock(QLockFile& lock, const QString& again) {
+    if (sending_ > 0) return true;
+    return lockWorkRoot(ctx_, lock,
+                        QStringLiteral("Claims are being sent by another ZUDUVOR program on this "
+                                       "workstation right now. Wait until it has finished, then ") +
+                            again + QLatin1Char('.'),
+                        QStringLiteral("no claim was sent"));
+}
 
 void SendClaims::resendRun(const QString& name) {
     ctx_.view.statusAdd(kWakeUp);
+    QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
+    if (!TakeSendLock(lock, QStringLiteral("click the file in the list again"))) {
+        ctx_.view.setEnabled(Control::ResendClaims, true);
+        return;  // the picker stays, ready for another try
+    }
+    const SendingTurn turn(sending_);
+    token_ = newUploadToken();
     ctx_.session.OpenSFTPServer();
-    (void)ListServerClaims();  // only to take away uploads left by a cut-off run
-    const UploadResult result = UploadClaimFile(name, /*resend=*/true);
+    UploadCheck check(ctx_, ledger_, Records());
+    (void)check.listClaims();  // only to take away uploads left by a cut-off run
+    const qint64 size = QFileInfo(ctx_.m.Paths.ClaimsDir + name).size();
+    const Upload upload = UploadClaimFile(name, /*resend=*/true);
+    if (upload.result == UploadResult::Completed)
+        (void)check.confirm({PlacedClaim{name, upload.temp, size}});
     ctx_.view.setEnabled(Control::ResendClaims, true);
-    if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
+    if (upload.result == UploadResult::EndRun) return;  // the picker stays for another try
     ctx_.m.PickerMode.ResendMode = false;
     ctx_.picker.hidePicker();
 }
@@ -37,17 +77,17 @@ void SendClaims::normalRun() {
     ctx_.view.statusAdd(kWakeUp);
     BeginSend();
     if (!SetupReadyForSend() || !PracticeFolderOutsideWorkRoot()) return;
-    // Two programs on one work root must never give out the same number.
-    QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
-    if (!lockWorkRoot(ctx_, lock,
-                      QStringLiteral("Claims are being sent by another ZUDUVOR program on this "
-                                     "workstation right now. Wait until it has finished, then "
-                                     "click Send Claims to ZOD again."),
-                      QStringLiteral("no claim was sent")))
-        return EndSend({});
-    const std::optional<QString> summary = SendWaitingFiles();
+    std::optional<QString> summary;
+    {
+        // Two programs on one work root must never give out the same number.
+        QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
+        if (!TakeSendLock(lock, QStringLiteral("click Send Claims to ZOD again")))
+            return EndSend({});
+        const SendingTurn turn(sending_);
+        token_ = newUploadToken();
+        summary = SendWaitingFiles();
+    }
     if (!summary) return;
-    lock.unlock();
     ctx_.view.statusAdd(*summary);
     FinishNormalRun();
 }
@@ -58,30 +98,39 @@ std::optional<QString> SendClaims::SendWaitingFiles() {
     const bool leftovers = !findFiles(ctx_.m.Paths.ClaimsDir, QStringLiteral("*")).isEmpty();
     if (waiting.isEmpty() && !leftovers)
         return QStringLiteral("No Claim File Found at ") + ctx_.m.Setup.UserPath;
-    const QStringList goOn = waiting.isEmpty() ? QStringList() : GuardClaimFiles(waiting);
+    const GuardOutcome guarded = waiting.isEmpty() ? GuardOutcome() : GuardClaimFiles(waiting);
     ServerClaims server;
-    if (!goOn.isEmpty() || leftovers) {
+    if (!guarded.goOn.isEmpty() || leftovers) {
         ctx_.view.statusAdd(QStringLiteral("Wake up the SFTP Server"));
         ctx_.session.OpenSFTPServer();
-        server = ListServerClaims();
+        server = UploadCheck(ctx_, ledger_, Records()).listClaims();
         WorkingCopies(ctx_, ledger_).settle(server, waiting);
+        nameWaitingClaims(ctx_);
     }
-    if (goOn.isEmpty())
+    if (guarded.goOn.isEmpty())
         return waiting.isEmpty() ? QStringLiteral("No Claim File Found at ") + ctx_.m.Setup.UserPath
                                  : QStringLiteral(" 0 Claim Files Sent");
-    const std::optional<int> sent = SendFiles(goOn, server);
+    const std::optional<int> sent = SendFiles(guarded, server);
     if (!sent) return std::nullopt;
     return QStringLiteral(" ") + QString::number(*sent) + QStringLiteral(" Claim Files Sent");
 }
 
-std::optional<int> SendClaims::SendFiles(const QStringList& goOn, const ServerClaims& server) {
-    std::vector<std::pair<QString, QStringList>> claims;  // file to send, its practice files
+std::optional<int> SendClaims::SendFiles(const GuardOutcome& guarded, ServerClaims& server) {
+    // File to send, its practice files, how it looked once settled (none for a join,
+    // which this program wrote itself).
+    struct Claim {
+        QString name;
+        QStringList sources;
+        std::optional<FileLook> settled;
+    };
+    std::vector<Claim> claims;
     if (JoinsFiles()) {
-        const std::optional<QString> joined = JoinClaimFiles(goOn);
+        const std::optional<QString> joined = JoinClaimFiles(guarded.goOn);
         if (!joined) return std::nullopt;
-        claims.push_back({*joined, goOn});
+        claims.push_back({*joined, guarded.goOn, std::nullopt});
     } else {
-        for (const QString& name : goOn) claims.push_back({name, QStringList{name}});
+        for (const QString& name : guarded.goOn)
+            claims.push_back({name, QStringList{name}, guarded.settled.value(name)});
     }
     const Result<int> last = readSequenceFile(ctx_.m.Paths.SequenceFile);
     if (!last) {
@@ -90,18 +139,23 @@ std::optional<int> SendClaims::SendFiles(const QStringList& goOn, const ServerCl
         return std::nullopt;
     }
     int number = *last;
-    int sent = 0;
-    for (const auto& [name, sources] : claims) {
-        const ClaimOutcome outcome =
-            SendOneClaim(ctx_.m.Setup.UserPath + name, sources, server, number);
+    std::vector<PlacedClaim> placed;
+    UploadCheck check(ctx_, ledger_, Records());
+    for (const Claim& claim : claims) {
+        const ClaimOutcome outcome = SendOneClaim(ctx_.m.Setup.UserPath + claim.name,
+                                                  claim.sources, claim.settled, server, number,
+                                                  placed);
         if (outcome == ClaimOutcome::EndRun) {
+            // Those placed before are confirmed while the server still answers; otherwise
+            // the next send finds them there.
+            if (ctx_.session.Client().SessionUsable()) (void)check.confirm(placed);
             EndSend({});
             return std::nullopt;
         }
         if (outcome == ClaimOutcome::Stop) break;
-        if (outcome == ClaimOutcome::Sent) ++sent;
     }
-    return sent;
+    // Counted as sent only once the server shows each under its name, whole.
+    return check.confirm(placed);
 }
 
 void SendClaims::BeginSend() {
@@ -121,7 +175,7 @@ void SendClaims::EndSend(const QString& message) {
 
 void SendClaims::FinishNormalRun() {
     ctx_.view.statusAdd(QStringLiteral("Looking for Reports"));
-    reports_.run();
+    reports_.run(/*nameWaiting=*/false);  // this run named them already
     ctx_.view.setEnabled(Control::SendClaims, true);
     ctx_.picker.hidePicker();
 }
@@ -141,41 +195,18 @@ bool SendClaims::SetupReadyForSend() {
 
 bool SendClaims::PracticeFolderOutsideWorkRoot() {
     // The program's own files (a working copy in claims/, the setup file, the sequence
-    // file) must never be taken for the practice's claims and sent.
+    // file, a fetched report) must never be taken for the practice's claims and sent. The
+    // work root's user/ folder is made at start-up for the catalogue's packages: it is
+    // the practice's.
     const QString practice = QFileInfo(ctx_.m.Setup.UserPath).canonicalFilePath();
-    QString root = QFileInfo(ctx_.m.Paths.WorkRoot).canonicalFilePath();
-    if (practice.isEmpty() || root.isEmpty()) return true;
-    if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
-    if (!(practice + QLatin1Char('/')).startsWith(root)) return true;
+    const QString root = QFileInfo(ctx_.m.Paths.WorkRoot).canonicalFilePath();
+    if (!isProgramsOwnFolder(practice, root)) return true;
     EndSend(QStringLiteral("The claim folder in Setup (") + ctx_.m.Setup.UserPath +
             QStringLiteral(") is the program's own work folder ") + root +
             QStringLiteral(" or one of its folders, so no claim was sent. Click Setup and set "
                            "the claim folder to the folder where your practice program "
                            "writes its claim files."));
     return false;
-}
-
-ServerClaims SendClaims::ListServerClaims() {
-    ServerClaims server;
-    ServerSession& s = ctx_.session;
-    if (!s.isOpen()) return server;  // the upload then tells what went wrong
-    SftpClient& c = s.Client();
-    const QString handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
-    if (handle.isEmpty()) return server;  // the final rename still never replaces a file
-    const std::optional<RemoteListing> listing =
-        s.blocking([&] { return c.ReadRemoteDir(handle); });
-    s.closeQuietly(handle);
-    if (!listing) return server;
-    server.listed = true;
-    for (int i = 0; i < listing->EntryCount(); ++i) {
-        const QString name = listing->EntryAt(i).EntryName;
-        server.sizes.insert(name.toUpper(), listing->EntryAt(i).EntrySize);
-        if (isLeftoverUpload(name, ctx_.m.Setup.SiteID, ctx_.m.Setup.FileType))
-            (void)s.blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); });
-        else
-            server.names.insert(name.toUpper());
-    }
-    return server;
 }
 
 bool SendClaims::JoinsFiles() const {
@@ -205,7 +236,7 @@ QStringList SendClaims::FindClaimFiles() {
     return found;
 }
 
-QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
+GuardOutcome SendClaims::GuardClaimFiles(const QStringList& found) {
     // Read without creating it: a run whose files are all held back leaves no trace.
     QFile sequence(ctx_.m.Paths.SequenceFile);
     const int last = !sequence.exists()                   ? 0
@@ -221,14 +252,22 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
         [this](const QByteArray& sha256, const QString& sender, const QString& interchange) {
             return ledger_.findPriorSend(sha256, sender, interchange);
         }};
-    const GuardOutcome outcome =
+    const QDateTime now = QDateTime::currentDateTime();
+    const bool fresh = std::any_of(found.begin(), found.end(), [&](const QString& name) {
+        const std::optional<FileLook> look = FileLook::of(ctx_.m.Setup.UserPath + name);
+        return look && look->modified.msecsTo(now) < kSettleMs;
+    });
+    if (fresh)
+        ctx_.view.statusAdd(QStringLiteral("Waiting until the billing program has finished "
+                                           "writing the claim files"));
+    GuardOutcome outcome =
         guardClaimFiles(found, setup, ctx_.dialogs,
                         [&](const std::function<void()>& work) { ctx_.view.runBlocking(work); });
     for (const HeldBack& held : outcome.heldBack) {
         ctx_.view.statusAdd(held.statusLine);
         ctx_.log.write(held.name + QStringLiteral(" Held Back"));
     }
-    return outcome.goOn;
+    return outcome;
 }
 
 std::optional<QString> SendClaims::JoinClaimFiles(const QStringList& found) {
@@ -246,23 +285,79 @@ std::optional<QString> SendClaims::JoinClaimFiles(const QStringList& found) {
 
 SendClaims::ClaimOutcome SendClaims::SendOneClaim(const QString& original,
                                                   const QStringList& sources,
-                                                  const ServerClaims& server, int& number) {
+                                                  const std::optional<FileLook>& settled,
+                                                  ServerClaims& server, int& number,
+                                                  std::vector<PlacedClaim>& placed) {
     if (!isPlainFile(original)) return ClaimOutcome::Gone;  // gone (or a link) since the search
     const std::optional<QString> numbered = NumberClaim(number, server);
     if (!numbered) return ClaimOutcome::Stop;
-    const QString& claim = *numbered;
-    if (!KeepCopies(original, claim) || !RemovePracticeFile(original, claim))
-        return ClaimOutcome::EndRun;
+    QString claim = *numbered;
+    if (!KeepCopies(original, claim)) return ClaimOutcome::EndRun;
+    if (settled && FileLook::of(original) != settled) return ChangedWhileCopied(original, claim);
+    if (!RemovePracticeFile(original, claim)) return ClaimOutcome::EndRun;
     ledger_.recordNumbered(claim, number, sources);
     ctx_.reach(SendStep::AfterDelete);
-    const UploadResult result = UploadClaimFile(claim, /*resend=*/false);
+    const qint64 size = QFileInfo(ctx_.m.Paths.ClaimsDir + claim).size();
+    Upload upload = UploadClaimFile(claim, /*resend=*/false);
+    if (upload.result == UploadResult::NameTaken)
+        upload.result = PlaceUnderNewNumber(claim, upload.temp, sources, number, server);
     ctx_.reach(SendStep::AfterUpload);
-    if (result == UploadResult::EndRun) return ClaimOutcome::EndRun;
-    if (result != UploadResult::Completed) return ClaimOutcome::Stop;
+    if (upload.result == UploadResult::EndRun) return ClaimOutcome::EndRun;
+    if (upload.result != UploadResult::Completed) return ClaimOutcome::Stop;
+    // The name is used on the server: the number is never given out again, and the working
+    // copy stays until the end of the run confirms the claim there.
     RecordNumber(ctx_, number, claim);
     ctx_.reach(SendStep::AfterNumber);
+    placed.push_back({claim, upload.temp, size});
+    return ClaimOutcome::Placed;
+}
+
+SendClaims::ClaimOutcome SendClaims::ChangedWhileCopied(const QString& original,
+                                                        const QString& claim) {
     QFile::remove(ctx_.m.Paths.ClaimsDir + claim);
-    return ClaimOutcome::Sent;
+    QFile::remove(ctx_.m.Paths.ClaimsBackupDir + claim);
+    const QString name = readableName(QFile::encodeName(QFileInfo(original).fileName()));
+    ctx_.view.statusAdd(name + QStringLiteral(" changed while it was copied, so it was not "
+                                              "sent; it stays in the practice folder for the "
+                                              "next send."));
+    ctx_.log.write(name + QStringLiteral(" Held Back"));
+    return ClaimOutcome::Gone;
+}
+
+SendClaims::UploadResult SendClaims::PlaceUnderNewNumber(QString& claim, const QString& temp,
+                                                         const QStringList& sources,
+                                                         int& number, ServerClaims& server) {
+    for (int tries = 0; tries < kMostRenumbers; ++tries) {
+        server.names.insert(claim.toUpper());
+        const QString taken = claim;
+        const std::optional<QString> next = NumberClaim(number, server);
+        if (!next || !MoveCopies(taken, *next)) break;
+        claim = *next;
+        if (Ledger* l = ledger_.kept()) ledger_.keep(l->forget(taken));
+        ledger_.recordNumbered(claim, number, sources);
+        RecordUploadStarted(claim, ctx_.m.Paths.ClaimsDir + claim, /*resend=*/false);
+        ctx_.view.statusAdd(taken + QStringLiteral(" was taken on the server meanwhile by "
+                                                   "another program: sending it as ") +
+                            claim);
+        const UploadResult placed = PlaceUpload(temp, claim, /*resend=*/false);
+        if (placed != UploadResult::NameTaken) return placed;
+    }
+    TakeAwayUpload(temp);
+    RecordFailure(claim, QStringLiteral("the file could not be given its name on the server"));
+    ctx_.dialogs.message(QStringLiteral("The claim ") + claim +
+                         QStringLiteral(" could not be given a free name on the ZOD server. The "
+                                        "claim was not sent and is kept here for a resend: call "
+                                        "ZOD before resending it."));
+    return UploadResult::NotPlaced;
+}
+
+bool SendClaims::MoveCopies(const QString& from, const QString& to) {
+    const QString& bu = ctx_.m.Paths.ClaimsBackupDir;
+    const QString& working = ctx_.m.Paths.ClaimsDir;
+    if (!QFile::rename(bu + from, bu + to)) return false;
+    if (QFile::rename(working + from, working + to)) return true;
+    (void)QFile::rename(bu + to, bu + from);
+    return false;
 }
 
 std::optional<QString> SendClaims::NumberClaim(int& number, const ServerClaims& server) {
@@ -321,7 +416,7 @@ bool SendClaims::RemovePracticeFile(const QString& original, const QString& clai
     return false;
 }
 
-SendClaims::UploadResult SendClaims::UploadClaimFile(const QString& name, bool resend) {
+SendClaims::Upload SendClaims::UploadClaimFile(const QString& name, bool resend) {
     ctx_.view.statusAdd(
         (resend ? QStringLiteral("Resending File ") : QStringLiteral("Sending File ")) + name);
     ctx_.view.statusAdd(ReadyLine);
@@ -329,21 +424,21 @@ SendClaims::UploadResult SendClaims::UploadClaimFile(const QString& name, bool r
     // files: this upload keeps the name it was handed.
     ctx_.view.processPendingInput();
 
-    // Written under a temporary dot-name and given its real name only once the server
-    // holds all of it, so that a cut-off upload is never taken for a claim.
-    const QString part = QStringLiteral("claims/") + uploadTempName(name);
+    // Written under a temporary dot-name of this run's own and given its real name only
+    // once the server holds all of it, so that a cut-off upload is never taken for a
+    // claim. The name is written down first: only then may a later run remove it.
+    const QString temp = uploadTempName(name, token_);
     const QString local = ctx_.m.Paths.ClaimsDir + name;
     RecordUploadStarted(name, local, resend);
+    (void)Records().begun(temp);  // unrecorded, a leftover only stays on the server
     ctx_.reach(SendStep::UploadStarted);
-    if (const UploadResult written = WriteUpload(part, local, name);
+    if (const UploadResult written = WriteUpload(temp, local, name);
         written != UploadResult::Completed)
-        return written;
-    const UploadResult placed = PlaceUpload(part, name, resend);
-    if (placed == UploadResult::Completed && ledger_.kept())
-        ledger_.keep(ledger_.kept()->confirmed(name));
+        return {written, temp};
+    const UploadResult placed = PlaceUpload(temp, name, resend);
     if (placed == UploadResult::NotPlaced)
         RecordFailure(name, QStringLiteral("the file could not be given its name on the server"));
-    return placed;
+    return {placed, temp};
 }
 
 void SendClaims::RecordUploadStarted(const QString& name, const QString& local, bool resend) {
@@ -375,10 +470,11 @@ void SendClaims::UploadFailed(const QString& name, const QString& reason, const 
     ctx_.log.write(name + activity);
 }
 
-SendClaims::UploadResult SendClaims::WriteUpload(const QString& part, const QString& local,
+SendClaims::UploadResult SendClaims::WriteUpload(const QString& temp, const QString& local,
                                                  const QString& name) {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
+    const QString part = QStringLiteral("claims/") + temp;
     const QString handle = s.blocking([&] {
         return c.OpenRemoteFile(part, QStringLiteral("writeOnly"),
                                 QStringLiteral("createTruncate"));
@@ -397,7 +493,7 @@ SendClaims::UploadResult SendClaims::WriteUpload(const QString& part, const QStr
         // A partial file must not be taken for a claim: close it and take it away again
         // (when the connection still allows it); the claim stays here for a resend.
         s.closeQuietly(handle);
-        (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
+        TakeAwayUpload(temp);
         return UploadResult::EndRun;
     }
     if (!s.succeeded(s.blocking([&] { return c.CloseRemoteHandle(handle); }))) {
@@ -407,16 +503,24 @@ SendClaims::UploadResult SendClaims::WriteUpload(const QString& part, const QStr
         // The file is not counted as sent (a server that kept only part of it also
         // ends here): take the server copy away so that it is not processed; the
         // claim stays here for a resend.
-        (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
+        TakeAwayUpload(temp);
         return UploadResult::CloseFailed;
     }
     return UploadResult::Completed;
 }
 
-SendClaims::UploadResult SendClaims::PlaceUpload(const QString& part, const QString& name,
+void SendClaims::TakeAwayUpload(const QString& temp) {
+    ServerSession& s = ctx_.session;
+    SftpClient& c = s.Client();
+    if (s.blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + temp); }) == 1)
+        Records().ended(temp);
+}
+
+SendClaims::UploadResult SendClaims::PlaceUpload(const QString& temp, const QString& name,
                                                  bool resend) {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
+    const QString part = QStringLiteral("claims/") + temp;
     const QString remote = QStringLiteral("claims/") + name;
     // A plain rename never replaces a file: a claim waiting on the server under this name
     // (another work root with this site ID, say) stays. A resend the user confirmed
@@ -424,10 +528,19 @@ SendClaims::UploadResult SendClaims::PlaceUpload(const QString& part, const QStr
     // plain one, so that a file another program put there meanwhile is not replaced.
     const bool cleared =
         !resend || s.blocking([&] { return c.RemoveRemoteFileIfPresent(remote); }) == 1;
-    if (cleared && s.blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)
+    if (cleared && s.blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1) {
+        // From here on the temporary name is never removed as a leftover: a copy still
+        // there would be one the server kept despite its answer.
+        Records().ended(temp);
         return UploadResult::Completed;
+    }
     const QString detail = c.ErrorDetail();
-    (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
+    // Another program sending under this site ID took the name while this one uploaded.
+    if (cleared && !resend && c.SessionUsable()) {
+        const std::optional<qint64> there = s.blocking([&] { return c.RemoteFileSize(remote); });
+        if (there && *there >= 0) return UploadResult::NameTaken;
+    }
+    TakeAwayUpload(temp);
     ctx_.log.write(name + QStringLiteral(" Upload Rename Error"));
     if (!cleared)
         ctx_.dialogs.message(QStringLiteral("The earlier copy of ") + name +
