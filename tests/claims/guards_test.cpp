@@ -23,6 +23,20 @@ void growing(ServerTest& t, QString name) {  // written on by a billing program 
     ASSERT_TRUE(writer.waitForStarted());
 }
 
+// A billing program that writes the first half, pauses `seconds`, then writes the rest:
+// a PDF claim, which no envelope check would find cut short.
+void pausingWriter(ServerTest& t, QString name, QString seconds) {
+    const QByteArray whole = "%PDF-1.4\n" + patterned(42017 - 9, 42017);
+    const QString rest = t.base() + "rest";
+    writeBytes(rest, whole.mid(21010));
+    writeBytes(t.practice() + name, whole.left(21010));
+    t.claims << whole;
+    QProcess& writer = t.process();
+    writer.start("/bin/sh", {"-c", "sleep \"$2\"; cat \"$1\" >>\"$0\"", t.practice() + name,
+                             rest, seconds});
+    ASSERT_TRUE(writer.waitForStarted());
+}
+
 void holdBack(ServerTest& t) { t.dialogs.guardAnswers.push_back(false); }  // the next guard
 void nothingShown(ServerTest& t) { EXPECT_TRUE(t.dialogs.shown.empty()) << t.allMessages(); }
 
@@ -39,6 +53,7 @@ const Scenario kRows[] = {
     {.name = "BackupWithAWorkingCopyWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {put, "zod/claims/K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0002.ECS", .seq = "0002"},
     {.name = "JoinedSourceHeldBack", .type = "DEN", .mask = "*.TXT", .steps = {{claim, "a.txt", sized(3000)}, {claim, "b.txt", "ISA~"}, {kept, "practice/b.txt"}, holdBack, SendClaims, {folderHolds, "practice", "b.txt"}}, .told = "b.txt looks damaged", .server = "K9SITE0001.DEN"},
     {.name = "StillBeingWrittenHeldBack", .steps = {{growing, "a.clm"}, SendClaims, nothingShown, {folderHolds, "zod/claimsbu", ""}, {folderHolds, "practice", "a.clm"}, {statusLines, "a.clm is still being written", 1}}},
+    {.name = "PausingWriterIsTakenWhole", .type = "DTX", .mask = "*.PDF", .steps = {{pausingWriter, "a.pdf", "3"}, SendClaims, nothingShown, {folderHolds, "practice", ""}}, .server = "K9SITE0001.DTX"},
     {.name = "JustFinishedIsSent", .steps = {{freshClaim, "a.clm", sized(3000)}, SendClaims, nothingShown}, .server = "K9SITE0001.83P"},
     {.name = "ConsoleAnswersCancel", .steps = {{claim, "a.clm", "ISA~"}, {kept, "practice/a.clm"}, {cli, "send"}, {exitIs, 0}, {errHas, "looks damaged"}, {outHas, " 0 Claim Files Sent"}}},
 };

@@ -79,11 +79,11 @@ INSTANTIATE_TEST_SUITE_P(Steps, KillAtStep,
                                            KillCase{AfterWorkingCopy, false, "", ""},
                                            KillCase{AfterDelete, false, "numbered", "failed"},
                                            KillCase{UploadStarted, false, "uploading", "failed"},
-                                           KillCase{AfterUpload, false, "sent", "sent"},
+                                           KillCase{AfterUpload, false, "uploading", "sent"},
                                            KillCase{AfterNumber, false, "sent", "sent"},
                                            KillCase{JoinBeforeReplace, true, "", "sent"},
                                            KillCase{JoinAfterReplace, true, "", "sent"},
-                                           KillCase{AfterUpload, true, "sent", "sent"}));
+                                           KillCase{AfterUpload, true, "uploading", "sent"}));
 
 // A run cut off during an upload, then what the server holds of that claim when the
 // program starts again: the next run settles it with what is sure.

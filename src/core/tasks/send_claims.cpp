@@ -304,10 +304,8 @@ SendClaims::ClaimOutcome SendClaims::SendOneClaim(const QString& original,
     ctx_.reach(SendStep::AfterUpload);
     if (upload.result == UploadResult::EndRun) return ClaimOutcome::EndRun;
     if (upload.result != UploadResult::Completed) return ClaimOutcome::Stop;
-    // The name is used on the server: the number is never given out again, and the working
-    // copy stays until the end of the run confirms the claim there.
-    RecordNumber(ctx_, number, claim);
-    ctx_.reach(SendStep::AfterNumber);
+    // Its number is recorded, and its working copy goes, once the end of the run has
+    // confirmed it on the server (its backup keeps the number from being given again).
     placed.push_back({claim, upload.temp, size});
     return ClaimOutcome::Placed;
 }
@@ -317,9 +315,9 @@ SendClaims::ClaimOutcome SendClaims::ChangedWhileCopied(const QString& original,
     QFile::remove(ctx_.m.Paths.ClaimsDir + claim);
     QFile::remove(ctx_.m.Paths.ClaimsBackupDir + claim);
     const QString name = readableName(QFile::encodeName(QFileInfo(original).fileName()));
-    ctx_.view.statusAdd(name + QStringLiteral(" changed while it was copied, so it was not "
-                                              "sent; it stays in the practice folder for the "
-                                              "next send."));
+    ctx_.view.statusAdd(name + QStringLiteral(" was changed while it was being sent, so it "
+                                              "was not sent; it stays in the practice folder "
+                                              "for the next send."));
     ctx_.log.write(name + QStringLiteral(" Held Back"));
     return ClaimOutcome::Gone;
 }

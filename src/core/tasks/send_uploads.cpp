@@ -119,6 +119,8 @@ int UploadCheck::confirm(const std::vector<PlacedClaim>& placed) {
         const QString why = missing(claim, server);
         if (why.isEmpty()) {
             ++sent;
+            RecordNumberOf(ctx_, claim.name);
+            ctx_.reach(SendStep::AfterNumber);
             if (Ledger* l = ledger_.kept()) ledger_.keep(l->confirmed(claim.name));
             QFile::remove(ctx_.m.Paths.ClaimsDir + claim.name);
             continue;
