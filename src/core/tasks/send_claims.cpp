@@ -146,16 +146,21 @@ std::optional<int> SendClaims::SendFiles(const GuardOutcome& guarded, ServerClai
                                                   claim.sources, claim.settled, server, number,
                                                   placed);
         if (outcome == ClaimOutcome::EndRun) {
-            // Those placed before are confirmed while the server still answers; otherwise
-            // the next send finds them there.
-            if (ctx_.session.Client().SessionUsable()) (void)check.confirm(placed);
+            (void)SettlePlaced(check, placed);
             EndSend({});
             return std::nullopt;
         }
         if (outcome == ClaimOutcome::Stop) break;
     }
-    // Counted as sent only once the server shows each under its name, whole.
-    return check.confirm(placed);
+    return SettlePlaced(check, placed);
+}
+
+int SendClaims::SettlePlaced(UploadCheck& check, const std::vector<PlacedClaim>& placed) {
+    // Counted as sent only once the server shows each under its name, whole. After a lost
+    // connection their numbers are kept and the next send confirms them.
+    if (ctx_.session.Client().SessionUsable()) return check.confirm(placed);
+    for (const PlacedClaim& done : placed) RecordNumberOf(ctx_, done.name);
+    return 0;
 }
 
 void SendClaims::BeginSend() {

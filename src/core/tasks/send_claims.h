@@ -63,6 +63,8 @@ private:
     ClaimOutcome SendOneClaim(const QString& original, const QStringList& sources,
                               const std::optional<FileLook>& settled, ServerClaims& server,
                               int& number, std::vector<PlacedClaim>& placed);
+    // The claims given their names in this run, confirmed: how many count as sent.
+    int SettlePlaced(UploadCheck& check, const std::vector<PlacedClaim>& placed);
     // The practice file changed while it was copied: the copies go, the file stays.
     ClaimOutcome ChangedWhileCopied(const QString& original, const QString& claim);
     // The upload `temp` of `claim` under the next free number, as another program took

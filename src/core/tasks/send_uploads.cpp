@@ -120,8 +120,8 @@ int UploadCheck::confirm(const std::vector<PlacedClaim>& placed) {
         if (why.isEmpty()) {
             ++sent;
             RecordNumberOf(ctx_, claim.name);
-            ctx_.reach(SendStep::AfterNumber);
             if (Ledger* l = ledger_.kept()) ledger_.keep(l->confirmed(claim.name));
+            ctx_.reach(SendStep::AfterNumber);
             QFile::remove(ctx_.m.Paths.ClaimsDir + claim.name);
             continue;
         }
