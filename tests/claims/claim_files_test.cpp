@@ -97,9 +97,8 @@ TEST(LocalFiles, TemporaryUploadNamesStandForTheirClaim) {
 
 TEST(LocalFiles, OnlyTheProgramsOwnFoldersAreRefusedAsClaimFolder) {
     const std::pair<QString, bool> rows[] = {
-        {"/w", true},           {"/w/claims", true},     {"/w/claimsbu/x", true},
-        {"/w/reports", true},   {"/w/user", false},      {"/w/claimsx", false},
-        {"/practice", false},   {"/", false}};
+        {"/w", true},       {"/w/claims", true},   {"/w/claimsbu/x", true}, {"/w/reports", true},
+        {"/w/user", false}, {"/w/claimsx", false}, {"/practice", false},    {"/", false}};
     for (const auto& [folder, refused] : rows)
         EXPECT_EQ(isProgramsOwnFolder(folder, "/w"), refused) << folder;
 }

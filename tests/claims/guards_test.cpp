@@ -32,8 +32,8 @@ void pausingWriter(ServerTest& t, QString name, QString seconds) {
     writeBytes(t.practice() + name, whole.left(21010));
     t.claims << whole;
     QProcess& writer = t.process();
-    writer.start("/bin/sh", {"-c", "sleep \"$2\"; cat \"$1\" >>\"$0\"", t.practice() + name,
-                             rest, seconds});
+    writer.start("/bin/sh",
+                 {"-c", "sleep \"$2\"; cat \"$1\" >>\"$0\"", t.practice() + name, rest, seconds});
     ASSERT_TRUE(writer.waitForStarted());
 }
 

@@ -105,7 +105,10 @@ const Interrupted kInterrupted[] = {
     {"PartialUnderItsName", {{waiting, "$0001.83P", "ISA*CLAIM-150000"}}, true, ""},
     {"PartialTempCopy", {{recordedTempCopy, "ISA*CLAIM-150000"}}, true, ""},
     // Another program's upload under the same site ID is never ours to take away.
-    {"OtherProgramsTempCopy", {{waiting, ".$0001.83P.0therprog1.part", "ISA*OTHER"}}, true, ".$0001.83P.0therprog1.part"},
+    {"OtherProgramsTempCopy",
+     {{waiting, ".$0001.83P.0therprog1.part", "ISA*OTHER"}},
+     true,
+     ".$0001.83P.0therprog1.part"},
     {"ServerCopyGone", {}, true, ""},
 };
 

@@ -209,7 +209,8 @@ std::optional<qint64> SftpClient::RemoteFileSize(const QString& remotePath) {
         return static_cast<qint64>(attrs->attrs.size);
     if (attrs && attrs->type == wire::kStatus && attrs->code == wire::kNoSuchFile) return -1;
     (void)d->session.isOk(attrs);
-    d->session.failWith(QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
+    d->session.failWith(
+        QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
     return std::nullopt;
 }
 

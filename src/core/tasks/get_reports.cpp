@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSet>
 #include <algorithm>
@@ -100,8 +100,9 @@ QString reportFolderProblem(const QString& folder) {
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("Report Path not found, Setup Required.\nThe report folder ") +
                QDir::toNativeSeparators(folder) +
-               QStringLiteral(" is not there, so no report was fetched. Click Setup and choose "
-                              "the folder for your reports.");
+               QStringLiteral(
+                   " is not there, so no report was fetched. Click Setup and choose "
+                   "the folder for your reports.");
     return {};
 }
 

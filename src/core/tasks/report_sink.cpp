@@ -31,11 +31,12 @@ Status ReportSink::room(qint64 left) {
         return {};  // unknown: a write that finds the disk full still says so
     const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
     if (free >= kDiskReserve && free >= 2 * left) return {};
-    return noted(fail(QStringLiteral("The disk of the report folder %1 is nearly full (%2 MB free), so "
-                               "%3 was not fetched. Make room on that disk, then try once more")
-                    .arg(QDir::toNativeSeparators(folder_))
-                    .arg(free / (1024 * 1024))
-                    .arg(remoteName_)));
+    return noted(
+        fail(QStringLiteral("The disk of the report folder %1 is nearly full (%2 MB free), so "
+                            "%3 was not fetched. Make room on that disk, then try once more")
+                 .arg(QDir::toNativeSeparators(folder_))
+                 .arg(free / (1024 * 1024))
+                 .arg(remoteName_)));
 }
 
 Status ReportSink::writeAt(qint64 offset, QByteArrayView data) {

@@ -70,8 +70,7 @@ private:
     // The upload `temp` of `claim` under the next free number, as another program took
     // its name meanwhile; `claim` and `number` follow.
     UploadResult PlaceUnderNewNumber(QString& claim, const QString& temp,
-                                     const QStringList& sources, int& number,
-                                     ServerClaims& server);
+                                     const QStringList& sources, int& number, ServerClaims& server);
     // The next free number after `number` and the claim's name, or none when the numbers
     // are used up.
     std::optional<QString> NumberClaim(int& number, const ServerClaims& server);

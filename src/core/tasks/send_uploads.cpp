@@ -49,7 +49,8 @@ QSet<QString> UploadRecords::names() const {
 Status UploadRecords::write(const QSet<QString>& names) const {
     if (names.isEmpty()) {
         QFile::remove(path_);
-        return QFileInfo::exists(path_) ? fail(path_ + QStringLiteral(" cannot be removed")) : Status();
+        return QFileInfo::exists(path_) ? fail(path_ + QStringLiteral(" cannot be removed"))
+                                        : Status();
     }
     QByteArray bytes;
     for (const QString& name : names) bytes += name.toUtf8() + '\n';
@@ -89,8 +90,8 @@ QString UploadCheck::missing(const PlacedClaim& claim, const ServerClaims& serve
     if (!server.listed) {
         ServerSession& s = ctx_.session;
         SftpClient& c = s.Client();
-        const std::optional<qint64> asked = s.blocking(
-            [&] { return c.RemoteFileSize(QStringLiteral("claims/") + claim.name); });
+        const std::optional<qint64> asked =
+            s.blocking([&] { return c.RemoteFileSize(QStringLiteral("claims/") + claim.name); });
         if (!asked)
             return QStringLiteral("the server could not say whether it holds it (") +
                    c.ErrorDetail() + QStringLiteral(")");
@@ -98,8 +99,9 @@ QString UploadCheck::missing(const PlacedClaim& claim, const ServerClaims& serve
     }
     if (size == claim.size) return {};
     if (server.sizes.contains(claim.temp.toUpper()))
-        return QStringLiteral("the server answered that it was given its name, but it is still "
-                              "there only as ") +
+        return QStringLiteral(
+                   "the server answered that it was given its name, but it is still "
+                   "there only as ") +
                claim.temp;
     if (size < 0) return QStringLiteral("it is not in the server's claims folder");
     return QStringLiteral("the server holds %1 of its %2 bytes").arg(size).arg(claim.size);
