@@ -61,6 +61,29 @@ const Scenario kRows[] = {
 
 ZV_SCENARIO_ROWS(Guards, HoldBackUntouchedOrLetThrough, kRows);
 
+// A file settles once unchanged for the settle time (here 400 ms): at once when changed
+// long before, never while it keeps changing; a time of change ahead of the clock (another
+// computer's) is watched for the whole settle time.
+TEST(Settle, AFileIsTakenOnlyOnceUnchangedForTheSettleTime) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    const QDateTime now = QDateTime::currentDateTime();
+    writeBytes(folder + "old", "o", now.addSecs(-60));
+    writeBytes(folder + "fresh", "f");
+    writeBytes(folder + "ahead", "a", now.addSecs(3600));
+    writeBytes(folder + "busy", "b");
+    QProcess writer;
+    writer.start("/bin/sh",
+                 {"-c", "while :; do echo x >>\"$0\"; sleep 0.1; done", folder + "busy"});
+    ASSERT_TRUE(writer.waitForStarted());
+    const QMap<QString, FileLook> settled =
+        waitUntilSettled(folder, {"old", "fresh", "ahead", "busy", "gone"}, 400, 1500);
+    writer.kill();
+    writer.waitForFinished();
+    EXPECT_EQ(QStringList(settled.keys()).join(','), "ahead,fresh,old");
+    EXPECT_EQ(settled.value("old").size, 1);
+}
+
 TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     QTemporaryDir dir;
     putAged(dir.filePath("a.clm"), claimFile());
