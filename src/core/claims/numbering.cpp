@@ -58,7 +58,9 @@ QString uploadTempName(const QString& claimName, const QString& token) {
 
 QString claimNameOfTemp(const QString& name) {
     const QString tail = QStringLiteral(".part");
-    if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(tail)) return {};
+    if (name.size() <= tail.size() + 1 || !name.startsWith(QLatin1Char('.')) ||
+        !name.endsWith(tail))
+        return {};
     const QString inner = name.mid(1, name.size() - 1 - tail.size());
     const qsizetype dot = inner.lastIndexOf(QLatin1Char('.'));
     // Earlier versions wrote ".NAME.part" with no token: NAME holds a dot of its own.
