@@ -4,6 +4,7 @@
 
 #include "base/module1.h"
 #include "console/desktop_notice.h"
+#include "console/file_check.h"
 #include "ledger/history.h"
 #include "tasks/zuduvor.h"
 
@@ -118,6 +119,8 @@ void ConsoleRunner::runTask(Zuduvor& z, const CommandLine& cl) {
 }
 
 int ConsoleRunner::run(const CommandLine& cl) {
+    if (cl.command == QLatin1String("check"))
+        return checkFilesAndPrint(cl.files, cl.json, QDate::currentDate(), out_, err_);
     yes_ = cl.yes;
     statusShown_ = cl.command != QLatin1String("history");
     Module1 m;

@@ -34,6 +34,7 @@ struct GuardSetup {
     QString siteId;
     int lastNumber = 0;           // seqfile.fil's: higher numbers were never confirmed sent
     FindPriorSend findPriorSend;  // may be empty
+    QString checksDir;            // checks/: what ZOD would reject, per file; empty: no check
 };
 
 struct HeldBack {
@@ -63,6 +64,7 @@ struct GuardOutcome {
     // How each file of goOn looked once it had settled: it is deleted from the practice
     // folder only while it still looks so.
     QMap<QString, FileLook> settled;
+    QStringList notes;  // status lines about files that go on (warnings of the check)
 };
 
 // Runs the guards over `found` (names in setup.practiceFolder). Questions go to `dialogs`
