@@ -90,8 +90,9 @@ TEST_P(FaultMatrix, NothingIsLostAndALaterRunPutsItRight) {
     }
     // A refused report is skipped and a failed removal passed over: the next is fetched.
     if (row.task == Task::Reports && row.fault == Fault::Refused &&
-        QStringList{"open", "stat", "read", "remove"}.contains(op))
+        QStringList{"open", "stat", "read", "remove"}.contains(op)) {
         EXPECT_TRUE(QFileInfo::exists(reportFolder() + "R3.TXT"));
+    }
 
     server.clearFaults();
     dialogs.shown.clear();
