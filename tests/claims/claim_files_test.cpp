@@ -83,6 +83,26 @@ TEST(LocalFiles, NextFreeNumberSkipsNumbersWithACopyInEitherFolder) {
     }
 }
 
+TEST(LocalFiles, TemporaryUploadNamesStandForTheirClaim) {
+    const QString token = newUploadToken();
+    EXPECT_NE(token, newUploadToken());
+    // clang-format off
+    const std::pair<QString, QString> rows[] = {
+        {uploadTempName("K90042.83P", token), "K90042.83P"},
+        {".K90042.83P.part", "K90042.83P"},  // written by earlier versions, without a token
+        {".K90042.83P", ""}, {"K90042.83P.x.part", ""}, {".part", ""}};
+    // clang-format on
+    for (const auto& [name, claim] : rows) EXPECT_EQ(claimNameOfTemp(name), claim) << name;
+}
+
+TEST(LocalFiles, OnlyTheProgramsOwnFoldersAreRefusedAsClaimFolder) {
+    const std::pair<QString, bool> rows[] = {
+        {"/w", true},       {"/w/claims", true},   {"/w/claimsbu/x", true}, {"/w/reports", true},
+        {"/w/user", false}, {"/w/claimsx", false}, {"/practice", false},    {"/", false}};
+    for (const auto& [folder, refused] : rows)
+        EXPECT_EQ(isProgramsOwnFolder(folder, "/w"), refused) << folder;
+}
+
 TEST(LocalFiles, SequenceFileKeptAndSegmentsSplitWholeOrNotAtAll) {
     QTemporaryDir dir;
     const QString seq = dir.filePath("seqfile.fil"), in = dir.filePath("K9.83P");

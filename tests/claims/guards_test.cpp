@@ -23,6 +23,20 @@ void growing(ServerTest& t, QString name) {  // written on by a billing program 
     ASSERT_TRUE(writer.waitForStarted());
 }
 
+// A billing program that writes the first half, pauses `seconds`, then writes the rest:
+// a PDF claim, which no envelope check would find cut short.
+void pausingWriter(ServerTest& t, QString name, QString seconds) {
+    const QByteArray whole = "%PDF-1.4\n" + patterned(42017 - 9, 42017);
+    const QString rest = t.base() + "rest";
+    writeBytes(rest, whole.mid(21010));
+    writeBytes(t.practice() + name, whole.left(21010));
+    t.claims << whole;
+    QProcess& writer = t.process();
+    writer.start("/bin/sh",
+                 {"-c", "sleep \"$2\"; cat \"$1\" >>\"$0\"", t.practice() + name, rest, seconds});
+    ASSERT_TRUE(writer.waitForStarted());
+}
+
 // A sound claim whose dates of service are older than a year: warnings, no error.
 QByteArray oldService() {
     QByteArray file = patterned(3000, 3000);
@@ -49,6 +63,7 @@ const Scenario kRows[] = {
     {.name = "BackupWithAWorkingCopyWasNeverSent", .type = "ECS", .steps = {{backup, "K9SITE0001.ECS", "claim"}, {put, "zod/claims/K9SITE0001.ECS", "claim"}, {seqFile, "0001"}, {claim, "a.clm", "claim"}, SendClaims, nothingShown}, .server = "K9SITE0002.ECS", .seq = "0002"},
     {.name = "JoinedSourceHeldBack", .type = "DEN", .mask = "*.TXT", .steps = {{claim, "a.txt", sized(3000)}, {claim, "b.txt", "ISA~"}, {kept, "practice/b.txt"}, holdBack, SendClaims, {folderHolds, "practice", "b.txt"}}, .told = "b.txt looks damaged", .server = "K9SITE0001.DEN"},
     {.name = "StillBeingWrittenHeldBack", .steps = {{growing, "a.clm"}, SendClaims, nothingShown, {folderHolds, "zod/claimsbu", ""}, {folderHolds, "practice", "a.clm"}, {statusLines, "a.clm is still being written", 1}}},
+    {.name = "PausingWriterIsTakenWhole", .type = "DTX", .mask = "*.PDF", .steps = {{pausingWriter, "a.pdf", "3"}, SendClaims, nothingShown, {folderHolds, "practice", ""}}, .server = "K9SITE0001.DTX"},
     {.name = "JustFinishedIsSent", .steps = {{freshClaim, "a.clm", sized(3000)}, SendClaims, nothingShown}, .server = "K9SITE0001.83P"},
     // What ZOD would reject asks, with the full list in the work root's checks folder.
     {.name = "WouldBeRejectedHeldBack", .steps = {{claim, "a.clm", claimFile()}, {kept, "practice/a.clm"}, holdBack, SendClaims, {statusLines, "a.clm would be rejected by ZOD and was not sent; the problems are in checks/a.clm.txt", 1}, {folderHolds, "zod/checks", "a.clm.txt"}, {folderHolds, "zod/claimsbu", ""}}, .told = "The list is in checks/a.clm.txt. Send it anyway?", .seq = "<missing>"},
@@ -60,6 +75,29 @@ const Scenario kRows[] = {
 // clang-format on
 
 ZV_SCENARIO_ROWS(Guards, HoldBackUntouchedOrLetThrough, kRows);
+
+// A file settles once unchanged for the settle time (here 400 ms): at once when changed
+// long before, never while it keeps changing; a time of change ahead of the clock (another
+// computer's) is watched for the whole settle time.
+TEST(Settle, AFileIsTakenOnlyOnceUnchangedForTheSettleTime) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    const QDateTime now = QDateTime::currentDateTime();
+    writeBytes(folder + "old", "o", now.addSecs(-60));
+    writeBytes(folder + "fresh", "f");
+    writeBytes(folder + "ahead", "a", now.addSecs(3600));
+    writeBytes(folder + "busy", "b");
+    QProcess writer;
+    writer.start("/bin/sh",
+                 {"-c", "while :; do echo x >>\"$0\"; sleep 0.1; done", folder + "busy"});
+    ASSERT_TRUE(writer.waitForStarted());
+    const QMap<QString, FileLook> settled =
+        waitUntilSettled(folder, {"old", "fresh", "ahead", "busy", "gone"}, 400, 1500);
+    writer.kill();
+    writer.waitForFinished();
+    EXPECT_EQ(QStringList(settled.keys()).join(','), "ahead,fresh,old");
+    EXPECT_EQ(settled.value("old").size, 1);
+}
 
 TEST(GuardsHistory, TheHistoryIsAskedByContentAndInterchange) {
     QTemporaryDir dir;

@@ -118,10 +118,23 @@ class FaultySftpServer(BASE):
         for name in [b".", b".."] + sorted(os.listdir(local)):
             attrs = asyncssh.SFTPAttrs.from_local(os.lstat(os.path.join(local, name)))
             twice = rule("list_twice", "opendir", f"{self._dir}/{text(name)}")
+            wrong = rule("listed_size", "opendir", f"{self._dir}/{text(name)}")
+            if wrong:
+                attrs.size = wrong["size"]
             entries += [asyncssh.SFTPName(name, attrs=attrs)] * (2 if twice else 1)
         extra = rule("extra_entries", "opendir", self._dir) or {"names": []}
         entries += [regular_file(name.encode()) for name in extra["names"]]
         return await self._run("opendir", path, lambda: entries)
+
+
+async def rename_or_pretend(self, oldpath, newpath, *rest):
+    # With "fake_rename" on, the rename answers success and leaves the file as it was.
+    if rule("fake_rename", "rename", text(oldpath)):
+        return await self._run("rename", oldpath, lambda: None)
+    return await self._run("rename", oldpath, lambda: BASE.rename(self, oldpath, newpath, *rest))
+
+
+FaultySftpServer.rename = rename_or_pretend
 
 
 def passthrough(name, op):
@@ -132,7 +145,7 @@ def passthrough(name, op):
 
 
 for name, op in [("close", "close"), ("stat", "stat"), ("lstat", "stat"), ("fstat", "stat"),
-                 ("remove", "remove"), ("rename", "rename")]:
+                 ("remove", "remove")]:
     setattr(FaultySftpServer, name, passthrough(name, op))
 
 HANDLERS = asyncssh.sftp.SFTPServerHandler._packet_handlers

@@ -19,8 +19,8 @@ inline constexpr auto rowName = [](const auto& info) { return std::string(info.p
 QByteArray readBytes(const QString& path);  // "<missing>" when it cannot be read
 // Makes the folder too; `changed` when given is the file's time of last change.
 void writeBytes(const QString& path, const QByteArray& bytes, const QDateTime& changed = {});
-inline void putAged(const QString& path, const QByteArray& bytes) {  // changed 5 s ago
-    writeBytes(path, bytes, QDateTime::currentDateTime().addSecs(-5));
+inline void putAged(const QString& path, const QByteArray& bytes) {  // changed a minute ago
+    writeBytes(path, bytes, QDateTime::currentDateTime().addSecs(-60));
 }
 QByteArray patterned(qsizetype size, quint32 seed);  // a sound 837 (when big enough), per seed
 QMap<QString, QByteArray> filesIn(const QString& folder);  // shown name -> contents, dot-files too

@@ -18,7 +18,7 @@ inline QByteArray sized(qsizetype size) {  // a sound claim file of that size, i
     return patterned(size, quint32(size));
 }
 
-// Files before the task: a claim in the practice folder (changed 5 s ago), a backup (dated
+// Files before the task: a claim in the practice folder (changed a minute ago), a backup (dated
 // 01/05/2026 9:03:07 AM), any file, a claim waiting on the server, seqfile.fil (its number
 // then need not be on the server).
 inline void claim(ServerTest& t, QString name, QByteArray bytes) {

@@ -27,6 +27,8 @@
 //                 byte every S seconds (switching it off lets the rest go)
 //   refuseSftp    the session that SFTP runs in is refused
 //   extraEntries  names listed in a folder as 10-byte regular files that do not exist
+//   fakeRename    a rename answers success but leaves the file under its old name
+//   listedSize    files whose "folder/name" matches are listed with that size
 // OP = open write close read stat remove rename opendir readdir.
 //
 // The server's log (logText()) has a line per password attempt, with the password it
@@ -137,6 +139,10 @@ public:
     void refuseSftp(bool refuse) { set("refuse_sftp", refuse); }
     void extraEntries(const QString& dir, const QStringList& names) {
         addRule("extra_entries", "opendir", dir, {{"names", QJsonArray::fromStringList(names)}});
+    }
+    void fakeRename(const QString& glob) { addRule("fake_rename", "rename", glob); }
+    void listedSize(const QString& glob, qint64 size) {
+        addRule("listed_size", "opendir", glob, {{"size", size}});
     }
     void clearFaults() { set({}, {}); }
 

@@ -79,11 +79,11 @@ INSTANTIATE_TEST_SUITE_P(Steps, KillAtStep,
                                            KillCase{AfterWorkingCopy, false, "", ""},
                                            KillCase{AfterDelete, false, "numbered", "failed"},
                                            KillCase{UploadStarted, false, "uploading", "failed"},
-                                           KillCase{AfterUpload, false, "sent", "sent"},
+                                           KillCase{AfterUpload, false, "uploading", "sent"},
                                            KillCase{AfterNumber, false, "sent", "sent"},
                                            KillCase{JoinBeforeReplace, true, "", "sent"},
                                            KillCase{JoinAfterReplace, true, "", "sent"},
-                                           KillCase{AfterUpload, true, "sent", "sent"}));
+                                           KillCase{AfterUpload, true, "uploading", "sent"}));
 
 // A run cut off during an upload, then what the server holds of that claim when the
 // program starts again: the next run settles it with what is sure.
@@ -93,10 +93,22 @@ struct Interrupted {
     bool told;                 // "... did not reach ZOD completely ..."
     const char* left;          // the server's claims/ afterwards
 };
+// The cut-off upload's temporary copy, under the name the work root recorded for it.
+void recordedTempCopy(ServerTest& t, QByteArray bytes) {
+    const QByteArray recorded = readBytes(t.workRoot() + "uploads.part").trimmed();
+    ASSERT_TRUE(recorded.startsWith("." + t.claimName(1).toUtf8() + ".")) << recorded.data();
+    waiting(t, QString::fromUtf8(recorded), bytes);
+}
+
 const Interrupted kInterrupted[] = {
     {"WholeCopyUnderItsName", {{waiting, "$0001.83P", sized(150000)}}, false, "$0001.83P"},
     {"PartialUnderItsName", {{waiting, "$0001.83P", "ISA*CLAIM-150000"}}, true, ""},
-    {"PartialTempCopy", {{waiting, ".$0001.83P.part", "ISA*CLAIM-150000"}}, true, ""},
+    {"PartialTempCopy", {{recordedTempCopy, "ISA*CLAIM-150000"}}, true, ""},
+    // Another program's upload under the same site ID is never ours to take away.
+    {"OtherProgramsTempCopy",
+     {{waiting, ".$0001.83P.0therprog1.part", "ISA*OTHER"}},
+     true,
+     ".$0001.83P.0therprog1.part"},
     {"ServerCopyGone", {}, true, ""},
 };
 

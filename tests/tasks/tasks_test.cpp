@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QThread>
 
 #include "base/durable_file.h"
 #include "setup/setup_file.h"
@@ -51,6 +52,18 @@ void tmpfs(ServerTest& t, QString path) { mounted(t, path, false); }
 void readOnly(ServerTest& t, QString path) { mounted(t, path, true); }
 
 void claimFolderInSetup(ServerTest& t, QString path) { t.claimFolderInSetup = path; }
+// The report folder as Setup leaves it while the program runs: "/" for a blank value.
+void reportFolderInSetup(ServerTest& t, QString path) {
+    t.m.Setup.RptPath = path == "/" ? path : t.path(path);
+}
+void userFolderClaim(ServerTest& t, QString name, QByteArray bytes) {
+    putAged(t.path("zod/user/" + name), bytes);
+    t.claims << bytes;
+}
+void appendTo(ServerTest& t, QString path) {
+    QFile file(t.path(path));
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write("NTE~more~") == 9);
+}
 void openerFails(ServerTest& t) { t.launcher.succeed = false; }
 void pickerHidden(ServerTest& t) { EXPECT_FALSE(t.view.pickerVisible) << "the picker stays"; }
 void pickerLineWithoutABlank(ServerTest& t, QString text) { t.z().Form5_List1_Click({text, text}); }
@@ -60,8 +73,38 @@ void atNextInput(ServerTest& t, Step step) {
     t.view.onPendingInput = [&t, step] { step(t); };
 }
 
+// A second program (the console) with a work root and a claim folder of its own and the
+// same site ID sends `bytes`; once its upload is under way, this program runs `step`.
+void otherProgramSendsDuring(ServerTest& t, QByteArray bytes, Step step) {
+    const QString root = t.base() + "zod2/";
+    putAged(t.base() + "practice2/b.clm", bytes);
+    const QString was = std::exchange(t.claimFolderInSetup, "practice2/");
+    writeBytes(root + "setup.prm", t.setupBytes());
+    t.claimFolderInSetup = was;
+    QProcess& other = t.process();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    other.setProcessEnvironment(env);
+    other.start(t.consoleProgram, {"--work-root", root, "--sftp-host", t.account.host,
+                                   "--sftp-port", QString::number(t.account.port), "send"});
+    const QString begun = "open claims/." + t.claimName(1) + ".";
+    for (int i = 0; i < 600 && !t.server.logText().contains(begun); ++i) QThread::msleep(50);
+    if (!t.server.logText().contains(begun)) other.kill();
+    ASSERT_TRUE(t.server.logText().contains(begun) || !other.waitForFinished(5000))
+        << t.server.logText() << QString::fromUtf8(other.readAll());
+    step(t);
+    ASSERT_TRUE(other.waitForFinished(60000));
+    EXPECT_EQ(other.exitCode(), 0) << QString::fromUtf8(other.readAllStandardError());
+    // Its claim is on the server whole, first come first named; its copies are its own.
+    EXPECT_EQ(readBytes(t.account.claimsDir() + t.claimName(1)), bytes);
+    t.keep(t.account.claimsDir() + t.claimName(1));
+}
+
 // clang-format off
 const Scenario kRows[] = {
+    // Two programs sharing a server account: neither takes, replaces or removes the
+    // other's upload, and both claims end on the server under names of their own.
+    {.name = "TwoProgramsOneSiteIdBothSent", .steps = {{claim, "a.clm", sized(3000)}, onServer(&Server::delayOn, "close", "claims/*", 3.0), {otherProgramSendsDuring, sized(3001), Step{SendClaims}}, {statusLines, "Sending File $0002.83P", 1}}, .server = "$0001.83P|$0002.83P", .seq = "0002"},
     // seqfile.fil is read by its leading number and only its first four bytes change.
     {.name = "LowerCaseTypeAndNoSeqFile", .type = "83p", .steps = {mix, SendClaims}, .server = "K9SITE0001.83P|K9SITE0002.83P", .seq = "0002"},
     {.name = "SeqLetters", .mask = "a.*", .steps = {mix, {seqFile, "abcd"}, SendClaims}, .server = "K9SITE0001.83P=a.clm", .seq = "0001"},
@@ -99,6 +142,15 @@ const Scenario kRows[] = {
     // claim folder inside the work root would send the program's own files.
     {.name = "LinkInThePracticeFolderIsNotSent", .steps = {{linked, "practice/s.clm", "zod/setup.prm"}, {claim, "a.clm", "claim"}, SendClaims, {statusLines, "is a link", 1}, {folderHolds, "practice", "s.clm"}}, .server = "$0001.83P=claim", .seq = "0001"},
     {.name = "PracticeFolderInsideTheWorkRootIsRefused", .before = {{claimFolderInSetup, "zod/claims/"}}, .steps = {{put, "zod/claims/w.clm", "working copy"}, SendClaims, {folderHolds, "zod/claims", "w.clm"}}, .told = "claim folder in Setup"},
+    {.name = "WorkRootItselfIsRefused", .before = {{claimFolderInSetup, "zod/"}}, .steps = {{put, "zod/w.clm", "own file"}, SendClaims, {folderHolds, "zod/claimsbu", ""}}, .told = "claim folder in Setup"},
+    {.name = "UserFolderOfTheWorkRootIsAClaimFolder", .before = {{claimFolderInSetup, "zod/user/"}}, .steps = {{userFolderClaim, "a.clm", "claim"}, SendClaims, {folderHolds, "zod/user", ""}}, .server = "$0001.83P=claim", .seq = "0001"},
+    // A file changed after it settled is not taken: the copies go, the file stays.
+    {.name = "ClaimChangedAfterItSettledStays", .steps = {{claim, "a.clm", "a"}, {claim, "b.clm", "b"}, {atNextInput, Step{appendTo, "practice/b.clm"}}, SendClaims, {statusLines, "b.clm was changed while it was being sent", 1}, {folderHolds, "practice", "b.clm"}, {folderHolds, "zod/claimsbu", "$0001.83P"}}, .server = "$0001.83P=a", .seq = "0001"},
+    // A claim whose upload failed is named at every later Send and Get Reports until resent.
+    {.name = "FailedUploadNamedUntilResent", .steps = {{claim, "a.clm", "claim"}, {refuse, "write", "claims/*"}, SendClaims, clearFaults, SendClaims, GetReports, {statusLines, "$0001.83P was not sent: its upload did not complete; use Resend Claims to ZOD", 2}, answerOk, ResendClaims, {pick, "$0001.83P"}, GetReports, {statusLines, "was not sent", 0}, {folderHolds, "zod/claims", ""}}, .told = "File Upload Failure. Try once more.", .server = "$0001.83P=claim"},
+    // Reports go into the report folder of Setup or nowhere.
+    {.name = "BlankReportFolderIsNeverUsed", .steps = {{report, "R1.TXT", "r"}, {reportFolderInSetup, "/"}, GetReports, {folderHolds, "~/reports", "R1.TXT"}}, .told = "Report Path not found, Setup Required."},
+    {.name = "MissingReportFolderIsNeverUsed", .steps = {{report, "R1.TXT", "r"}, {reportFolderInSetup, "gone/"}, GetReports, {folderHolds, "~/reports", "R1.TXT"}}, .told = "Report Path not found, Setup Required."},
     // Modes and clicks that must not act on the wrong file.
     {.name = "NoClaimFileStillFetchesReportsAndLeavesTheNumber", .steps = {{report, "R1.TXT", "one"}, answerOk, SendClaims}, .seq = "<missing>", .reports = "R1.TXT=one", .opened = "rpt/"},
     {.name = "ResendOfAnotherTypeFindsNothing", .steps = {{backup, "K9SITE0003.DEN", "3"}, ResendClaims, pickerHidden, answerOk, ResendClaims}, .told = "No Files Found to Resend"},

@@ -127,6 +127,16 @@ bool isPlainFile(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool isProgramsOwnFolder(const QString& folder, const QString& root) {
+    if (folder.isEmpty() || root.isEmpty()) return false;
+    const QString top = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    const QString inside = folder + QLatin1Char('/');
+    if (inside == top) return true;
+    for (const char* own : {"claims/", "claimsbu/", "reports/"})
+        if (inside.startsWith(top + QLatin1String(own))) return true;
+    return false;
+}
+
 QStringList unreachableNames(const QString& folder, const QString& mask) {
     QStringList names;
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),

@@ -36,6 +36,11 @@ Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileT
 // file with its password, say) to the server as a claim.
 bool isPlainFile(const QString& path);
 
+// True when the claim folder `folder` is one of the program's own (both canonical, "" when
+// unknown): the work root `root` itself, or its claims, claimsbu or reports folder or one
+// below them. Its user folder is the practice's, as the catalogue's defaults intend.
+bool isProgramsOwnFolder(const QString& folder, const QString& root);
+
 // Names in `folder` matching `mask` whose bytes cannot be spelled back from their text
 // form (not UTF-8): the program can neither list nor open such a file, so without a
 // word it would stay behind unsent at every run.

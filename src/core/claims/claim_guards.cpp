@@ -16,18 +16,6 @@
 namespace zv {
 namespace {
 
-struct Look {
-    qint64 size = -1;
-    QDateTime modified;
-    bool operator==(const Look&) const = default;
-};
-
-std::optional<Look> lookAt(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) return std::nullopt;
-    return Look{info.size(), info.lastModified()};
-}
-
 struct ClaimLook {
     qint64 size = 0;
     QByteArray sha256;
@@ -139,27 +127,45 @@ private:
 
 }  // namespace
 
-QStringList stillBeingWritten(const QString& folder, const QStringList& names, int maxWaitMs) {
-    QElapsedTimer waited;
-    waited.start();
+std::optional<FileLook> FileLook::of(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return std::nullopt;
+    return FileLook{info.size(), info.lastModified()};
+}
+
+QMap<QString, FileLook> waitUntilSettled(const QString& folder, const QStringList& names,
+                                         int settleMs, int maxWaitMs) {
+    constexpr qint64 kLookEveryMs = 250;
+    QElapsedTimer clock;
+    clock.start();
+    struct Watched {
+        QString name;
+        FileLook look;
+        qint64 unchangedSince;  // on `clock`; earlier than 0 for a file changed before
+    };
+    std::vector<Watched> watched;
     const QDateTime now = QDateTime::currentDateTime();
-    std::vector<std::pair<QString, Look>> changing;
-    for (const QString& name : names) {
-        const std::optional<Look> look = lookAt(folder + name);
-        if (look && look->modified.msecsTo(now) <= 2000) changing.push_back({name, *look});
-    }
-    while (!changing.empty() && waited.elapsed() < maxWaitMs) {
-        QThread::msleep(1000);
-        std::erase_if(changing, [&](auto& entry) {
-            const std::optional<Look> look = lookAt(folder + entry.first);
-            if (!look || *look == entry.second) return true;  // finished, or gone
-            entry.second = *look;
+    for (const QString& name : names)
+        if (const std::optional<FileLook> look = FileLook::of(folder + name))
+            // A time of change in the future (another computer's clock) proves nothing.
+            watched.push_back({name, *look, -std::max<qint64>(0, look->modified.msecsTo(now))});
+    QMap<QString, FileLook> settled;
+    for (;;) {
+        std::erase_if(watched, [&](const Watched& w) {
+            if (clock.elapsed() - w.unchangedSince < settleMs) return false;
+            settled.insert(w.name, w.look);
+            return true;
+        });
+        if (watched.empty() || clock.elapsed() >= maxWaitMs) break;
+        QThread::msleep(kLookEveryMs);
+        std::erase_if(watched, [&](Watched& w) {
+            const std::optional<FileLook> look = FileLook::of(folder + w.name);
+            if (!look) return true;  // gone: the send finds it gone
+            if (*look != w.look) w = {w.name, *look, clock.elapsed()};
             return false;
         });
     }
-    QStringList out;
-    for (const auto& entry : changing) out << entry.first;
-    return out;
+    return settled;
 }
 
 namespace {
@@ -206,8 +212,7 @@ std::optional<QString> askAbout(const ClaimLook& claim, const QString& name,
 GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, Dialogs& dialogs,
                              const Blocking& blocking) {
     GuardOutcome out;
-    QStringList busy;
-    blocking([&] { busy = stillBeingWritten(setup.practiceFolder, found); });
+    blocking([&] { out.settled = waitUntilSettled(setup.practiceFolder, found); });
     const QString type = setup.fileType.toUpper();
     const bool x12Type = x12::isInterchangeType(type);
     const bool joinedType = type == QLatin1String("AVO") || type == QLatin1String("DEN");
@@ -216,7 +221,8 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
     for (const QString& file : found) {
         // Shown with control characters made visible: a name may hold a line break.
         const QString name = readableName(QFile::encodeName(file));
-        if (busy.contains(file)) {
+        if (!out.settled.contains(file)) {
+            if (!FileLook::of(setup.practiceFolder + file)) continue;  // taken away meanwhile
             out.heldBack.push_back({file, name +
                                               QStringLiteral(" is still being written by the "
                                                              "billing program") +

@@ -5,6 +5,7 @@
 // practice's folder exactly as it was, for the next send.
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -43,9 +44,28 @@ struct HeldBack {
     QString statusLine;  // why, and what happens next, in plain words
 };
 
+// A file's size and time of last change: while both stay, nobody writes it.
+struct FileLook {
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const FileLook&) const = default;
+    static std::optional<FileLook> of(const QString& path);  // none when it is not there
+};
+
+// How long a claim file must stay unchanged before it is taken. Billing programs pause
+// while they write (a database lookup between claims, a network share that passes the
+// writes on in bursts): a file taken in such a pause would be sent half, and the rest
+// written into a deleted file. Files older than this are taken at once.
+inline constexpr int kSettleMs = 10000;
+// A file still changing after this long is held back for the next send.
+inline constexpr int kMostSettleWaitMs = 20000;
+
 struct GuardOutcome {
     QStringList goOn;  // in the order found
     std::vector<HeldBack> heldBack;
+    // How each file of goOn looked once it had settled: it is deleted from the practice
+    // folder only while it still looks so.
+    QMap<QString, FileLook> settled;
     QStringList notes;  // status lines about files that go on (warnings of the check)
 };
 
@@ -55,10 +75,12 @@ struct GuardOutcome {
 GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, Dialogs& dialogs,
                              const std::function<void(const std::function<void()>&)>& blocking);
 
-// Names among `names` in `folder` still changing after waiting up to `maxWaitMs`: sizes and
-// modification times are compared a second apart. A file last changed more than two
-// seconds ago counts as finished without waiting.
-QStringList stillBeingWritten(const QString& folder, const QStringList& names,
-                              int maxWaitMs = 10000);
+// Waits until each of `names` in `folder` has been unchanged (size and time of last
+// change) for `settleMs`, but no longer than `maxWaitMs` in all. A file last changed
+// `settleMs` ago or earlier is settled at once. Returns how each settled file looks;
+// those missing are still being written (or are gone).
+QMap<QString, FileLook> waitUntilSettled(const QString& folder, const QStringList& names,
+                                         int settleMs = kSettleMs,
+                                         int maxWaitMs = kMostSettleWaitMs);
 
 }  // namespace zv

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <algorithm>
 
 namespace zv {
@@ -51,18 +52,28 @@ int claimNumberOf(const QString& name, const QString& siteId, const QString& fil
                                                                                            : -1;
 }
 
-QString uploadTempName(const QString& claimName) {
-    return QLatin1Char('.') + claimName + QStringLiteral(".part");
+QString uploadTempName(const QString& claimName, const QString& token) {
+    return QLatin1Char('.') + claimName + QLatin1Char('.') + token + QStringLiteral(".part");
 }
 
-bool isLeftoverUpload(const QString& name, const QString& siteId, const QString& fileType) {
-    const QString head = QLatin1Char('.') + siteId.toUpper();
-    const QString tail = QLatin1Char('.') + fileType.toUpper() + QStringLiteral(".part");
-    if (name.size() != head.size() + 4 + tail.size() || !name.startsWith(head) ||
+QString claimNameOfTemp(const QString& name) {
+    const QString tail = QStringLiteral(".part");
+    if (name.size() <= tail.size() + 1 || !name.startsWith(QLatin1Char('.')) ||
         !name.endsWith(tail))
-        return false;
-    const QString digits = name.mid(head.size(), 4);
-    return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); });
+        return {};
+    const QString inner = name.mid(1, name.size() - 1 - tail.size());
+    const qsizetype dot = inner.lastIndexOf(QLatin1Char('.'));
+    // Earlier versions wrote ".NAME.part" with no token: NAME holds a dot of its own.
+    if (dot <= 0 || !inner.left(dot).contains(QLatin1Char('.'))) return inner;
+    return inner.left(dot);
+}
+
+QString newUploadToken() {
+    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString token;
+    for (int i = 0; i < 10; ++i)
+        token += QLatin1Char(kDigits[QRandomGenerator::system()->bounded(36)]);
+    return token;
 }
 
 Result<int> readSequenceFile(const QString& path) {

@@ -19,10 +19,14 @@ QString makeClaimName(const QString& siteId, int number, const QString& fileType
 // The number in a claim name of this site and file type ("K90042.83P" -> 42), else -1.
 int claimNumberOf(const QString& name, const QString& siteId, const QString& fileType);
 // The server name an upload is written under until the server holds all of it: a dot-name
-// that the server's processing leaves alone ("K90042.83P" -> ".K90042.83P.part").
-QString uploadTempName(const QString& claimName);
-// True for an upload temp name of this site and file type, left by a cut-off upload.
-bool isLeftoverUpload(const QString& name, const QString& siteId, const QString& fileType);
+// that the server's processing leaves alone, made this program's and this run's own by
+// `token` ("K90042.83P", "q7k2" -> ".K90042.83P.q7k2.part"): another program sending
+// under the same site ID never writes, renames or removes it.
+QString uploadTempName(const QString& claimName, const QString& token);
+// The claim name an upload's temporary name stands for (any program's), else "".
+QString claimNameOfTemp(const QString& name);
+// A fresh random token for uploadTempName, letters and digits.
+QString newUploadToken();
 
 // seqfile.fil: record 1 = the first four bytes; further bytes are left untouched.
 // Reading a missing file gives 0 (the file is created empty). The record is written in

@@ -12,17 +12,16 @@ namespace {
 // How often the sink is asked whether its disk still has room.
 constexpr qint64 kRoomCheckStep = 1024 * 1024;
 
-// The reads, then the end-of-file check and the open file's size, in one flight. Short
+// The open file's size, then the reads and the end-of-file check in one flight. Short
 // answers are legal: the rest is asked for again.
 class Download {
 public:
-    Download(SftpSession& session, const QByteArray& rawPath, const ListedSizes& sizes,
-             DownloadSink& sink, const SftpClient::Progress& progress)
+    Download(SftpSession& session, const QByteArray& rawPath, DownloadSink& sink,
+             const SftpClient::Progress& progress)
         : session_(session),
           ch_(session.channel()),
           rawPath_(rawPath),
           remotePath_(readableName(rawPath)),
-          sizes_(sizes),
           sink_(sink),
           progress_(progress),
           failed_(QStringLiteral("Downloading %1 failed").arg(remotePath_)) {}
@@ -47,7 +46,6 @@ public:
             takeReply();
         }
         if (problem_.isEmpty()) checkEnd();
-        if (problem_.isEmpty()) checkSize();
         return finish();
     }
 
@@ -74,12 +72,9 @@ private:
         return true;
     }
 
-    // The size from the listing bounds the download; only a file listed without one is
-    // asked for it first.
+    // The open file's size bounds the download: a listing's may be wrong (a server that
+    // lists 0 bytes would otherwise hold back this report at every run) or stale.
     bool learnSize() {
-        if (const auto listed = sizes_.find(rawPath_); listed != sizes_.end())
-            size_ = listed->second;
-        if (size_ >= 0) return true;
         const Result<wire::Reply> attrs = session_.call(
             wire::kFstat, [&](uint32_t id) { return wire::withHandle(wire::kFstat, id, handle_); });
         if (attrs && attrs->type == wire::kAttrs && attrs->attrs.hasSize())
@@ -106,7 +101,7 @@ private:
     }
 
     // Reads while the flight has room; after the last, one byte at the size (an answer
-    // there means the file is longer than the server said) and the open file's size.
+    // there means the file is longer than the server said).
     void askReads() {
         while (!todo_.empty() && reads_.size() < kMostInFlight && inFlight_ + chunk_ <= flight_ &&
                problem_.isEmpty()) {
@@ -122,8 +117,6 @@ private:
         if (!eofId_ && todo_.empty()) {
             eofId_ = ch_.nextId();
             ask(eofId_, wire::kRead, wire::read(eofId_, handle_, uint64_t(size_), 1));
-            fstatId_ = ch_.nextId();
-            ask(fstatId_, wire::kFstat, wire::withHandle(wire::kFstat, fstatId_, handle_));
         }
     }
 
@@ -177,19 +170,9 @@ private:
         }
     }
 
-    void checkSize() {
-        const Result<wire::Reply> attrs = ch_.wait(std::exchange(fstatId_, 0));
-        if (!attrs || attrs->type != wire::kAttrs) {
-            (void)session_.isOk(attrs);
-            problem_ =
-                QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath_);
-        }
-    }
-
     int finish() {
         for (const Read& r : reads_) ch_.discard(r.id);
-        for (const uint32_t id : {eofId_, fstatId_})
-            if (id) ch_.discard(id);
+        if (eofId_) ch_.discard(eofId_);
         // The close travels with the next request (the report's removal): everything was
         // read and checked, so its answer changes nothing.
         ch_.closeWithNext(handle_);
@@ -210,7 +193,6 @@ private:
     SftpChannel& ch_;
     const QByteArray& rawPath_;
     const QString remotePath_;
-    const ListedSizes& sizes_;
     DownloadSink& sink_;
     const SftpClient::Progress& progress_;
     const QString failed_;
@@ -221,16 +203,16 @@ private:
     std::deque<std::pair<qint64, qint64>> todo_;  // ranges still to fetch: offset, length
     std::deque<Read> reads_;
     qint64 received_ = 0, inFlight_ = 0, nextRoomCheck_ = 0;
-    uint32_t eofId_ = 0, fstatId_ = 0;
+    uint32_t eofId_ = 0;
     QString problem_;
     bool withReason_ = true;
 };
 
 }  // namespace
 
-int download(SftpSession& session, const QByteArray& remotePath, const ListedSizes& sizes,
-             DownloadSink& sink, const SftpClient::Progress& progress) {
-    return Download(session, remotePath, sizes, sink, progress).run();
+int download(SftpSession& session, const QByteArray& remotePath, DownloadSink& sink,
+             const SftpClient::Progress& progress) {
+    return Download(session, remotePath, sink, progress).run();
 }
 
 }  // namespace zv

@@ -18,11 +18,10 @@ constexpr qint64 kEntryOverhead = 64;
 // names come (a request after the end only finds the end again).
 class Listing {
 public:
-    Listing(SftpSession& session, const RemoteDir& dir, ListedSizes& sizes)
+    Listing(SftpSession& session, const RemoteDir& dir)
         : session_(session),
           ch_(session.channel()),
           dir_(dir),
-          sizes_(sizes),
           readFailed_(QStringLiteral("Reading the server folder %1 failed").arg(dir.path)) {}
 
     std::optional<RemoteListing> run() {
@@ -69,15 +68,12 @@ private:
                 continue;
             entries_.push_back(
                 {QString::fromUtf8(e.name), static_cast<qint64>(e.attrs.size), e.name});
-            if (e.attrs.hasSize())
-                sizes_[dir_.path.toUtf8() + '/' + e.name] = static_cast<qint64>(e.attrs.size);
         }
         return true;
     }
 
     std::nullopt_t failed(const QString& text, bool withReason) {
         for (const uint32_t id : asked_) ch_.discard(id);
-        sizes_.clear();
         withReason ? session_.failWith(text) : session_.fail(text);
         return std::nullopt;
     }
@@ -85,7 +81,6 @@ private:
     SftpSession& session_;
     SftpChannel& ch_;
     const RemoteDir& dir_;
-    ListedSizes& sizes_;
     const QString readFailed_;
     std::vector<RemoteEntry> entries_;
     std::deque<uint32_t> asked_;
@@ -94,9 +89,8 @@ private:
 
 }  // namespace
 
-std::optional<RemoteListing> readListing(SftpSession& session, const RemoteDir& dir,
-                                         ListedSizes& sizes) {
-    return Listing(session, dir, sizes).run();
+std::optional<RemoteListing> readListing(SftpSession& session, const RemoteDir& dir) {
+    return Listing(session, dir).run();
 }
 
 }  // namespace zv

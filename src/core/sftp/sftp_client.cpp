@@ -13,13 +13,11 @@ namespace zv {
 struct SftpClient::Impl {
     SftpSession session;
     RemoteHandles handles;
-    ListedSizes listedSizes;
     Progress progress;
 
     // What the session stood for goes with it.
     void dropSession() {
         handles.clear();
-        listedSizes.clear();
         session.drop();
     }
 
@@ -50,6 +48,7 @@ void SftpClient::OperationDeadlineMs(int ms) { d->session.operationDeadlineMs = 
 void SftpClient::KnownHostsFile(const QString& path) { d->session.knownHostsFile = path; }
 QString SftpClient::FirstContactFingerprint() const { return d->session.firstContactFingerprint; }
 QString SftpClient::ErrorDetail() const { return d->session.error(); }
+bool SftpClient::SessionUsable() const { return d->session.usable(); }
 void SftpClient::OnProgress(Progress progress) { d->progress = std::move(progress); }
 
 int SftpClient::ConnectServer(const QString& host, int port) {
@@ -159,16 +158,15 @@ std::optional<RemoteListing> SftpClient::ReadRemoteDir(const QString& handle) {
         d->session.fail(QStringLiteral("\"%1\" is not an open server folder").arg(handle));
         return std::nullopt;
     }
-    d->listedSizes.clear();
     op.begin();
-    return readListing(d->session, *dir, d->listedSizes);
+    return readListing(d->session, *dir);
 }
 
 int SftpClient::FetchRemoteFile(const QByteArray& remotePath, DownloadSink& sink) {
     SftpOperation op(d->session);
     if (!op.ready()) return 0;
     op.begin(0, remotePath);
-    return download(d->session, remotePath, d->listedSizes, sink, d->progress);
+    return download(d->session, remotePath, sink, d->progress);
 }
 
 int SftpClient::DeleteRemoteFile(const QByteArray& remotePath, const QByteArray& thenFetch) {
@@ -198,6 +196,22 @@ int SftpClient::RenameRemoteFile(const QString& from, const QString& to) {
         return d->session.failWith(
             QStringLiteral("Could not rename %1 to %2 on the server").arg(from, to));
     return 1;
+}
+
+std::optional<qint64> SftpClient::RemoteFileSize(const QString& remotePath) {
+    SftpOperation op(d->session);
+    if (!op.start()) return std::nullopt;
+    d->session.forgetCode();
+    const QByteArray path = remotePath.toUtf8();
+    const Result<wire::Reply> attrs = d->session.call(
+        wire::kStat, [&](uint32_t id) { return wire::withPath(wire::kStat, id, path); });
+    if (attrs && attrs->type == wire::kAttrs && attrs->attrs.hasSize())
+        return static_cast<qint64>(attrs->attrs.size);
+    if (attrs && attrs->type == wire::kStatus && attrs->code == wire::kNoSuchFile) return -1;
+    (void)d->session.isOk(attrs);
+    d->session.failWith(
+        QStringLiteral("Could not learn the size of %1 on the server").arg(remotePath));
+    return std::nullopt;
 }
 
 int SftpClient::RemoveRemoteFileIfPresent(const QString& remotePath) {

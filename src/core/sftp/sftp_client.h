@@ -88,12 +88,18 @@ public:
     // For an uploaded file, 1 only when the server then holds as many bytes as were sent.
     [[nodiscard]] int CloseRemoteHandle(const QString& handle);
     QString ErrorDetail() const;
+    // After a failure: whether the session can still serve the next request (a refusal of
+    // one file), or is gone (cut off, timed out).
+    bool SessionUsable() const;
 
     // Renames with SFTP's own rename, which refuses to replace an existing file (OpenSSH's
     // server and the test server both keep the file already there).
     [[nodiscard]] int RenameRemoteFile(const QString& from, const QString& to);
     // 1 when the file is gone afterwards, also when it was not there at all.
     [[nodiscard]] int RemoveRemoteFileIfPresent(const QString& remotePath);
+    // The size of the file the server holds under `remotePath`: -1 when there is none;
+    // nothing when the server could not say.
+    [[nodiscard]] std::optional<qint64> RemoteFileSize(const QString& remotePath);
 
 private:
     struct Impl;

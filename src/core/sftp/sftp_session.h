@@ -66,6 +66,8 @@ public:
     bool ready();
     SftpChannel& channel() { return *channel_; }
     bool channelAlive() const { return channel_ && channel_->alive(); }
+    // The session can still serve a request: connected, not timed out, its channel open.
+    bool usable() const { return session_ && !timedOut_ && channelAlive(); }
     // One request, its reply awaited; the quickest such round trip measures the link.
     Result<wire::Reply> call(wire::Type type, const std::function<QByteArray(uint32_t)>& build);
     // What one transfer keeps in flight: as much as the link holds for its round trip.

@@ -5,7 +5,6 @@
 // ends as 1 (or a listing) or as the session's failure.
 #include <QByteArray>
 #include <QFile>
-#include <map>
 #include <optional>
 
 #include "sftp/download_sink.h"
@@ -19,10 +18,6 @@ class SftpSession;
 // Requests in flight in one transfer at most (besides the bytes the link holds).
 constexpr int kMostInFlight = 64;
 
-// Sizes from the latest listing, by the path a fetch names them with: they bound each
-// download, so that the open file's size need not be asked for again.
-using ListedSizes = std::map<QByteArray, qint64>;
-
 inline void report(const SftpClient::Progress& progress, const QString& name, qint64 done,
                    qint64 total) {
     if (progress) progress(name, done, total);
@@ -33,12 +28,12 @@ inline void report(const SftpClient::Progress& progress, const QString& name, qi
 int upload(SftpSession& session, RemoteFile& remote, QFile& local,
            const SftpClient::Progress& progress);
 
-// The regular files of `dir`; their sizes are kept in `sizes` for the downloads.
-std::optional<RemoteListing> readListing(SftpSession& session, const RemoteDir& dir,
-                                         ListedSizes& sizes);
+// The regular files of `dir`.
+std::optional<RemoteListing> readListing(SftpSession& session, const RemoteDir& dir);
 
-// `remotePath` (the server's bytes) whole into `sink`, checked against its size.
-int download(SftpSession& session, const QByteArray& remotePath, const ListedSizes& sizes,
-             DownloadSink& sink, const SftpClient::Progress& progress);
+// `remotePath` (the server's bytes) whole into `sink`, as long as the open file says it
+// is: a listing's size may be wrong or stale.
+int download(SftpSession& session, const QByteArray& remotePath, DownloadSink& sink,
+             const SftpClient::Progress& progress);
 
 }  // namespace zv

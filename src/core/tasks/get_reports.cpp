@@ -1,7 +1,9 @@
 #include "tasks/get_reports.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSet>
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include "base/workstation_rules.h"
 #include "claims/picker_lines.h"
 #include "tasks/report_sink.h"
+#include "tasks/send_uploads.h"
 #include "tasks/server_session.h"
 #include "tasks/view_reports.h"
 
@@ -89,7 +92,21 @@ std::vector<int> fetchOrder(const RemoteListing& listing) {
 
 }  // namespace
 
-void GetReports::run() {
+QString reportFolderProblem(const QString& folder) {
+    // A blank value in Setup reads as "/": reports would land at the top of the disk (or,
+    // for a relative path, wherever the program happens to run).
+    if (folder.isEmpty() || folder == QLatin1String("/") || !QDir::isAbsolutePath(folder))
+        return QStringLiteral("Report Path not found, Setup Required.");
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Report Path not found, Setup Required.\nThe report folder ") +
+               QDir::toNativeSeparators(folder) +
+               QStringLiteral(
+                   " is not there, so no report was fetched. Click Setup and choose "
+                   "the folder for your reports.");
+    return {};
+}
+
+void GetReports::run(bool nameWaiting) {
     ctx_.view.setEnabled(Control::GetReports, false);
     ctx_.log.write(QStringLiteral("GetReports"));
     ctx_.view.setDateTimeText(dateAndTimeText(QDateTime::currentDateTime()));
@@ -104,6 +121,13 @@ void GetReports::run() {
         return;
     }
 
+    if (nameWaiting) nameWaitingClaims(ctx_);
+    // Reports go into the folder chosen in Setup or nowhere.
+    if (const QString problem = reportFolderProblem(ctx_.m.Setup.RptPath); !problem.isEmpty()) {
+        ctx_.dialogs.message(problem);
+        ctx_.view.setEnabled(Control::GetReports, true);
+        return;
+    }
     ctx_.log.write(QStringLiteral("GetReports-Call OpenSFTPServer"));
     ctx_.session.OpenSFTPServer();
     if (!ctx_.session.isOpen()) {
@@ -163,7 +187,11 @@ bool GetReports::DownloadListedReports(const QString& handle) {
         const QByteArray next =
             following == order.end() ? QByteArray() : listing->EntryAt(*following).RawName;
         const ReportOutcome outcome = FetchReport(entry, next);
-        if (outcome == ReportOutcome::Failed) return false;
+        // A report the server refuses is named and stays there for the next run; the ones
+        // after it are still fetched while the session lasts.
+        if (outcome == ReportOutcome::Stopped ||
+            (outcome == ReportOutcome::Failed && !s.Client().SessionUsable()))
+            return false;
         if (outcome == ReportOutcome::OnDisk) ++onDisk;
     }
     ctx_.view.statusAdd(QStringLiteral(" ") + QString::number(onDisk) +
@@ -172,11 +200,13 @@ bool GetReports::DownloadListedReports(const QString& handle) {
     return true;
 }
 
-bool GetReports::Download(const QByteArray& remote, SafeFile& part) {
+GetReports::ReportOutcome GetReports::Download(const QByteArray& remote, SafeFile& part) {
     ServerSession& s = ctx_.session;
     SftpClient& c = s.Client();
     ReportSink sink(part);
-    return s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, sink); }));
+    if (s.succeeded(s.blocking([&] { return c.FetchRemoteFile(remote, sink); })))
+        return ReportOutcome::OnDisk;
+    return sink.failedHere() ? ReportOutcome::Stopped : ReportOutcome::Failed;
 }
 
 GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry,
@@ -190,15 +220,19 @@ GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry,
     const QString& folder = ctx_.m.Setup.RptPath;
     const QByteArray remote = "reports/" + name;
     SafeFile part(folder + shown);
-    if (!Download(remote, part)) {
+    if (const ReportOutcome got = Download(remote, part); got != ReportOutcome::OnDisk) {
         ctx_.session.showFailure(kDownloadFailure);
-        return ReportOutcome::Failed;
+        if (got == ReportOutcome::Failed)
+            ctx_.view.statusAdd(QStringLiteral("Report ") + shown +
+                                QStringLiteral(" was not fetched: it stays on the server for "
+                                               "the next run"));
+        return got;
     }
     // The report keeps the server's bytes for its name, and never replaces another file.
     const Result<QByteArray> placed = placeReport(part, QFile::encodeName(folder), name);
     if (!placed) {
         ctx_.dialogs.message(kDownloadFailure + ctx_.m.LF + placed.reason());
-        return ReportOutcome::Failed;
+        return ReportOutcome::Stopped;
     }
     ledger_.recordReport(QFile::decodeName(QFile::encodeName(folder) + *placed),
                          readableName(*placed));

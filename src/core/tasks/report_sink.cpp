@@ -20,7 +20,7 @@ ReportSink::ReportSink(SafeFile& part) : part_(part) {}
 Status ReportSink::begin(const QString& remoteName, qint64 /*size*/) {
     remoteName_ = remoteName;
     folder_ = QFileInfo(part_.path()).absolutePath();
-    return part_.open();
+    return noted(part_.open());
 }
 
 // Fails while the report folder's disk has no room for the rest of the download and for
@@ -31,15 +31,16 @@ Status ReportSink::room(qint64 left) {
         return {};  // unknown: a write that finds the disk full still says so
     const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
     if (free >= kDiskReserve && free >= 2 * left) return {};
-    return fail(QStringLiteral("The disk of the report folder %1 is nearly full (%2 MB free), so "
-                               "%3 was not fetched. Make room on that disk, then try once more")
-                    .arg(QDir::toNativeSeparators(folder_))
-                    .arg(free / (1024 * 1024))
-                    .arg(remoteName_));
+    return noted(
+        fail(QStringLiteral("The disk of the report folder %1 is nearly full (%2 MB free), so "
+                            "%3 was not fetched. Make room on that disk, then try once more")
+                 .arg(QDir::toNativeSeparators(folder_))
+                 .arg(free / (1024 * 1024))
+                 .arg(remoteName_)));
 }
 
 Status ReportSink::writeAt(qint64 offset, QByteArrayView data) {
-    return part_.writeAt(offset, data.data(), data.size());
+    return noted(part_.writeAt(offset, data.data(), data.size()));
 }
 
 }  // namespace zv

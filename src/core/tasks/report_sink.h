@@ -16,8 +16,15 @@ public:
     Status begin(const QString& remoteName, qint64 size) override;
     Status room(qint64 left) override;
     Status writeAt(qint64 offset, QByteArrayView data) override;
+    // This computer, not the server, stopped the download (the folder, the disk).
+    bool failedHere() const { return failedHere_; }
 
 private:
+    Status noted(Status s) {
+        failedHere_ = failedHere_ || !s.ok();
+        return s;
+    }
+    bool failedHere_ = false;
     SafeFile& part_;
     QString remoteName_;
     QString folder_;

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <algorithm>
 
 #include "base/file_digest.h"
 #include "base/file_mask.h"
+#include "base/readable_name.h"
 #include "base/workstation_rules.h"
 #include "claims/claim_files.h"
 #include "claims/claim_guards.h"
@@ -20,15 +22,50 @@ namespace {
 
 const QString kWakeUp = QStringLiteral("Wake up the SFTP Server!");
 
+class SendingTurn {
+public:
+    explicit SendingTurn(int& sending) : sending_(++sending) {}
+    ~SendingTurn() { --sending_; }
+    SendingTurn(const SendingTurn&) = delete;
+    SendingTurn& operator=(const SendingTurn&) = delete;
+
+private:
+    int& sending_;
+};
+
 }  // namespace
+
+UploadRecords SendClaims::Records() const {
+    return UploadRecords(ctx_.m.Paths.WorkRoot + QStringLiteral("uploads.part"));
+}
+
+bool SendClaims::TakeSendLock(QLockFile& lock, const QString& again) {
+    if (sending_ > 0) return true;
+    return lockWorkRoot(ctx_, lock,
+                        QStringLiteral("Claims are being sent by another ZUDUVOR program on this "
+                                       "workstation right now. Wait until it has finished, then ") +
+                            again + QLatin1Char('.'),
+                        QStringLiteral("no claim was sent"));
+}
 
 void SendClaims::resendRun(const QString& name) {
     ctx_.view.statusAdd(kWakeUp);
+    QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
+    if (!TakeSendLock(lock, QStringLiteral("click the file in the list again"))) {
+        ctx_.view.setEnabled(Control::ResendClaims, true);
+        return;  // the picker stays, ready for another try
+    }
+    const SendingTurn turn(sending_);
+    token_ = newUploadToken();
     ctx_.session.OpenSFTPServer();
-    (void)ListServerClaims();  // only to take away uploads left by a cut-off run
-    const UploadResult result = UploadClaimFile(name, /*resend=*/true);
+    UploadCheck check(ctx_, ledger_, Records());
+    (void)check.listClaims();  // only to take away uploads left by a cut-off run
+    const qint64 size = QFileInfo(ctx_.m.Paths.ClaimsDir + name).size();
+    const Upload upload = UploadClaimFile(name, /*resend=*/true);
+    if (upload.result == UploadResult::Completed)
+        (void)check.confirm({PlacedClaim{name, upload.temp, size}});
     ctx_.view.setEnabled(Control::ResendClaims, true);
-    if (result == UploadResult::EndRun) return;  // the picker stays, ready for another try
+    if (upload.result == UploadResult::EndRun) return;  // the picker stays for another try
     ctx_.m.PickerMode.ResendMode = false;
     ctx_.picker.hidePicker();
 }
@@ -37,17 +74,17 @@ void SendClaims::normalRun() {
     ctx_.view.statusAdd(kWakeUp);
     BeginSend();
     if (!SetupReadyForSend() || !PracticeFolderOutsideWorkRoot()) return;
-    // Two programs on one work root must never give out the same number.
-    QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
-    if (!lockWorkRoot(ctx_, lock,
-                      QStringLiteral("Claims are being sent by another ZUDUVOR program on this "
-                                     "workstation right now. Wait until it has finished, then "
-                                     "click Send Claims to ZOD again."),
-                      QStringLiteral("no claim was sent")))
-        return EndSend({});
-    const std::optional<QString> summary = SendWaitingFiles();
+    std::optional<QString> summary;
+    {
+        // Two programs on one work root must never give out the same number.
+        QLockFile lock(ctx_.m.Paths.WorkRoot + QStringLiteral("send.lock"));
+        if (!TakeSendLock(lock, QStringLiteral("click Send Claims to ZOD again")))
+            return EndSend({});
+        const SendingTurn turn(sending_);
+        token_ = newUploadToken();
+        summary = SendWaitingFiles();
+    }
     if (!summary) return;
-    lock.unlock();
     ctx_.view.statusAdd(*summary);
     FinishNormalRun();
 }
@@ -58,30 +95,39 @@ std::optional<QString> SendClaims::SendWaitingFiles() {
     const bool leftovers = !findFiles(ctx_.m.Paths.ClaimsDir, QStringLiteral("*")).isEmpty();
     if (waiting.isEmpty() && !leftovers)
         return QStringLiteral("No Claim File Found at ") + ctx_.m.Setup.UserPath;
-    const QStringList goOn = waiting.isEmpty() ? QStringList() : GuardClaimFiles(waiting);
+    const GuardOutcome guarded = waiting.isEmpty() ? GuardOutcome() : GuardClaimFiles(waiting);
     ServerClaims server;
-    if (!goOn.isEmpty() || leftovers) {
+    if (!guarded.goOn.isEmpty() || leftovers) {
         ctx_.view.statusAdd(QStringLiteral("Wake up the SFTP Server"));
         ctx_.session.OpenSFTPServer();
-        server = ListServerClaims();
+        server = UploadCheck(ctx_, ledger_, Records()).listClaims();
         WorkingCopies(ctx_, ledger_).settle(server, waiting);
+        nameWaitingClaims(ctx_);
     }
-    if (goOn.isEmpty())
+    if (guarded.goOn.isEmpty())
         return waiting.isEmpty() ? QStringLiteral("No Claim File Found at ") + ctx_.m.Setup.UserPath
                                  : QStringLiteral(" 0 Claim Files Sent");
-    const std::optional<int> sent = SendFiles(goOn, server);
+    const std::optional<int> sent = SendFiles(guarded, server);
     if (!sent) return std::nullopt;
     return QStringLiteral(" ") + QString::number(*sent) + QStringLiteral(" Claim Files Sent");
 }
 
-std::optional<int> SendClaims::SendFiles(const QStringList& goOn, const ServerClaims& server) {
-    std::vector<std::pair<QString, QStringList>> claims;  // file to send, its practice files
+std::optional<int> SendClaims::SendFiles(const GuardOutcome& guarded, ServerClaims& server) {
+    // File to send, its practice files, how it looked once settled (none for a join,
+    // which this program wrote itself).
+    struct Claim {
+        QString name;
+        QStringList sources;
+        std::optional<FileLook> settled;
+    };
+    std::vector<Claim> claims;
     if (JoinsFiles()) {
-        const std::optional<QString> joined = JoinClaimFiles(goOn);
+        const std::optional<QString> joined = JoinClaimFiles(guarded.goOn);
         if (!joined) return std::nullopt;
-        claims.push_back({*joined, goOn});
+        claims.push_back({*joined, guarded.goOn, std::nullopt});
     } else {
-        for (const QString& name : goOn) claims.push_back({name, QStringList{name}});
+        for (const QString& name : guarded.goOn)
+            claims.push_back({name, QStringList{name}, guarded.settled.value(name)});
     }
     const Result<int> last = readSequenceFile(ctx_.m.Paths.SequenceFile);
     if (!last) {
@@ -90,18 +136,27 @@ std::optional<int> SendClaims::SendFiles(const QStringList& goOn, const ServerCl
         return std::nullopt;
     }
     int number = *last;
-    int sent = 0;
-    for (const auto& [name, sources] : claims) {
-        const ClaimOutcome outcome =
-            SendOneClaim(ctx_.m.Setup.UserPath + name, sources, server, number);
+    std::vector<PlacedClaim> placed;
+    UploadCheck check(ctx_, ledger_, Records());
+    for (const Claim& claim : claims) {
+        const ClaimOutcome outcome = SendOneClaim(ctx_.m.Setup.UserPath + claim.name, claim.sources,
+                                                  claim.settled, server, number, placed);
         if (outcome == ClaimOutcome::EndRun) {
+            (void)SettlePlaced(check, placed);
             EndSend({});
             return std::nullopt;
         }
         if (outcome == ClaimOutcome::Stop) break;
-        if (outcome == ClaimOutcome::Sent) ++sent;
     }
-    return sent;
+    return SettlePlaced(check, placed);
+}
+
+int SendClaims::SettlePlaced(UploadCheck& check, const std::vector<PlacedClaim>& placed) {
+    // Counted as sent only once the server shows each under its name, whole. After a lost
+    // connection their numbers are kept and the next send confirms them.
+    if (ctx_.session.Client().SessionUsable()) return check.confirm(placed);
+    for (const PlacedClaim& done : placed) RecordNumberOf(ctx_, done.name);
+    return 0;
 }
 
 void SendClaims::BeginSend() {
@@ -121,7 +176,7 @@ void SendClaims::EndSend(const QString& message) {
 
 void SendClaims::FinishNormalRun() {
     ctx_.view.statusAdd(QStringLiteral("Looking for Reports"));
-    reports_.run();
+    reports_.run(/*nameWaiting=*/false);  // this run named them already
     ctx_.view.setEnabled(Control::SendClaims, true);
     ctx_.picker.hidePicker();
 }
@@ -141,41 +196,18 @@ bool SendClaims::SetupReadyForSend() {
 
 bool SendClaims::PracticeFolderOutsideWorkRoot() {
     // The program's own files (a working copy in claims/, the setup file, the sequence
-    // file) must never be taken for the practice's claims and sent.
+    // file, a fetched report) must never be taken for the practice's claims and sent. The
+    // work root's user/ folder is made at start-up for the catalogue's packages: it is
+    // the practice's.
     const QString practice = QFileInfo(ctx_.m.Setup.UserPath).canonicalFilePath();
-    QString root = QFileInfo(ctx_.m.Paths.WorkRoot).canonicalFilePath();
-    if (practice.isEmpty() || root.isEmpty()) return true;
-    if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
-    if (!(practice + QLatin1Char('/')).startsWith(root)) return true;
+    const QString root = QFileInfo(ctx_.m.Paths.WorkRoot).canonicalFilePath();
+    if (!isProgramsOwnFolder(practice, root)) return true;
     EndSend(QStringLiteral("The claim folder in Setup (") + ctx_.m.Setup.UserPath +
             QStringLiteral(") is the program's own work folder ") + root +
             QStringLiteral(" or one of its folders, so no claim was sent. Click Setup and set "
                            "the claim folder to the folder where your practice program "
                            "writes its claim files."));
     return false;
-}
-
-ServerClaims SendClaims::ListServerClaims() {
-    ServerClaims server;
-    ServerSession& s = ctx_.session;
-    if (!s.isOpen()) return server;  // the upload then tells what went wrong
-    SftpClient& c = s.Client();
-    const QString handle = s.blocking([&] { return c.OpenRemoteDir(QStringLiteral("claims")); });
-    if (handle.isEmpty()) return server;  // the final rename still never replaces a file
-    const std::optional<RemoteListing> listing =
-        s.blocking([&] { return c.ReadRemoteDir(handle); });
-    s.closeQuietly(handle);
-    if (!listing) return server;
-    server.listed = true;
-    for (int i = 0; i < listing->EntryCount(); ++i) {
-        const QString name = listing->EntryAt(i).EntryName;
-        server.sizes.insert(name.toUpper(), listing->EntryAt(i).EntrySize);
-        if (isLeftoverUpload(name, ctx_.m.Setup.SiteID, ctx_.m.Setup.FileType))
-            (void)s.blocking([&] { return c.DeleteRemoteFile(QStringLiteral("claims/") + name); });
-        else
-            server.names.insert(name.toUpper());
-    }
-    return server;
 }
 
 bool SendClaims::JoinsFiles() const {
@@ -205,7 +237,7 @@ QStringList SendClaims::FindClaimFiles() {
     return found;
 }
 
-QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
+GuardOutcome SendClaims::GuardClaimFiles(const QStringList& found) {
     // Read without creating it: a run whose files are all held back leaves no trace.
     QFile sequence(ctx_.m.Paths.SequenceFile);
     const int last = !sequence.exists()                   ? 0
@@ -221,7 +253,16 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
                                return ledger_.findPriorSend(sha256, facts);
                            },
                            ctx_.m.Paths.WorkRoot + QStringLiteral("checks/")};
-    const GuardOutcome outcome =
+    const QDateTime now = QDateTime::currentDateTime();
+    const bool fresh = std::any_of(found.begin(), found.end(), [&](const QString& name) {
+        const std::optional<FileLook> look = FileLook::of(ctx_.m.Setup.UserPath + name);
+        return look && look->modified.msecsTo(now) < kSettleMs;
+    });
+    if (fresh)
+        ctx_.view.statusAdd(
+            QStringLiteral("Waiting until the billing program has finished "
+                           "writing the claim files"));
+    GuardOutcome outcome =
         guardClaimFiles(found, setup, ctx_.dialogs,
                         [&](const std::function<void()>& work) { ctx_.view.runBlocking(work); });
     heldBack_ += int(outcome.heldBack.size());
@@ -230,7 +271,7 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
         ctx_.view.statusAdd(held.statusLine);
         ctx_.log.write(held.name + QStringLiteral(" Held Back"));
     }
-    return outcome.goOn;
+    return outcome;
 }
 
 std::optional<QString> SendClaims::JoinClaimFiles(const QStringList& found) {
@@ -248,23 +289,41 @@ std::optional<QString> SendClaims::JoinClaimFiles(const QStringList& found) {
 
 SendClaims::ClaimOutcome SendClaims::SendOneClaim(const QString& original,
                                                   const QStringList& sources,
-                                                  const ServerClaims& server, int& number) {
+                                                  const std::optional<FileLook>& settled,
+                                                  ServerClaims& server, int& number,
+                                                  std::vector<PlacedClaim>& placed) {
     if (!isPlainFile(original)) return ClaimOutcome::Gone;  // gone (or a link) since the search
     const std::optional<QString> numbered = NumberClaim(number, server);
     if (!numbered) return ClaimOutcome::Stop;
-    const QString& claim = *numbered;
-    if (!KeepCopies(original, claim) || !RemovePracticeFile(original, claim))
-        return ClaimOutcome::EndRun;
+    QString claim = *numbered;
+    if (!KeepCopies(original, claim)) return ClaimOutcome::EndRun;
+    if (settled && FileLook::of(original) != settled) return ChangedWhileCopied(original, claim);
+    if (!RemovePracticeFile(original, claim)) return ClaimOutcome::EndRun;
     ledger_.recordNumbered(claim, number, sources);
     ctx_.reach(SendStep::AfterDelete);
-    const UploadResult result = UploadClaimFile(claim, /*resend=*/false);
+    const qint64 size = QFileInfo(ctx_.m.Paths.ClaimsDir + claim).size();
+    Upload upload = UploadClaimFile(claim, /*resend=*/false);
+    if (upload.result == UploadResult::NameTaken)
+        upload.result = PlaceUnderNewNumber(claim, upload.temp, sources, number, server);
     ctx_.reach(SendStep::AfterUpload);
-    if (result == UploadResult::EndRun) return ClaimOutcome::EndRun;
-    if (result != UploadResult::Completed) return ClaimOutcome::Stop;
-    RecordNumber(ctx_, number, claim);
-    ctx_.reach(SendStep::AfterNumber);
+    if (upload.result == UploadResult::EndRun) return ClaimOutcome::EndRun;
+    if (upload.result != UploadResult::Completed) return ClaimOutcome::Stop;
+    // Its number is recorded, and its working copy goes, once the end of the run has
+    // confirmed it on the server (its backup keeps the number from being given again).
+    placed.push_back({claim, upload.temp, size});
+    return ClaimOutcome::Placed;
+}
+
+SendClaims::ClaimOutcome SendClaims::ChangedWhileCopied(const QString& original,
+                                                        const QString& claim) {
     QFile::remove(ctx_.m.Paths.ClaimsDir + claim);
-    return ClaimOutcome::Sent;
+    QFile::remove(ctx_.m.Paths.ClaimsBackupDir + claim);
+    const QString name = readableName(QFile::encodeName(QFileInfo(original).fileName()));
+    ctx_.view.statusAdd(name + QStringLiteral(" was changed while it was being sent, so it "
+                                              "was not sent; it stays in the practice folder "
+                                              "for the next send."));
+    ctx_.log.write(name + QStringLiteral(" Held Back"));
+    return ClaimOutcome::Gone;
 }
 
 std::optional<QString> SendClaims::NumberClaim(int& number, const ServerClaims& server) {
@@ -321,127 +380,6 @@ bool SendClaims::RemovePracticeFile(const QString& original, const QString& clai
                          QStringLiteral(". It was not sent. Close the program that holds it "
                                         "open, then try once more."));
     return false;
-}
-
-SendClaims::UploadResult SendClaims::UploadClaimFile(const QString& name, bool resend) {
-    ctx_.view.statusAdd(
-        (resend ? QStringLiteral("Resending File ") : QStringLiteral("Sending File ")) + name);
-    ctx_.view.statusAdd(ReadyLine);
-    // A click taken here may run another send nested in this one, which names other
-    // files: this upload keeps the name it was handed.
-    ctx_.view.processPendingInput();
-
-    // Written under a temporary dot-name and given its real name only once the server
-    // holds all of it, so that a cut-off upload is never taken for a claim.
-    const QString part = QStringLiteral("claims/") + uploadTempName(name);
-    const QString local = ctx_.m.Paths.ClaimsDir + name;
-    RecordUploadStarted(name, local, resend);
-    ctx_.reach(SendStep::UploadStarted);
-    if (const UploadResult written = WriteUpload(part, local, name);
-        written != UploadResult::Completed)
-        return written;
-    const UploadResult placed = PlaceUpload(part, name, resend);
-    if (placed == UploadResult::Completed) ledger_.recordConfirmed(name);
-    if (placed == UploadResult::NotPlaced)
-        RecordFailure(name, QStringLiteral("the file could not be given its name on the server"));
-    return placed;
-}
-
-void SendClaims::RecordUploadStarted(const QString& name, const QString& local, bool resend) {
-    // Only a file the history does not know yet (a resend of one sent before it was
-    // kept) needs its hash: a numbered file's record already holds it.
-    Result<QString> sha = QString();
-    Ledger* l = ledger_.ledger();
-    const auto known = l ? l->claim(name) : Result<std::optional<ClaimRecord>>(std::nullopt);
-    if (!known || !*known) ctx_.view.runBlocking([&] { sha = fileSha256(local); });
-    const Module1& m = ctx_.m;
-    const QString server = m.SftpPort == 22 || m.SftpPort == 0
-                               ? m.SftpHost
-                               : m.SftpHost + QLatin1Char(':') + QString::number(m.SftpPort);
-    ledger_.recordUploadStarted(name, server, resend, QFileInfo(local).size(),
-                                sha ? *sha : QString());
-}
-
-void SendClaims::RecordFailure(const QString& name, const QString& reason) {
-    ledger_.recordFailed(name, reason + QStringLiteral(": ") + ctx_.session.Client().ErrorDetail());
-}
-
-void SendClaims::UploadFailed(const QString& name, const QString& reason, const QString& message,
-                              const QString& activity) {
-    RecordFailure(name, reason);
-    ctx_.session.showFailure(message);
-    ctx_.log.write(name + activity);
-}
-
-SendClaims::UploadResult SendClaims::WriteUpload(const QString& part, const QString& local,
-                                                 const QString& name) {
-    ServerSession& s = ctx_.session;
-    SftpClient& c = s.Client();
-    const QString handle = s.blocking([&] {
-        return c.OpenRemoteFile(part, QStringLiteral("writeOnly"),
-                                QStringLiteral("createTruncate"));
-    });
-    if (handle.isEmpty()) {
-        UploadFailed(name, QStringLiteral("the server did not let the file be written"),
-                     QStringLiteral("Upload File not Found."),
-                     QStringLiteral(" Upload File not Found"));
-        return UploadResult::EndRun;
-    }
-    if (!s.succeeded(s.blocking([&] { return c.SendLocalFile(handle, local); }))) {
-        UploadFailed(name, QStringLiteral("the upload failed"),
-                     QStringLiteral("File Upload Failure. Try once more."),
-                     QStringLiteral(" Upload Failure"));
-        ctx_.m.PickerCallback = false;
-        // A partial file must not be taken for a claim: close it and take it away again
-        // (when the connection still allows it); the claim stays here for a resend.
-        s.closeQuietly(handle);
-        (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
-        return UploadResult::EndRun;
-    }
-    if (!s.succeeded(s.blocking([&] { return c.CloseRemoteHandle(handle); }))) {
-        UploadFailed(name, QStringLiteral("the server did not confirm the whole file"),
-                     QStringLiteral("Upload File Close Error. Call ZOD."),
-                     QStringLiteral(" Upload File Close Error"));
-        // The file is not counted as sent (a server that kept only part of it also
-        // ends here): take the server copy away so that it is not processed; the
-        // claim stays here for a resend.
-        (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
-        return UploadResult::CloseFailed;
-    }
-    return UploadResult::Completed;
-}
-
-SendClaims::UploadResult SendClaims::PlaceUpload(const QString& part, const QString& name,
-                                                 bool resend) {
-    ServerSession& s = ctx_.session;
-    SftpClient& c = s.Client();
-    const QString remote = QStringLiteral("claims/") + name;
-    // A plain rename never replaces a file: a claim waiting on the server under this name
-    // (another work root with this site ID, say) stays. A resend the user confirmed
-    // replaces its own earlier copy: that copy is removed first and the rename stays the
-    // plain one, so that a file another program put there meanwhile is not replaced.
-    const bool cleared =
-        !resend || s.blocking([&] { return c.RemoveRemoteFileIfPresent(remote); }) == 1;
-    if (cleared && s.blocking([&] { return c.RenameRemoteFile(part, remote); }) == 1)
-        return UploadResult::Completed;
-    const QString detail = c.ErrorDetail();
-    (void)s.blocking([&] { return c.DeleteRemoteFile(part); });
-    ctx_.log.write(name + QStringLiteral(" Upload Rename Error"));
-    if (!cleared)
-        ctx_.dialogs.message(QStringLiteral("The earlier copy of ") + name +
-                             QStringLiteral(" on the ZOD server could not be removed, so the "
-                                            "claim was not resent. It is kept here: try once "
-                                            "more, or call ZOD.") +
-                             ctx_.m.LF + detail);
-    else
-        ctx_.dialogs.message(QStringLiteral("The claim ") + name +
-                             QStringLiteral(" could not be given its name on the ZOD server (a "
-                                            "file of that name may be waiting there already; "
-                                            "it was not replaced). The claim was not sent and "
-                                            "is kept here for a resend: call ZOD before "
-                                            "resending it.") +
-                             ctx_.m.LF + detail);
-    return UploadResult::NotPlaced;
 }
 
 }  // namespace zv

@@ -20,6 +20,12 @@ void RecordNumber(const TaskContext& ctx, int number, const QString& claim) {
     }
 }
 
+void RecordNumberOf(const TaskContext& ctx, const QString& claim) {
+    const int number = claimNumberOf(claim, ctx.m.Setup.SiteID, ctx.m.Setup.FileType);
+    const Result<int> last = readSequenceFile(ctx.m.Paths.SequenceFile);
+    if (number > 0 && last && number > *last) RecordNumber(ctx, number, claim);
+}
+
 void WorkingCopies::settle(const ServerClaims& server, const QStringList& waiting) {
     for (const QString& name : findFiles(ctx_.m.Paths.ClaimsDir, QStringLiteral("*")))
         settleOne(name, server, waiting);
@@ -74,9 +80,7 @@ void WorkingCopies::settleOne(const QString& name, const ServerClaims& server,
 }
 
 void WorkingCopies::settleSent(const QString& name) {
-    const int number = claimNumberOf(name, ctx_.m.Setup.SiteID, ctx_.m.Setup.FileType);
-    const Result<int> last = readSequenceFile(ctx_.m.Paths.SequenceFile);
-    if (number > 0 && last && number > *last) RecordNumber(ctx_, number, name);  // never backwards
+    RecordNumberOf(ctx_, name);
     QFile::remove(ctx_.m.Paths.ClaimsDir + name);
 }
 

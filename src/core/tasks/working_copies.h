@@ -46,5 +46,8 @@ private:
 
 // Writes `number` into seqfile.fil once `claim` is on the server; says so when it cannot.
 void RecordNumber(const TaskContext& ctx, int number, const QString& claim);
+// The number of `claim`, confirmed on the server, into seqfile.fil; never backwards (a
+// resend, a claim settled late).
+void RecordNumberOf(const TaskContext& ctx, const QString& claim);
 
 }  // namespace zv
