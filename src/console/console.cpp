@@ -1,8 +1,7 @@
 #include "console/console.h"
 
-#include <unistd.h>
-
 #include "base/module1.h"
+#include "base/platform.h"
 #include "console/desktop_notice.h"
 #include "ledger/history.h"
 #include "tasks/zuduvor.h"
@@ -23,7 +22,7 @@ void ConsoleRunner::message(const QString& text, MessageKind kind) {
 }
 
 void ConsoleRunner::showProgress(const QString& text, int) {
-    if (!::isatty(STDERR_FILENO)) return;
+    if (!errorOutputIsTerminal()) return;
     // Kept within one line of a common terminal, or the carriage return would not reach
     // its start; blanks cover the rest of a longer line before.
     const QString line = text.left(79);
@@ -130,7 +129,7 @@ int ConsoleRunner::run(const CommandLine& cl) {
     runTask(z, cl);
     z.Command1_Click();
     // Run by a timer, nobody reads standard error: the desktop is told as well.
-    if (!firstFailure_.isEmpty() && !::isatty(STDERR_FILENO)) noticeFailureOnDesktop(firstFailure_);
+    if (!firstFailure_.isEmpty() && !errorOutputIsTerminal()) noticeFailureOnDesktop(firstFailure_);
     return failed_ ? 1 : 0;
 }
 

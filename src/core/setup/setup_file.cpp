@@ -115,7 +115,7 @@ QByteArray formatSetupFile(const SetupParameters& params) {
 Status writeSetupFile(const QString& path, const SetupParameters& params) {
     // It holds the password: readable by its owner alone.
     const Status written =
-        writeFileSafely(path, formatSetupFile(params), SafeFile::Access::OwnerOnly);
+        writeFileSafely(path, formatSetupFile(params), SafeFile::Access::Private);
     if (written) return written;
     return fail(QStringLiteral("The setup could not be saved. %1").arg(written.reason()));
 }

@@ -60,6 +60,12 @@ QString skipReason(const RemoteEntry& entry) {
     if (!isPlainFileName(entry.EntryName))
         return QStringLiteral("Skipped Report \"") + shown +
                QStringLiteral("\": not a plain file name. Call ZOD.");
+#ifdef Q_OS_WIN
+    // Windows would take such a name for a device (CON, NUL, ...) or refuse it.
+    if (windowsForbidsName(shown))
+        return QStringLiteral("Skipped Report \"") + shown +
+               QStringLiteral("\": Windows does not allow this file name. Call ZOD.");
+#endif
     // A hidden name could stand for a file of the program's or the desktop's own.
     if (name.startsWith('.'))
         return QStringLiteral("Skipped Report \"") + shown +
@@ -190,7 +196,7 @@ GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry, cons
     const QString shown = readableName(name);
     const QString& folder = ctx_.m.Setup.RptPath;
     const QByteArray remote = "reports/" + name;
-    SafeFile part(folder + shown);
+    SafeFile part(folder + shown, SafeFile::Access::AsFolder);
     if (!Download(remote, part)) {
         ctx_.session.showFailure(kDownloadFailure);
         return ReportOutcome::Failed;
