@@ -37,8 +37,9 @@ Status SafeFile::flushBuffer() {
 }
 
 Status SafeFile::write(const char* data, qint64 size) {
-    if (fd_ == -1) return fail(QStringLiteral("Cannot write %1: it is not open")
-                                   .arg(QDir::toNativeSeparators(path_)));
+    if (fd_ == -1)
+        return fail(
+            QStringLiteral("Cannot write %1: it is not open").arg(QDir::toNativeSeparators(path_)));
     synced_ = false;
     if (buffer_.size() + size > kWriteBufferSize) {
         if (Status s = flushBuffer(); !s) return s;

@@ -1,6 +1,4 @@
 // SafeFile on POSIX: descriptors, O_TMPFILE, link and rename, fsync.
-#include "base/durable_file.h"
-
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/durable_file.h"
 #include "base/platform.h"
 
 namespace zv {

@@ -20,7 +20,8 @@ HANDLE handleOf(qintptr fd) { return reinterpret_cast<HANDLE>(fd); }
 // that limit (the prefix also turns off the parsing of "." and "..", which the absolute
 // path no longer holds).
 std::wstring longPath(const QString& path) {
-    const QString absolute = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString absolute =
+        QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     if (absolute.size() < MAX_PATH - 12 || absolute.startsWith(QLatin1String("\\\\")))
         return absolute.toStdWString();
     return (QStringLiteral("\\\\?\\") + absolute).toStdWString();
@@ -29,10 +30,9 @@ std::wstring longPath(const QString& path) {
 qintptr createFile(const QString& path, DWORD disposition) {
     // Others may read it and rename it (FILE_SHARE_DELETE lets MoveFileExW move it while
     // this handle is open), but not write it.
-    return reinterpret_cast<qintptr>(CreateFileW(longPath(path).c_str(),
-                                                 GENERIC_READ | GENERIC_WRITE,
-                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return reinterpret_cast<qintptr>(CreateFileW(
+        longPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+        nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool readAt(HANDLE file, char* data, DWORD size, qint64 offset, DWORD& got) {
@@ -67,8 +67,9 @@ Status SafeFile::failure(unsigned long err) const {
     // What a viewer or an editor holding the file looks like from here.
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION ||
         (err == ERROR_ACCESS_DENIED && QFileInfo::exists(path_)))
-        why = QStringLiteral("it is open in another program. Close that program (a viewer "
-                             "or an editor), then try once more");
+        why = QStringLiteral(
+            "it is open in another program. Close that program (a viewer "
+            "or an editor), then try once more");
     return fail(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path_), why));
 }
 
@@ -105,7 +106,8 @@ Status SafeFile::writeRaw(const char* data, qint64 size) {
     while (size > 0) {
         const DWORD piece = static_cast<DWORD>(std::min<qint64>(size, 1 << 30));
         DWORD written = 0;
-        if (!WriteFile(handleOf(fd_), data, piece, &written, nullptr)) return failure(GetLastError());
+        if (!WriteFile(handleOf(fd_), data, piece, &written, nullptr))
+            return failure(GetLastError());
         data += written;
         size -= written;
     }
@@ -177,7 +179,8 @@ Result<bool> SafeFile::commitIfFree(const QByteArray& path) {
                               .arg(QDir::toNativeSeparators(target)));
     // Without REPLACE_EXISTING the move never replaces a file, and Windows compares names
     // without regard to letter case, as this must.
-    if (!MoveFileExW(longPath(tempPath_).c_str(), longPath(target).c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(longPath(tempPath_).c_str(), longPath(target).c_str(),
+                     MOVEFILE_WRITE_THROUGH)) {
         const DWORD err = GetLastError();
         if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) return false;
         return R::failure(failure(err).reason());
@@ -196,8 +199,8 @@ Result<bool> SafeFile::sameContentAs(const QByteArray& path) {
     const QString other = QFile::decodeName(path);
     if (!isPlainFile(other)) return false;
     const Handle theirs(CreateFileW(longPath(other).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     LARGE_INTEGER ours{}, their{};
     if (!GetFileSizeEx(handleOf(fd_), &ours)) return R::failure(failure(GetLastError()).reason());
     if (theirs.h == INVALID_HANDLE_VALUE || !GetFileSizeEx(theirs.h, &their)) return false;
@@ -207,7 +210,8 @@ Result<bool> SafeFile::sameContentAs(const QByteArray& path) {
         DWORD n = 0, m = 0;
         if (!readAt(handleOf(fd_), a.data(), kReadSize, offset, n) || n == 0)
             return R::failure(failure(GetLastError()).reason());
-        if (!readAt(theirs.h, b.data(), n, offset, m) || m != n || memcmp(a.constData(), b.constData(), n))
+        if (!readAt(theirs.h, b.data(), n, offset, m) || m != n ||
+            memcmp(a.constData(), b.constData(), n))
             return false;
         offset += n;
     }

@@ -61,10 +61,10 @@ Status makePrivate(const QString& path) {
         const QByteArray file = QFile::encodeName(dir.filePath(name));
         struct stat st {};
         // A link is left alone: chmod would change what it points to.
-        if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            (st.st_mode & 077) == 0)
+        if (::lstat(file.constData(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) == 0)
             continue;
-        if (::chmod(file.constData(), st.st_mode & 0700) != 0) return chmodFailure(dir.filePath(name));
+        if (::chmod(file.constData(), st.st_mode & 0700) != 0)
+            return chmodFailure(dir.filePath(name));
     }
     return {};
 }

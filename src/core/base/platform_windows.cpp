@@ -70,8 +70,9 @@ Status makePrivate(const QString& path) {
     if (user.isEmpty()) return failure(GetLastError());
     // Full control for the user, SYSTEM and the Administrators, passed on to every file and
     // folder below; "P" stops the parent's entries (Users: read) from reaching in.
-    const std::wstring sddl =
-        QStringLiteral("D:P(A;OICI;FA;;;%1)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)").arg(user).toStdWString();
+    const std::wstring sddl = QStringLiteral("D:P(A;OICI;FA;;;%1)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)")
+                                  .arg(user)
+                                  .toStdWString();
     PSECURITY_DESCRIPTOR raw = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &raw,
                                                               nullptr))
@@ -79,12 +80,14 @@ Status makePrivate(const QString& path) {
     const std::unique_ptr<void, LocalFreer<void>> descriptor(raw);
     PACL dacl = nullptr;
     BOOL present = FALSE, defaulted = FALSE;
-    if (!GetSecurityDescriptorDacl(raw, &present, &dacl, &defaulted)) return failure(GetLastError());
+    if (!GetSecurityDescriptorDacl(raw, &present, &dacl, &defaulted))
+        return failure(GetLastError());
     std::wstring target = nativePath(path);
     // Also rewrites the inherited entries of everything already below the folder.
-    const DWORD set = SetNamedSecurityInfoW(
-        target.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-        nullptr, nullptr, dacl, nullptr);
+    const DWORD set =
+        SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr);
     return set == ERROR_SUCCESS ? Status() : failure(set);
 }
 
@@ -97,8 +100,8 @@ bool flushToDisk(QFile& file) {
 bool isPlainFile(const QString& path) {
     const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
-           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                           FILE_ATTRIBUTE_DEVICE));
+           !(attributes &
+             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
 qint64 freeDiskBytes(const QString& folder) {

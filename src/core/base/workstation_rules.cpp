@@ -31,10 +31,10 @@ QString osVersionTag(int major, int minor) {
 }
 
 ViewerCommands viewerCommands(const QString& osVersion, bool sysIdPresent, const QString& sysId) {
-    const QString drive = sysIdPresent && osVersion == QLatin1String("W7") &&
-                                  sysId == QLatin1String("ws2xp")
-                              ? QStringLiteral("D:")
-                              : QStringLiteral("C:");
+    const QString drive =
+        sysIdPresent && osVersion == QLatin1String("W7") && sysId == QLatin1String("ws2xp")
+            ? QStringLiteral("D:")
+            : QStringLiteral("C:");
     return {drive + QStringLiteral("\\windows\\explorer.exe "),
             drive + QStringLiteral("\\Program Files\\Internet Explorer\\iexplore.exe "),
             drive + QStringLiteral("\\Windows\\notepad.exe ")};

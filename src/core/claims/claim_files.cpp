@@ -123,7 +123,6 @@ Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileT
     return next;
 }
 
-
 QStringList unreachableNames(const QString& folder, const QString& mask) {
     QStringList names;
 #ifdef Q_OS_WIN

@@ -6,7 +6,6 @@
 #include <QOperatingSystemVersion>
 
 #include "base/platform.h"
-
 #include "base/workstation_rules.h"
 #include "setup/setup_file.h"
 #include "tasks/server_session.h"
