@@ -10,14 +10,14 @@ namespace zv {
 
 namespace {
 
-const QStringList kCommands = {QStringLiteral("send"),         QStringLiteral("get-reports"),
-                               QStringLiteral("list-waiting"), QStringLiteral("delete"),
-                               QStringLiteral("list-backups"), QStringLiteral("resend"),
-                               QStringLiteral("view"),         QStringLiteral("history")};
+const QStringList kCommands = {
+    QStringLiteral("send"),   QStringLiteral("get-reports"),  QStringLiteral("list-waiting"),
+    QStringLiteral("delete"), QStringLiteral("list-backups"), QStringLiteral("resend"),
+    QStringLiteral("view"),   QStringLiteral("history"),      QStringLiteral("schedule")};
 
 bool needsName(const QString& command) {
     return command == QLatin1String("delete") || command == QLatin1String("resend") ||
-           command == QLatin1String("view");
+           command == QLatin1String("view") || command == QLatin1String("schedule");
 }
 
 bool parsePort(const QString& text, int* port) {
@@ -97,6 +97,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
     }
     if (cl.csv && cl.command != QLatin1String("history"))
         cl.error = QStringLiteral("--csv goes only with history");
+    else if (cl.command == QLatin1String("schedule") && cl.name != QLatin1String("on") &&
+             cl.name != QLatin1String("off"))
+        cl.error = QStringLiteral("schedule needs on or off");
     else if (needsName(cl.command) && cl.name.isEmpty())
         cl.error = cl.command + QStringLiteral(" needs the name of a claim file");
     return cl;
@@ -118,6 +121,7 @@ QString usageText() {
         "  view NAME          prepare the backup NAME for viewing and print its path\n"
         "  history [--csv]    every claim file sent, newest first: when, size, claims,\n"
         "                     charges, what ZOD answered (--csv: as CSV, proof of submission)\n"
+        "  schedule on|off    fetch reports unattended every hour on working days\n"
         "\n"
         "Options:\n"
         "  --work-root DIR    the folder holding setup.prm, the claims and the log\n"

@@ -3,6 +3,7 @@
 #include "base/module1.h"
 #include "base/platform.h"
 #include "console/desktop_notice.h"
+#include "console/report_schedule.h"
 #include "ledger/history.h"
 #include "tasks/zuduvor.h"
 
@@ -116,6 +117,17 @@ void ConsoleRunner::runTask(Zuduvor& z, const CommandLine& cl) {
     }
 }
 
+int ConsoleRunner::schedule(bool on, const QString& workRoot) {
+    const Result<QString> done = scheduleReports(on, workRoot);
+    if (!done) {
+        message(done.reason(), MessageKind::Failure);
+        return 1;
+    }
+    out_ << *done << '\n';
+    out_.flush();
+    return 0;
+}
+
 int ConsoleRunner::run(const CommandLine& cl) {
     yes_ = cl.yes;
     statusShown_ = cl.command != QLatin1String("history");
@@ -125,6 +137,9 @@ int ConsoleRunner::run(const CommandLine& cl) {
     // The history needs only the work root, not a complete setup.
     if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable)
         return printHistory(z, cl.csv);
+    // The pickup can be set up before the setup is done; it runs on this work root.
+    if (cl.command == QLatin1String("schedule") && started != StartState::WorkRootUnusable)
+        return schedule(cl.name == QLatin1String("on"), m.Paths.WorkRoot);
     if (started != StartState::Complete) return 1;
     runTask(z, cl);
     z.Command1_Click();
