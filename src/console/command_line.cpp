@@ -55,6 +55,8 @@ QString* valueOf(CommandLine& cl, const QString& a, QString& port) {
     if (a == QLatin1String("--sftp-host")) return &cl.start.sftpHost;
     if (a == QLatin1String("--screenshot")) return &cl.screenshot;
     if (a == QLatin1String("--sftp-port")) return &port;
+    // Wine passes no QT_* variable to a Windows program: the platform comes this way.
+    if (a == QLatin1String("-platform")) return &cl.platform;
     return nullptr;
 }
 

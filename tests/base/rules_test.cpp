@@ -87,6 +87,9 @@ TEST(LocalFiles, ReplacedWholeOrLeftAsTheyWereWithAReasonNamingThem) {
 }
 
 TEST(LocalFiles, FolderSearchListsOrdinaryFilesInNameOrderWithoutRegardToCase) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "QFile::link makes shortcuts on Windows, not links";
+#endif
     QTemporaryDir dir;
     for (const char* name : {"b.83P", "A.83p", "c.txt", ".hidden.83P"})
         ASSERT_TRUE(writeFileSafely(dir.filePath(name), "").ok());

@@ -1,9 +1,11 @@
 #include "support/files.h"
 
+#include <gtest/gtest.h>
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +61,18 @@ QByteArray patterned(qsizetype size, quint32 seed) {
     return head + body + "NTE*" + QByteArray(pad, 'X') + "~\n" + tail(segments + 1);
 }
 
+#ifdef _WIN32
+QMap<QString, QByteArray> filesIn(const QString& folder) {
+    // Names are UTF-16 there: Qt lists every one.
+    QMap<QString, QByteArray> out;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        QFile f(dir.filePath(name));
+        out.insert(name, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>"));
+    }
+    return out;
+}
+#else
 QMap<QString, QByteArray> filesIn(const QString& folder) {
     // By the names' bytes, shown as the program shows them: "\xE9" for a byte that is not
     // UTF-8. Everything but folders, as a link to one.
@@ -76,5 +90,6 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
     }
     return out;
 }
+#endif
 
 }  // namespace zv::test

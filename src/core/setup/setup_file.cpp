@@ -49,6 +49,10 @@ QString trimTrailingBlanks(const QString& text) {
 
 QString folderValue(const QString& text) {
     QString value = trimTrailingBlanks(text);
+#ifdef Q_OS_WIN
+    // A practice's own setup.prm holds "C:\claims\" and names are joined on as they are.
+    if (value.endsWith(QLatin1Char('\\'))) return value;
+#endif
     if (!value.endsWith(QLatin1Char('/'))) value += QLatin1Char('/');
     return value;
 }
