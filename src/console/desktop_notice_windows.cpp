@@ -2,8 +2,7 @@
 
 namespace zv {
 
-// A scheduled run on Windows has no desktop session to speak into; its failure waits in
-// the log and the claim history, and the window says it at its next start.
+// Not yet on Windows: a scheduled run's failure waits in the log and the claim history.
 void noticeFailureOnDesktop(const QString&) {}
 
 }  // namespace zv

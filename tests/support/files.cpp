@@ -26,7 +26,11 @@ QByteArray readBytes(const QString& path) {
 void writeBytes(const QString& path, const QByteArray& bytes, const QDateTime& changed) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
+    // Readable by the sshd test account whatever umask the program's start-up left this
+    // process with.
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+                f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                 QFile::ReadOther) &&
                 (changed.isNull() || f.setFileTime(changed, QFileDevice::FileModificationTime)))
         << path.toStdString();
 }

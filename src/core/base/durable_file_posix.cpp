@@ -89,7 +89,13 @@ Status SafeFile::failure(unsigned long err) const {
 }
 
 Status SafeFile::giveAccess() {
-    if (access_ == Access::Private) return ::fchmod(fd_, 0600) == 0 ? Status() : failure(errno);
+    // A file system without modes (FAT on a USB stick) refuses them: nothing to give there.
+    const auto setMode = [this](mode_t mode) {
+        return ::fchmod(fd_, mode) == 0 || errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS
+                   ? Status()
+                   : failure(errno);
+    };
+    if (access_ == Access::Private) return setMode(0600);
     // The practice's folder: group and others get what the starting umask gives them, and
     // only where the folder itself lets them in.
     struct stat folder {};
@@ -101,8 +107,7 @@ Status SafeFile::giveAccess() {
     // Only a member of the folder's group may give a file that group: otherwise it keeps
     // the user's own.
     (void)::fchown(fd_, static_cast<uid_t>(-1), folder.st_gid);
-    const mode_t mode = 0666 & ~static_cast<mode_t>(startingUmask()) & open;
-    return ::fchmod(fd_, mode) == 0 ? Status() : failure(errno);
+    return setMode(0666 & ~static_cast<mode_t>(startingUmask()) & open);
 }
 
 Status SafeFile::open() {
