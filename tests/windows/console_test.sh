@@ -29,7 +29,7 @@ grep -q '^PORT ' "$tmp/server.out" || { cat "$tmp/server.out"; exit 1; }
 # --- the workstation ----------------------------------------------------------------------
 mkdir -p "$root" "$drive/practice-$$" "$drive/rpt-$$"
 setup() {  # key (8 characters) and value, padded to 50, CR LF, as the program writes it
-  printf '%-50s\r\n' "UserPath$1" "UserFile*.CLM" "FileType83P" "SoftTypeTEST" "SiteID  k9site" \
+  printf '%-50s\r\n' "UserPath$1" "UserFile*.CLM" "FileType${3:-83P}" "SoftTypeTEST" "SiteID  k9site" \
     "PassWordSecret-Pass1" "RptPath $2"
 }
 run() {  # expected-status pattern command...
@@ -74,12 +74,13 @@ run 0 "1 Claim Files Sent" send
 run 0 "" get-reports
 [ -f "$drive/rpt-$$/R1.TXT" ] || fail "R1.TXT did not reach C:\\rpt-$$"
 
-# Two practice files joined into one claim file.
+# Two practice files: two submission numbers, in order.
 claim 2 >"$drive/practice-$$/b.clm"
 claim 3 >"$drive/practice-$$/c.clm"
-run 0 "Claim Files Sent" send
-[ -f "$tmp/home/claims/K9SITE0002.83P" ] || fail "the joined K9SITE0002.83P is not on the server"
-[ "$(grep -c '^ISA' "$tmp/home/claims/K9SITE0002.83P" 2>/dev/null)" = 2 ] || fail "K9SITE0002.83P does not hold both files"
+run 0 "2 Claim Files Sent" send
+for n in 2 3; do
+  [ -f "$tmp/home/claims/K9SITE000$n.83P" ] || fail "K9SITE000$n.83P is not on the server"
+done
 
 # Waiting files: listed, deleted; backups: listed, viewed split at segments, resent.
 run 0 "K9SITE0001.83P" list-waiting
@@ -91,7 +92,33 @@ run 0 "claim.txt" view K9SITE0001.83P
 grep -q $'\r$' "$root/claim.txt" || fail "claim.txt has no CR LF line ends"
 run 0 "Resending File K9SITE0001.83P" resend K9SITE0001.83P --yes
 [ -f "$tmp/home/claims/K9SITE0001.83P" ] || fail "the resent K9SITE0001.83P is not on the server"
-run 0 "K9SITE0002" history
+run 0 "K9SITE0003" history
+
+# Faults: a cut upload and a refused rename keep the claim for a resend; a refused listing
+# and a cut download keep the report on the server for the next run.
+faults() { printf '%s' "$1" >"$tmp/control.json"; }
+waiting_copy() { ls "$root/claims" | grep -c . ; }
+claim 7 >"$drive/practice-$$/e.clm"
+faults '{"cut_write": [{"op": "write", "path": "claims/*", "offset": 50}]}'
+run 1 "" send
+faults '{"fail": [{"op": "rename", "path": "claims/*"}]}'
+claim 8 >"$drive/practice-$$/f.clm"
+run 1 "" send
+faults '{}'
+[ "$(waiting_copy)" -ge 1 ] || fail "no claim waits in claims\\ for a resend after the faults"
+for f in "$root"/claims/K9SITE*.83P; do
+  [ -e "$f" ] && run 0 "" resend "$(basename "$f")" --yes
+done
+printf 'second report\r\n' >"$tmp/home/reports/R2.TXT"
+faults '{"fail": [{"op": "opendir", "path": "reports*"}]}'
+run 1 "" get-reports
+faults '{"cut_read": [{"op": "read", "path": "reports/R2.TXT", "offset": 3}]}'
+run 1 "" get-reports
+[ -f "$drive/rpt-$$/R2.TXT" ] && fail "a cut download left R2.TXT in the report folder"
+[ -f "$tmp/home/reports/R2.TXT" ] || fail "a cut download removed R2.TXT from the server"
+faults '{}'
+run 0 "" get-reports
+[ "$(cat "$drive/rpt-$$/R2.TXT" 2>/dev/null)" = $'second report\r' ] || fail "R2.TXT did not come whole after the faults"
 
 # Two programs on one work root at once: each claim reaches the server exactly once.
 for n in 4 5 6; do claim "$n" >"$drive/practice-$$/d$n.clm"; done
@@ -100,12 +127,16 @@ first=$!
 (cd "$root" && bash "$src/scripts/wine-run" "$exe" --sftp-host 127.0.0.1 --sftp-port "$port" send >"$tmp/b.out" 2>&1)
 wait "$first"
 run 0 "" send  # whatever one of them held back goes now
-sent=$(cat "$tmp"/home/claims/K9SITE000[3-9].83P 2>/dev/null | grep -c '^ISA')
-[ "$sent" = 3 ] || fail "two programs sent $sent claims of 3: $(cat "$tmp/a.out" "$tmp/b.out")"
+sent=$(cat "$tmp"/home/claims/K9SITE00*.83P 2>/dev/null | grep -c '^ISA')
+[ "$sent" = 8 ] || fail "the server holds $sent claims of 8 (two programs at once): $(cat "$tmp/a.out" "$tmp/b.out")"
 
-# Everything the program keeps in the work root is private: no entry for Users or Everyone.
-acl=$(cd "$root" && bash "$src/scripts/wine-run" cmd /c "icacls ." 2>&1)
-case $acl in *Everyone* | *BUILTIN\\Users*) fail "the work root is open to others: $acl" ;; esac
+# A dental package's files are joined into one claim file before they are numbered.
+setup "C:\\practice-$$\\" "C:\\rpt-$$\\" DEN >"$root/setup.prm"
+claim 9 >"$drive/practice-$$/g.clm"
+claim 10 >"$drive/practice-$$/h.clm"
+run 0 "1 Claim Files Sent" send
+joined=$(ls "$tmp"/home/claims/*.DEN 2>/dev/null | head -n 1)
+[ "$(grep -c '^ISA' "$joined" 2>/dev/null)" = 2 ] || fail "no joined .DEN file holding both claims: $(ls "$tmp/home/claims")"
 
 [ $failures = 0 ] && echo "windows console: all rows passed"
 exit $((failures > 0))
