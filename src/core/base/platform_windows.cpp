@@ -61,7 +61,25 @@ QString currentUserSid() {
 
 void keepNewFilesPrivate() {}
 
+namespace {
+
+// Whether the folder's list already stands alone (made private at an earlier start):
+// setting it again would rewrite the list of every file below it at every start.
+bool alreadyPrivate(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &raw) != ERROR_SUCCESS)
+        return false;
+    const std::unique_ptr<void, LocalFreer<void>> descriptor(raw);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    return GetSecurityDescriptorControl(raw, &control, &revision) && (control & SE_DACL_PROTECTED);
+}
+
+}  // namespace
+
 Status makePrivate(const QString& path) {
+    if (alreadyPrivate(nativePath(path))) return {};
     const auto failure = [&](DWORD code) {
         return fail(QStringLiteral("Cannot make %1 private: %2")
                         .arg(QDir::toNativeSeparators(path), windowsErrorText(code)));
