@@ -8,12 +8,12 @@
 set -eu
 
 if [ $# -lt 1 ]; then
-    echo "usage: $0 SECONDS [fuzz_setup_reader|fuzz_sequence_parse|fuzz_mask|fuzz_splitter|fuzz_x12_reader|fuzz_sftp_reply ...]" >&2
+    echo "usage: $0 SECONDS [fuzz_setup_reader|fuzz_sequence_parse|fuzz_mask|fuzz_splitter|fuzz_x12_reader|fuzz_sftp_reply|fuzz_claim_check|fuzz_answers ...]" >&2
     exit 2
 fi
 seconds=$1
 shift
-targets=${*:-fuzz_setup_reader fuzz_sequence_parse fuzz_mask fuzz_splitter fuzz_x12_reader fuzz_sftp_reply}
+targets=${*:-fuzz_setup_reader fuzz_sequence_parse fuzz_mask fuzz_splitter fuzz_x12_reader fuzz_sftp_reply fuzz_claim_check fuzz_answers}
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz

@@ -10,10 +10,11 @@ namespace zv {
 
 namespace {
 
-const QStringList kCommands = {
-    QStringLiteral("send"),   QStringLiteral("get-reports"),  QStringLiteral("list-waiting"),
-    QStringLiteral("delete"), QStringLiteral("list-backups"), QStringLiteral("resend"),
-    QStringLiteral("view"),   QStringLiteral("history"),      QStringLiteral("schedule")};
+const QStringList kCommands = {QStringLiteral("send"),         QStringLiteral("get-reports"),
+                               QStringLiteral("list-waiting"), QStringLiteral("delete"),
+                               QStringLiteral("list-backups"), QStringLiteral("resend"),
+                               QStringLiteral("view"),         QStringLiteral("history"),
+                               QStringLiteral("check"),        QStringLiteral("schedule")};
 
 bool needsName(const QString& command) {
     return command == QLatin1String("delete") || command == QLatin1String("resend") ||
@@ -46,6 +47,7 @@ bool* switchOf(CommandLine& cl, const QString& a) {
     if (a == QLatin1String("--version")) return &cl.version;
     if (a == QLatin1String("--yes")) return &cl.yes;
     if (a == QLatin1String("--csv")) return &cl.csv;
+    if (a == QLatin1String("--json")) return &cl.json;
     return nullptr;
 }
 
@@ -67,6 +69,8 @@ void takeWord(CommandLine& cl, const QString& a) {
         cl.command = a;
     } else if (needsName(cl.command) && cl.name.isEmpty()) {
         cl.name = a;
+    } else if (cl.command == QLatin1String("check")) {
+        cl.files << a;
     } else {
         cl.error = QStringLiteral("unexpected argument ") + a;
     }
@@ -99,10 +103,13 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
     }
     if (cl.csv && cl.command != QLatin1String("history"))
         cl.error = QStringLiteral("--csv goes only with history");
+    else if (cl.json && cl.command != QLatin1String("check"))
+        cl.error = QStringLiteral("--json goes only with check");
     else if (cl.command == QLatin1String("schedule") && cl.name != QLatin1String("on") &&
              cl.name != QLatin1String("off"))
         cl.error = QStringLiteral("schedule needs on or off");
-    else if (needsName(cl.command) && cl.name.isEmpty())
+    else if ((needsName(cl.command) && cl.name.isEmpty()) ||
+             (cl.command == QLatin1String("check") && cl.files.isEmpty()))
         cl.error = cl.command + QStringLiteral(" needs the name of a claim file");
     return cl;
 }
@@ -123,6 +130,9 @@ QString usageText() {
         "  view NAME          prepare the backup NAME for viewing and print its path\n"
         "  history [--csv]    every claim file sent, newest first: when, size, claims,\n"
         "                     charges, what ZOD answered (--csv: as CSV, proof of submission)\n"
+        "  check FILE... [--json]\n"
+        "                     check 837 claim files for what ZOD would reject, without\n"
+        "                     sending them (exit status 1 when one would be rejected)\n"
         "  schedule on|off    fetch reports unattended every hour on working days\n"
         "\n"
         "Options:\n"

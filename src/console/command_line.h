@@ -1,5 +1,6 @@
 #pragma once
 // zuduvor [--work-root DIR] [--sftp-host H] [--sftp-port N] [COMMAND [NAME] [--yes] [--csv]]
+// zuduvor check FILE... [--json]
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +13,9 @@ struct CommandLine {
     QString command;  // empty = open the window
     QString name;     // for delete, resend, view
     bool yes = false;
-    bool csv = false;  // history as CSV
+    QStringList files;  // for check
+    bool csv = false;   // history as CSV
+    bool json = false;  // check's findings as JSON
     bool help = false;
     bool version = false;
     QString screenshot;  // window only: save a picture of it there, then end

@@ -3,6 +3,7 @@
 #include "base/module1.h"
 #include "base/platform.h"
 #include "console/desktop_notice.h"
+#include "console/file_check.h"
 #include "console/report_schedule.h"
 #include "ledger/history.h"
 #include "tasks/zuduvor.h"
@@ -129,6 +130,8 @@ int ConsoleRunner::schedule(bool on, const QString& workRoot) {
 }
 
 int ConsoleRunner::run(const CommandLine& cl) {
+    if (cl.command == QLatin1String("check"))
+        return checkFilesAndPrint(cl.files, cl.json, QDate::currentDate(), out_, err_);
     yes_ = cl.yes;
     statusShown_ = cl.command != QLatin1String("history");
     Module1 m;

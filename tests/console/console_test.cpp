@@ -6,14 +6,22 @@
 #include "console/command_line.h"
 #include "console/report_schedule.h"
 #include "support/steps.h"
+#include "support/x12_samples.h"
 
 namespace zv::test {
 namespace {
 
+// `zuduvor check` on files in the practice folder ("--" words pass as they are).
+void check(ServerTest& t, QString words) {
+    QStringList args{"check"};
+    for (const QString& w : words.split(' ')) args << (w.startsWith("--") ? w : t.practice() + w);
+    t.console = t.runConsole(args);
+}
+
 // clang-format off
 const Scenario kRows[] = {
-    {.name = "Send", .steps = {{claim, "a.clm", sized(300)}, {cli, "send"}, {exitIs, 0}, {outHas, "Sending File K9SITE0001.83P\n"}}, .server = "K9SITE0001.83P"},
-    {.name = "SendFailing", .steps = {{claim, "a.clm", sized(300)}, {refuse, "open", "claims/*"}, {cli, "send"}, {exitIs, 1}, {errHas, "Upload File not Found.\n"}}},
+    {.name = "Send", .steps = {{claim, "a.clm", sized(1000)}, {cli, "send"}, {exitIs, 0}, {outHas, "Sending File K9SITE0001.83P\n"}}, .server = "K9SITE0001.83P"},
+    {.name = "SendFailing", .steps = {{claim, "a.clm", sized(1000)}, {refuse, "open", "claims/*"}, {cli, "send"}, {exitIs, 1}, {errHas, "Upload File not Found.\n"}}},
     {.name = "ReportsAnswerCancel", .steps = {{report, "R1", "r"}, {cli, "get-reports"}, {exitIs, 0}, {outHas, "Downloading Report R1\n 1 Reports Downloaded\n"}, {errHas, "Click OK to View Reports"}}, .reports = "R1=r"},
     {.name = "ReportsYesOpensTheFolder", .steps = {{report, "R1", "r"}, {cli, "get-reports --yes"}, {exitIs, 0}, {outHas, "/rpt/\n"}}, .reports = "R1=r"},
     {.name = "ListWaiting", .steps = {{waiting, "A.83P", "abc"}, {cli, "list-waiting"}, {exitIs, 0}, {outHas, "\nA.83P   3\n"}}, .server = "A.83P"},
@@ -24,6 +32,10 @@ const Scenario kRows[] = {
     {.name = "ResendWithYes", .steps = {{backup, "K9SITE0001.83P", "AB~CD~"}, {cli, "resend K9SITE0001.83P --yes"}, {exitIs, 0}, {outHas, "Resending File K9SITE0001.83P\n"}}, .server = "K9SITE0001.83P=AB~CD~"},
     {.name = "ViewWritesClaimText", .steps = {{backup, "K9SITE0001.83P", "AB~CD~"}, {cli, "view K9SITE0001.83P"}, {exitIs, 0}, {outHas, "/zod/claim.txt\n"}}, .text = "AB\r\nCD\r\n"},
     {.name = "ProgressNeverInAPipe", .steps = {{report, "R1", sized(98304)}, {slow, "read", "reports/*"}, {cli, "get-reports"}, {exitIs, 0}, {errLacks, "\r"}, {errLacks, " left"}}, .reports = "R1"},
+    {.name = "CheckClean", .steps = {{claim, "a.clm", sized(3000)}, {check, "a.clm"}, {exitIs, 0}, {outHas, "Result: no problems found.\n"}}},
+    {.name = "CheckRejectedAmongClean", .steps = {{claim, "a.clm", sized(3000)}, {claim, "b.clm", claimFile()}, {check, "a.clm b.clm"}, {exitIs, 1}, {outHas, "ZOD would reject this file"}, {outHas, "no problems found"}}},
+    {.name = "CheckJson", .steps = {{claim, "a.clm", sized(3000)}, {check, "a.clm missing.clm --json"}, {exitIs, 1}, {outHas, "[{\"file\":"}, {outHas, "\"unreadable\":"}, {errHas, "missing.clm"}}},
+    {.name = "CheckWithoutFiles", .steps = {{cli, "check"}, {exitIs, 2}, {errHas, "check needs the name of a claim file"}}},
     {.name = "UsageError", .steps = {{cli, "sendd"}, {exitIs, 2}, {errHas, "sendd"}}},
 };
 // clang-format on

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "x12/claim_check_values.h"
 
 using namespace zv::x12::check;
@@ -185,6 +186,19 @@ std::string describe(const CheckReport& r) {
 }
 
 }  // namespace
+
+// The other tests' claim files pass the check a send makes, at every size they use.
+TEST(ClaimCheck, TheTestsOwnClaimFilesAreSound) {
+    const QDate today = QDate::currentDate();
+    for (const qsizetype size : {1000, 3000, 32769, 261121, 1880017}) {
+        const QByteArray file = zv::test::patterned(size, quint32(size));
+        ASSERT_EQ(file.size(), size);
+        const CheckReport r =
+            checkClaimFile(file.toStdString(), {{today.year(), today.month(), today.day()}});
+        EXPECT_EQ(r.kind, FileKind::Professional) << size;
+        EXPECT_EQ(describe(r), "") << size << "\n" << file.left(3000).toStdString();
+    }
+}
 
 TEST(ClaimCheck, SoundFilesRaiseNothing) {
     Shape many;

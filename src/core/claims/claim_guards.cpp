@@ -10,6 +10,7 @@
 #include "base/file_digest.h"
 #include "base/text_file.h"
 #include "base/workstation_rules.h"
+#include "claims/claim_check_guard.h"
 #include "x12/x12.h"
 
 namespace zv {
@@ -32,10 +33,13 @@ struct ClaimLook {
     QByteArray sha256;
     std::optional<x12::ClaimFileFacts> facts;
     QString damage;  // why the envelope looks damaged; empty when it is sound or not X12
+    ClaimCheckVerdict check;
 };
 
-Result<ClaimLook> lookInside(const QString& path, bool x12Type, bool joinedType) {
-    MappedFile file(path);
+// `name` is `file` as shown to staff.
+Result<ClaimLook> lookInside(const GuardSetup& setup, const QString& fileName, const QString& name,
+                             bool x12Type, bool joinedType) {
+    MappedFile file(setup.practiceFolder + fileName);
     if (Status opened = file.open(); !opened) return Result<ClaimLook>::failure(opened.reason());
     ClaimLook look;
     look.size = file.bytes().size();
@@ -49,6 +53,11 @@ Result<ClaimLook> lookInside(const QString& path, bool x12Type, bool joinedType)
         else
             look.damage = facts.reason();
     }
+    // A damaged envelope is asked about already; its content would only repeat it.
+    if (look.facts && !setup.checksDir.isEmpty())
+        look.check =
+            checkBeforeNumbering(QByteArray::fromRawData(file.bytes().data(), file.bytes().size()),
+                                 fileName, name, setup.checksDir, QDate::currentDate());
     return look;
 }
 
@@ -174,6 +183,8 @@ std::optional<QString> askAbout(const ClaimLook& claim, const QString& name,
                                                    "send its claims to the payers. Send it "
                                                    "anyway?")))
         return QStringLiteral(" is a test file, so it was not sent") + kStays + QStringLiteral(".");
+    if (!claim.check.question.isEmpty() && !dialogs.askOkCancel(claim.check.question))
+        return claim.check.heldBackWhy;
     std::optional<PriorSend> prior;
     if (setup.findPriorSend)
         prior = setup.findPriorSend(claim.sha256, claim.facts ? claim.facts->sender : QString(),
@@ -212,17 +223,18 @@ GuardOutcome guardClaimFiles(const QStringList& found, const GuardSetup& setup, 
             continue;
         }
         std::optional<Result<ClaimLook>> look;
-        blocking(
-            [&] { look.emplace(lookInside(setup.practiceFolder + file, x12Type, joinedType)); });
+        blocking([&] { look.emplace(lookInside(setup, file, name, x12Type, joinedType)); });
         if (!*look) {  // unreadable: copying it fails next and says why
             out.goOn << file;
             continue;
         }
         if (const std::optional<QString> why =
-                askAbout(**look, name, setup, backups, dialogs, blocking))
+                askAbout(**look, name, setup, backups, dialogs, blocking)) {
             out.heldBack.push_back({file, name + *why});
-        else
+        } else {
             out.goOn << file;
+            out.notes << (*look)->check.notes;
+        }
     }
     return out;
 }

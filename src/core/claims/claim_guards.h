@@ -33,6 +33,7 @@ struct GuardSetup {
     QString siteId;
     int lastNumber = 0;           // seqfile.fil's: higher numbers were never confirmed sent
     FindPriorSend findPriorSend;  // may be empty
+    QString checksDir;            // checks/: what ZOD would reject, per file; empty: no check
 };
 
 struct HeldBack {
@@ -43,6 +44,7 @@ struct HeldBack {
 struct GuardOutcome {
     QStringList goOn;  // in the order found
     std::vector<HeldBack> heldBack;
+    QStringList notes;  // status lines about files that go on (warnings of the check)
 };
 
 // Runs the guards over `found` (names in setup.practiceFolder). Questions go to `dialogs`

@@ -220,10 +220,12 @@ QStringList SendClaims::GuardClaimFiles(const QStringList& found) {
         last,
         [this](const QByteArray& sha256, const QString& sender, const QString& interchange) {
             return ledger_.findPriorSend(sha256, sender, interchange);
-        }};
+        },
+        ctx_.m.Paths.WorkRoot + QStringLiteral("checks/")};
     const GuardOutcome outcome =
         guardClaimFiles(found, setup, ctx_.dialogs,
                         [&](const std::function<void()>& work) { ctx_.view.runBlocking(work); });
+    for (const QString& note : outcome.notes) ctx_.view.statusAdd(note);
     for (const HeldBack& held : outcome.heldBack) {
         ctx_.view.statusAdd(held.statusLine);
         ctx_.log.write(held.name + QStringLiteral(" Held Back"));
