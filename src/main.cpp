@@ -6,6 +6,11 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <windows.h>
+// after windows.h
+#include <shellapi.h>
+#endif
 #include <memory>
 #include <vector>
 
@@ -61,10 +66,43 @@ private:
     std::vector<std::unique_ptr<QMessageBox>> boxes_;
 };
 
+#ifdef Q_OS_WIN
+bool hasDisplay() { return true; }
+
+// The arguments as Windows holds them (UTF-16): argv has them in the ANSI code page,
+// which loses the characters it lacks.
+QStringList programArguments(int, char**) {
+    int count = 0;
+    wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+    QStringList args;
+    for (int i = 0; i < count; ++i) args << QString::fromWCharArray(words[i]);
+    LocalFree(words);
+    return args;
+}
+
+// A window program has no console: a task started from a command prompt writes to the
+// prompt's own, unless its output already goes to a file or a pipe.
+void reachParentConsole() {
+    const bool outSet = GetStdHandle(STD_OUTPUT_HANDLE) != nullptr;
+    const bool errSet = GetStdHandle(STD_ERROR_HANDLE) != nullptr;
+    if ((outSet && errSet) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    if (!outSet) (void)freopen("CONOUT$", "w", stdout);
+    if (!errSet) (void)freopen("CONOUT$", "w", stderr);
+}
+#else
 bool hasDisplay() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
+
+QStringList programArguments(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+void reachParentConsole() {}
+#endif
 
 // Opens the window, shows it, saves a picture of it to FILE and ends.
 int takePicture(const zv::CommandLine& cl, int argc, char** argv, QTextStream& err) {
@@ -72,7 +110,7 @@ int takePicture(const zv::CommandLine& cl, int argc, char** argv, QTextStream& e
     QApplication app(argc, argv);
     zv::Module1 m;
     PictureDialogs dialogs(err);
-    zv::DesktopLauncher launcher;
+    zv::DesktopLauncher launcher(QStringLiteral("xdg-open"), &m.Paths);
     zv::ZuduvorWindow window(m, dialogs, launcher);
     window.show();
     window.logic().Form_Load(cl.start);
@@ -95,7 +133,7 @@ int openWindow(const zv::CommandLine& cl, int argc, char** argv, QTextStream& er
     QApplication app(argc, argv);
     zv::Module1 m;
     zv::MessageBoxDialogs dialogs;
-    zv::DesktopLauncher launcher;
+    zv::DesktopLauncher launcher(QStringLiteral("xdg-open"), &m.Paths);
     zv::ZuduvorWindow window(m, dialogs, launcher);
     window.show();  // shown first, so start-up's messages have their window behind them
     // What changed while nobody was watching is the first thing a person sees.
@@ -106,8 +144,8 @@ int openWindow(const zv::CommandLine& cl, int argc, char** argv, QTextStream& er
 }  // namespace
 
 int main(int argc, char** argv) {
-    QStringList args;
-    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    reachParentConsole();
+    const QStringList args = programArguments(argc, argv);
     const zv::CommandLine cl =
         zv::parseCommandLine(args, QProcessEnvironment::systemEnvironment().toStringList());
     QTextStream out(stdout);

@@ -10,14 +10,15 @@ namespace zv {
 
 namespace {
 
-const QStringList kCommands = {
-    QStringLiteral("send"),   QStringLiteral("get-reports"),  QStringLiteral("list-waiting"),
-    QStringLiteral("delete"), QStringLiteral("list-backups"), QStringLiteral("resend"),
-    QStringLiteral("view"),   QStringLiteral("history"),      QStringLiteral("check")};
+const QStringList kCommands = {QStringLiteral("send"),         QStringLiteral("get-reports"),
+                               QStringLiteral("list-waiting"), QStringLiteral("delete"),
+                               QStringLiteral("list-backups"), QStringLiteral("resend"),
+                               QStringLiteral("view"),         QStringLiteral("history"),
+                               QStringLiteral("check"),        QStringLiteral("schedule")};
 
 bool needsName(const QString& command) {
     return command == QLatin1String("delete") || command == QLatin1String("resend") ||
-           command == QLatin1String("view");
+           command == QLatin1String("view") || command == QLatin1String("schedule");
 }
 
 bool parsePort(const QString& text, int* port) {
@@ -58,6 +59,8 @@ QString* valueOf(CommandLine& cl, const QString& a, QString& port) {
     if (a == QLatin1String("--sftp-host")) return &cl.start.sftpHost;
     if (a == QLatin1String("--screenshot")) return &cl.screenshot;
     if (a == QLatin1String("--sftp-port")) return &port;
+    // Wine passes no QT_* variable to a Windows program: the platform comes this way.
+    if (a == QLatin1String("-platform")) return &cl.platform;
     return nullptr;
 }
 
@@ -104,6 +107,9 @@ CommandLine parseCommandLine(const QStringList& arguments, const QStringList& en
         cl.error = QStringLiteral("--csv, --claims and --attention go only with history");
     else if (cl.json && cl.command != QLatin1String("check"))
         cl.error = QStringLiteral("--json goes only with check");
+    else if (cl.command == QLatin1String("schedule") && cl.name != QLatin1String("on") &&
+             cl.name != QLatin1String("off"))
+        cl.error = QStringLiteral("schedule needs on or off");
     else if ((needsName(cl.command) && cl.name.isEmpty()) ||
              (cl.command == QLatin1String("check") && cl.files.isEmpty()))
         cl.error = cl.command + QStringLiteral(" needs the name of a claim file");
@@ -132,6 +138,7 @@ QString usageText() {
         "  check FILE... [--json]\n"
         "                     check 837 claim files for what ZOD would reject, without\n"
         "                     sending them (exit status 1 when one would be rejected)\n"
+        "  schedule on|off    fetch reports unattended every hour on working days\n"
         "\n"
         "Options:\n"
         "  --work-root DIR    the folder holding setup.prm, the claims and the log\n"

@@ -22,6 +22,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     QString screenshot;  // window only: save a picture of it there, then end
+    QString platform;    // Qt's own -platform NAME, which QApplication takes from argv
     QString error;       // a usage error, in words
 };
 

@@ -1,10 +1,10 @@
 #include "console/console.h"
 
-#include <unistd.h>
-
 #include "base/module1.h"
+#include "base/platform.h"
 #include "console/desktop_notice.h"
 #include "console/file_check.h"
+#include "console/report_schedule.h"
 #include "ledger/history.h"
 #include "tasks/zuduvor.h"
 
@@ -24,7 +24,7 @@ void ConsoleRunner::message(const QString& text, MessageKind kind) {
 }
 
 void ConsoleRunner::showProgress(const QString& text, int) {
-    if (!::isatty(STDERR_FILENO)) return;
+    if (!errorOutputIsTerminal()) return;
     // Kept within one line of a common terminal, or the carriage return would not reach
     // its start; blanks cover the rest of a longer line before.
     const QString line = text.left(79);
@@ -131,6 +131,17 @@ void ConsoleRunner::runTask(Zuduvor& z, const CommandLine& cl) {
     }
 }
 
+int ConsoleRunner::schedule(bool on, const QString& workRoot) {
+    const Result<QString> done = scheduleReports(on, workRoot);
+    if (!done) {
+        message(done.reason(), MessageKind::Failure);
+        return 1;
+    }
+    out_ << *done << '\n';
+    out_.flush();
+    return 0;
+}
+
 int ConsoleRunner::run(const CommandLine& cl) {
     if (cl.command == QLatin1String("check"))
         return checkFilesAndPrint(cl.files, cl.json, QDate::currentDate(), out_, err_);
@@ -142,9 +153,12 @@ int ConsoleRunner::run(const CommandLine& cl) {
     // The history needs only the work root, not a complete setup.
     if (cl.command == QLatin1String("history") && started != StartState::WorkRootUnusable)
         return printHistory(z, cl);
+    // The pickup can be set up before the setup is done; it runs on this work root.
+    if (cl.command == QLatin1String("schedule") && started != StartState::WorkRootUnusable)
+        return schedule(cl.name == QLatin1String("on"), m.Paths.WorkRoot);
     if (started != StartState::Complete) return 1;
     // Run by a timer, nobody reads standard error: the desktop is told as well.
-    const bool attended = ::isatty(STDERR_FILENO);
+    const bool attended = errorOutputIsTerminal();
     z.setAttended(attended);
     runTask(z, cl);
     z.Command1_Click();

@@ -59,6 +59,7 @@ private:
     // the name) if the picker was shown.
     void pick(Zuduvor& z, const QString& name, const QString& notFound);
     int printHistory(Zuduvor& z, const CommandLine& commandLine);
+    int schedule(bool on, const QString& workRoot);
     void runTask(Zuduvor& z, const CommandLine& commandLine);
 
     QTextStream& out_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/command_line.h"
+#include "console/report_schedule.h"
 #include "support/steps.h"
 #include "support/x12_samples.h"
 
@@ -42,12 +43,22 @@ const Scenario kRows[] = {
 ZV_SCENARIO_ROWS(Console, ExitStatusAndBothStreams, kRows);
 
 TEST(CommandLine, UsageErrorsAreCaught) {
-    for (const QString bad :
-         {"delete", "--sftp-port 70000", "--work-root", "send x", "send --claims", "--attention"})
+    for (const QString bad : {"delete", "--sftp-port 70000", "--work-root", "send x",
+                              "send --claims", "--attention", "schedule", "schedule maybe"})
         EXPECT_NE(parseCommandLine(("zuduvor " + bad).split(' '), {}).error, "") << bad;
     EXPECT_NE(parseCommandLine({"zuduvor"}, {"ZUDUVOR_SFTP_PORT=0"}).error, "");
     const QStringList arguments{"zuduvor", "--sftp-port", "2201"};  // arguments win
     EXPECT_EQ(parseCommandLine(arguments, {"ZUDUVOR_SFTP_PORT=2200"}).start.sftpPort, 2201);
+}
+
+// The task runs the program on the work root that was current, whatever its path holds.
+TEST(CommandLine, ScheduledPickupRunsOnThisWorkRoot) {
+    const QString xml = reportTaskXml("C:/Program Files/zuduvor/zuduvor.exe", "C:/R&D <zod>/");
+    EXPECT_TRUE(xml.contains("<Command>C:\\Program Files\\zuduvor\\zuduvor.exe</Command>"));
+    EXPECT_TRUE(xml.contains(
+        "<Arguments>get-reports --work-root &quot;C:\\R&amp;D &lt;zod&gt;&quot;</Arguments>"));
+    EXPECT_TRUE(xml.contains("<StartWhenAvailable>true</StartWhenAvailable>"));
+    EXPECT_EQ(parseCommandLine({"zuduvor", "schedule", "off"}, {}).error, "");
 }
 
 }  // namespace

@@ -41,8 +41,17 @@ void caseBlindReportFolder(ServerTest& t) {
         GTEST_SKIP() << "cannot mount a FAT image here (dosfstools, fusefat)";
     t.atEnd([at] { QProcess::execute("umount", {"-l", at}); });
 }
-void umask077(ServerTest& t) {
-    t.atEnd([was = ::umask(077)] { ::umask(was); });
+// The usual umask, and a report folder the practice shares with its billing group.
+void umask022(ServerTest& t) {
+    t.atEnd([was = ::umask(022)] { ::umask(was); });
+    const QByteArray rpt = QFile::encodeName(t.reportFolder());
+    if (::chmod(rpt.constData(), 02775) != 0 || ::chown(rpt.constData(), -1, 4) != 0)
+        GTEST_SKIP() << "needs root to give the report folder a group";
+}
+void groupIs(ServerTest& t, QString path, gid_t gid) {
+    struct stat st = {};
+    ::stat(QFile::encodeName(t.path(path)).constData(), &st);
+    EXPECT_EQ(st.st_gid, gid) << path;
 }
 
 QStringList tenThousand(const QString& format) {
@@ -138,8 +147,9 @@ const Scenario kRows[] = {
     {.name = "NameListedTwiceIsFetchedOnce", .steps = {{report, "R1.TXT", "r1"}, {report, "R2.TXT", "r2"}, onServer(&Server::listTwice, "reports/R1.TXT"), GetReports, {statusLines, "Report R1.TXT", 1}, {statusLines, " 2 Reports Downloaded", 1}}, .reports = "R1.TXT|R2.TXT"},
     // "R1.TXT" and "r1.txt" are one name there: the second is kept beside, unless the same.
     {.name = "FolderThatIgnoresLetterCase", .before = {caseBlindReportFolder}, .steps = {{report, "R1.TXT", "upper"}, {report, "r1.txt", "lower"}, {report, "S.TXT", "same"}, {report, "s.txt", "same"}, GetReports, {statusLines, "kept as", 1}, {folderHolds, "~/reports", ""}}, .reports = "R1.TXT=upper|S.TXT=same|r1(2).txt=lower"},
-    // Reports and the copies of claims are as open as the umask allows, not as the source.
-    {.name = "FilesKeepToTheUmask", .steps = {{claim, "x.clm", "claim"}, {report, "R1.TXT", "r1"}, umask077, SendClaims, {modeIs, "rpt/R1.TXT", 0600}, {modeIs, "zod/claimsbu/$0001.83P", 0600}}, .server = "$0001.83P", .seq = "0001", .reports = "R1.TXT"},
+    // Under the usual umask the work root, its folders and every file in them are the
+    // owner's alone; a report in the practice's shared folder follows that folder.
+    {.name = "PrivateUnderUmask022", .before = {umask022}, .steps = {{claim, "x.clm", "claim"}, {report, "R1.TXT", "r1"}, SendClaims, {modeIs, "zod", 0700}, {modeIs, "zod/claims", 0700}, {modeIs, "zod/claimsbu", 0700}, {modeIs, "zod/user", 0700}, {modeIs, "zod/claimsbu/$0001.83P", 0600}, {modeIs, "zod/seqfile.fil", 0600}, {modeIs, "zod/ZUDUVOR.LOG", 0600}, {modeIs, "zod/ledger.db", 0600}, {modeIs, "rpt/R1.TXT", 0644}, {groupIs, "rpt/R1.TXT", 4}}, .server = "$0001.83P", .seq = "0001", .reports = "R1.TXT"},
     {.name = "FailedDownloadKeepsTheOlderCopyAndNoPart", .steps = {{report, "R.TXT", sized(300000)}, {inReportFolder, "R.TXT", "old report"}, {refuse, "read", "*"}, GetReports}, .told = "Report Download Failure", .reports = "R.TXT=old report"},
     // The first contact records the key; a restart with the same key is met again, a new
     // key is refused every time and gets no password.

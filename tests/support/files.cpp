@@ -1,9 +1,11 @@
 #include "support/files.h"
 
+#include <gtest/gtest.h>
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
+#endif
 
 #include <QDate>
 #include <QDir>
@@ -25,7 +27,11 @@ QByteArray readBytes(const QString& path) {
 void writeBytes(const QString& path, const QByteArray& bytes, const QDateTime& changed) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
+    // Readable by the sshd test account whatever umask the program's start-up left this
+    // process with.
     ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+                f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                 QFile::ReadOther) &&
                 (changed.isNull() || f.setFileTime(changed, QFileDevice::FileModificationTime)))
         << path.toStdString();
 }
@@ -130,6 +136,18 @@ QByteArray patterned(qsizetype size, quint32 seed) {
     return left == 0 ? out : QByteArray(size, 'c');
 }
 
+#ifdef _WIN32
+QMap<QString, QByteArray> filesIn(const QString& folder) {
+    // Names are UTF-16 there: Qt lists every one.
+    QMap<QString, QByteArray> out;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        QFile f(dir.filePath(name));
+        out.insert(name, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>"));
+    }
+    return out;
+}
+#else
 QMap<QString, QByteArray> filesIn(const QString& folder) {
     // By the names' bytes, shown as the program shows them: "\xE9" for a byte that is not
     // UTF-8. Everything but folders, as a link to one.
@@ -147,5 +165,6 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
     }
     return out;
 }
+#endif
 
 }  // namespace zv::test

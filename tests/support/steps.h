@@ -3,6 +3,7 @@
 // for N times x; a path is below the station folder ("zod/claimsbu", "practice/a.clm",
 // "rpt"), in the server's home ("~/claims") or absolute.
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -39,6 +40,7 @@ inline void seqFile(ServerTest& t, QByteArray bytes) {
 inline void putReport(ServerTest& t, QString folder, QByteArray name, QByteArray bytes) {
     QFile f;
     const int fd = ::open(QFile::encodeName(folder) + name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ::fchmod(fd, 0644);  // whatever umask the program's start-up left this process with
     ASSERT_TRUE(f.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
                 f.write(bytes) == bytes.size());
     t.reports[readableName(name)] = bytes;

@@ -6,7 +6,9 @@
 #include ZV_TEST_APPLICATION_HEADER
 
 int main(int argc, char** argv) {
+#ifndef Q_OS_WIN  // no offscreen platform there: the ctest line names `-platform windows`
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     ZV_TEST_APPLICATION app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

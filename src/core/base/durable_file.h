@@ -13,12 +13,14 @@ namespace zv {
 // call says why in plain words; after a failure only the destructor is meaningful.
 class SafeFile {
 public:
-    // OwnerOnly: readable and writable by the owner alone (0600). Umask: 0666 narrowed
-    // by the umask, as any new file.
-    enum class Access { Umask, OwnerOnly };
+    // Private: the owner's alone (0600 on POSIX, whatever the umask; on Windows the
+    // folder's ACL, which the work root makes private). AsFolder, for the practice's own
+    // folders, which may be shared on purpose: as open as the umask the program started
+    // with and the folder allow, in the folder's group.
+    enum class Access { Private, AsFolder };
     // `tempName`, when given, is the temporary file's name in the target's folder, for
     // a caller that must find it again after a cut; otherwise a fresh hidden name.
-    explicit SafeFile(QString path, Access access = Access::Umask, QString tempName = {});
+    explicit SafeFile(QString path, Access access = Access::Private, QString tempName = {});
     ~SafeFile();
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
@@ -44,15 +46,17 @@ public:
     Result<bool> sameContentAs(const QByteArray& path);
 
 private:
-    Status openNamed(int mode);
+    Status openNamed();
     QString freshTempName() const;
     Status nameTheFile();  // gives the nameless file its temporary name
+    Status giveAccess();   // the mode and group `access_` asks for
+    Status writeRaw(const char* data, qint64 size);
     Status flushBuffer();
-    Status failure(int err) const;
+    Status failure(unsigned long err) const;  // errno, or GetLastError() on Windows
     QString path_;
     QString tempPath_;
     Access access_;
-    int fd_ = -1;
+    qintptr fd_ = -1;  // a descriptor, or a HANDLE (INVALID_HANDLE_VALUE is -1 too)
     QByteArray buffer_;
     bool synced_ = false;
     bool committed_ = false;
@@ -60,6 +64,6 @@ private:
 
 // Replaces `path` by `data` through SafeFile.
 Status writeFileSafely(const QString& path, const QByteArray& data,
-                       SafeFile::Access access = SafeFile::Access::Umask);
+                       SafeFile::Access access = SafeFile::Access::Private);
 
 }  // namespace zv

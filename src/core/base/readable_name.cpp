@@ -1,6 +1,7 @@
 #include "base/readable_name.h"
 
 #include <QByteArrayView>
+#include <QRegularExpression>
 
 namespace zv {
 
@@ -21,6 +22,18 @@ QString readableName(const QByteArray& bytes) {
         i += length;
     }
     return out;
+}
+
+bool windowsForbidsName(const QString& name) {
+    if (name.isEmpty() || name.endsWith(u'.') || name.endsWith(u' ')) return true;
+    for (const QChar c : name)
+        if (c.unicode() < 0x20 || QStringView(u"<>:\"/\\|?*").contains(c)) return true;
+    // The device names hold with any extension and with blanks before it ("nul .txt").
+    static const QRegularExpression device(
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9\u00B9\u00B2\u00B3]|LPT[1-9\u00B9\u00B2\u00B3])"
+                       " *(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return device.match(name).hasMatch();
 }
 
 }  // namespace zv

@@ -1,7 +1,8 @@
 #include "claims/claim_files.h"
 
+#ifndef _WIN32
 #include <dirent.h>
-#include <sys/stat.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -63,8 +64,8 @@ Status appendFile(SafeFile& out, const QString& path) {
 }  // namespace
 
 Status copyWhole(const QString& from, const QString& to) {
-    // Written as a new file of the program's own: it takes the umask's mode, not the
-    // source's (which may be more open), and never replaces a file already there.
+    // Written as a new file of the program's own: it is private, whatever the
+    // source's mode, and never replaces a file already there.
     SafeFile out(to);
     if (Status s = out.open(); !s) return s;
     if (Status s = appendFile(out, from); !s) return s;
@@ -80,7 +81,7 @@ Result<QString> joinClaimFiles(const QString& folder, QStringList found, const Q
     recoverCutJoin(folder, found, journal);
     if (found.isEmpty()) return R::failure(QStringLiteral("no claim file is left to join"));
     const QString first = found.first();
-    SafeFile out(folder + first, SafeFile::Access::Umask, kJoinTarget);
+    SafeFile out(folder + first, SafeFile::Access::AsFolder, kJoinTarget);
     if (Status s = out.open(); !s) return R::failure(s.reason());
     for (const QString& name : found) {
         if (Status s = appendFile(out, folder + name); !s) return R::failure(s.reason());
@@ -122,11 +123,6 @@ Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileT
     return next;
 }
 
-bool isPlainFile(const QString& path) {
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool isProgramsOwnFolder(const QString& folder, const QString& root) {
     if (folder.isEmpty() || root.isEmpty()) return false;
     const QString top = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
@@ -139,6 +135,11 @@ bool isProgramsOwnFolder(const QString& folder, const QString& root) {
 
 QStringList unreachableNames(const QString& folder, const QString& mask) {
     QStringList names;
+#ifdef Q_OS_WIN
+    // Names are UTF-16 there, and Qt reaches every one of them.
+    (void)folder;
+    (void)mask;
+#else
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
                                                   ::closedir);
     if (!dir) return names;
@@ -147,6 +148,7 @@ QStringList unreachableNames(const QString& folder, const QString& mask) {
         const QString name = QFile::decodeName(raw);
         if (QFile::encodeName(name) != raw && maskMatches(mask, name)) names << name;
     }
+#endif
     return names;
 }
 

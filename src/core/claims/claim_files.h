@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "base/platform.h"  // isPlainFile: a link could hand the setup file to the server
 #include "base/result.h"
 #include "claims/send_observer.h"
 
@@ -31,10 +32,6 @@ Result<QString> joinClaimFiles(const QString& folder, QStringList found, const Q
 // replaced); fails when the numbers up to 9999 are used up.
 Result<int> nextFreeNumber(int last, const QString& siteId, const QString& fileType,
                            const QStringList& copyFolders, const QSet<QString>& serverNames = {});
-
-// True only for a regular file that is not a link: a link could hand any file (the setup
-// file with its password, say) to the server as a claim.
-bool isPlainFile(const QString& path);
 
 // True when the claim folder `folder` is one of the program's own (both canonical, "" when
 // unknown): the work root `root` itself, or its claims, claimsbu or reports folder or one

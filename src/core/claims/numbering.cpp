@@ -1,11 +1,11 @@
 #include "claims/numbering.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
+
+#include "base/platform.h"
 
 namespace zv {
 
@@ -98,8 +98,7 @@ Status writeSequenceFile(const QString& path, int number) {
     const QByteArray text = submissionNumberText(number).toLatin1();
     // Only record 1 is replaced; bytes after it stay. The number must be on disk before
     // the caller goes on, or a crash could hand the same number out twice.
-    if (!file.seek(0) || file.write(text) != kRecordSize || !file.flush() ||
-        ::fsync(file.handle()) != 0)
+    if (!file.seek(0) || file.write(text) != kRecordSize || !flushToDisk(file))
         return fail(fileError("cannot be written", path, file.errorString()));
     return {};
 }
@@ -112,8 +111,7 @@ Status createSequenceFileIfMissing(const QString& path) {
         if (file.exists()) return {};
         return fail(fileError("cannot be created", path, file.errorString()));
     }
-    if (file.write("0000", kRecordSize) != kRecordSize || !file.flush() ||
-        ::fsync(file.handle()) != 0)
+    if (file.write("0000", kRecordSize) != kRecordSize || !flushToDisk(file))
         return fail(fileError("cannot be written", path, file.errorString()));
     return {};
 }

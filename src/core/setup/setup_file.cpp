@@ -49,6 +49,10 @@ QString trimTrailingBlanks(const QString& text) {
 
 QString folderValue(const QString& text) {
     QString value = trimTrailingBlanks(text);
+#ifdef Q_OS_WIN
+    // A practice's own setup.prm holds "C:\claims\" and names are joined on as they are.
+    if (value.endsWith(QLatin1Char('\\'))) return value;
+#endif
     if (!value.endsWith(QLatin1Char('/'))) value += QLatin1Char('/');
     return value;
 }
@@ -115,7 +119,7 @@ QByteArray formatSetupFile(const SetupParameters& params) {
 Status writeSetupFile(const QString& path, const SetupParameters& params) {
     // It holds the password: readable by its owner alone.
     const Status written =
-        writeFileSafely(path, formatSetupFile(params), SafeFile::Access::OwnerOnly);
+        writeFileSafely(path, formatSetupFile(params), SafeFile::Access::Private);
     if (written) return written;
     return fail(QStringLiteral("The setup could not be saved. %1").arg(written.reason()));
 }

@@ -1,10 +1,22 @@
 #include "sftp/idle_watchdog.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
+#endif
 
 #include <algorithm>
 
 namespace zv {
+
+namespace {
+#ifdef _WIN32
+constexpr int kBothWays = SD_BOTH;
+#else
+constexpr int kBothWays = SHUT_RDWR;
+#endif
+}  // namespace
 
 IdleWatchdog::IdleWatchdog() : thread_([this](std::stop_token stop) { run(stop); }) {}
 
@@ -72,7 +84,7 @@ void IdleWatchdog::run(std::stop_token stop) {
             // The socket stays open (libssh owns and closes it); shutting it down only
             // ends the blocked read. The fd cannot be closed meanwhile: disarm() comes
             // first and needs this lock.
-            ::shutdown(fd_, SHUT_RDWR);
+            ::shutdown(fd_, kBothWays);
             fired_ = true;
             overdue_ = Clock::now() >= end;
         } else {

@@ -71,8 +71,10 @@ QString secondsText(int ms) {
 void ignoreBrokenPipes() {
     // Writing to a connection the server has closed must give an error, not end the
     // program.
+#ifndef _WIN32  // Windows has no such signal: the write fails
     static std::once_flag once;
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+#endif
 }
 
 // Fails with libssh's words when it refuses a setting.

@@ -63,6 +63,12 @@ QString skipReason(const RemoteEntry& entry) {
     if (!isPlainFileName(entry.EntryName))
         return QStringLiteral("Skipped Report \"") + shown +
                QStringLiteral("\": not a plain file name. Call ZOD.");
+#ifdef Q_OS_WIN
+    // Windows would take such a name for a device (CON, NUL, ...) or refuse it.
+    if (windowsForbidsName(shown))
+        return QStringLiteral("Skipped Report \"") + shown +
+               QStringLiteral("\": Windows does not allow this file name. Call ZOD.");
+#endif
     // A hidden name could stand for a file of the program's or the desktop's own.
     if (name.startsWith('.'))
         return QStringLiteral("Skipped Report \"") + shown +
@@ -219,7 +225,7 @@ GetReports::ReportOutcome GetReports::FetchReport(const RemoteEntry& entry,
     const QString shown = readableName(name);
     const QString& folder = ctx_.m.Setup.RptPath;
     const QByteArray remote = "reports/" + name;
-    SafeFile part(folder + shown);
+    SafeFile part(folder + shown, SafeFile::Access::AsFolder);
     if (const ReportOutcome got = Download(remote, part); got != ReportOutcome::OnDisk) {
         ctx_.session.showFailure(kDownloadFailure);
         if (got == ReportOutcome::Failed)

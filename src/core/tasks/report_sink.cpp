@@ -1,10 +1,10 @@
 #include "tasks/report_sink.h"
 
-#include <sys/statvfs.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include "base/platform.h"
 
 namespace zv {
 
@@ -26,10 +26,8 @@ Status ReportSink::begin(const QString& remoteName, qint64 /*size*/) {
 // Fails while the report folder's disk has no room for the rest of the download and for
 // the rest of the system.
 Status ReportSink::room(qint64 left) {
-    struct statvfs disk {};
-    if (::statvfs(QFile::encodeName(folder_).constData(), &disk) != 0)
-        return {};  // unknown: a write that finds the disk full still says so
-    const qint64 free = static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize);
+    const qint64 free = freeDiskBytes(folder_);
+    if (free < 0) return {};  // unknown: a write that finds the disk full still says so
     if (free >= kDiskReserve && free >= 2 * left) return {};
     return noted(
         fail(QStringLiteral("The disk of the report folder %1 is nearly full (%2 MB free), so "

@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QOperatingSystemVersion>
 
+#include "base/platform.h"
 #include "base/workstation_rules.h"
 #include "setup/setup_file.h"
 #include "tasks/server_session.h"
@@ -18,17 +20,35 @@ QString withSlash(QString path) {
     return path;
 }
 
-// The work root and its folders; false when the root cannot be made.
-bool SetUpWorkRoot(Module1& m, const StartOptions& options) {
-    const QString current = options.currentDir.isEmpty() ? QDir::currentPath() : options.currentDir;
-    const QString home = options.homeDir.isEmpty() ? QDir::homePath() : options.homeDir;
+#ifdef Q_OS_WIN
+// The first line of the workstation marker file, lower-cased; blanks are kept.
+QString readSysId(QFile& file) {
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    return QString::fromLocal8Bit(line).toLower();
+}
+
+// Drive letters, the version tag, "c:\sysid" and the C:/D: programs, as described.
+void chooseWorkstation(Module1& m, const QString& current, const QString& /*home*/,
+                       const QString& workRoot) {
+    m.Paths.WorkDrive = current.toUpper().left(2);
+    m.Paths.WorkRoot = workRoot.isEmpty() ? windowsWorkRoot(current) : workRoot;
+    const QOperatingSystemVersion os = QOperatingSystemVersion::current();
+    m.OSVersion = osVersionTag(os.majorVersion(), os.minorVersion());
+    QFile marker(QStringLiteral("c:/sysid"));
+    const bool present = marker.exists();
+    m.SysID = present ? readSysId(marker) : QString();
+    const ViewerCommands commands = viewerCommands(m.OSVersion, present, m.SysID);
+    m.Paths.ExplorerCommand = commands.explorer;
+    m.Paths.BrowserCommand = commands.browser;
+    m.Paths.NotepadCommand = commands.notepad;
+}
+#else
+void chooseWorkstation(Module1& m, const QString& current, const QString& home,
+                       const QString& workRoot) {
     m.Paths.WorkDrive = QStringLiteral("/");
-    m.Paths.WorkRoot = options.workRoot.isEmpty() ? posixWorkRoot(current, home)
-                                                  : withSlash(QDir::cleanPath(options.workRoot));
-
-    // There is no installer on this platform, so the work root is made here.
-    const bool rootUsable = QDir().mkpath(m.Paths.WorkRoot);
-
+    m.Paths.WorkRoot = workRoot.isEmpty() ? posixWorkRoot(current, home) : workRoot;
     // No "ver" command and no workstation marker here: the tag is fixed and the desktop's
     // opener stands in for the three viewers.
     m.OSVersion = QStringLiteral("W8");
@@ -36,9 +56,27 @@ bool SetUpWorkRoot(Module1& m, const StartOptions& options) {
     m.Paths.ExplorerCommand = QStringLiteral("xdg-open ");
     m.Paths.BrowserCommand = QStringLiteral("xdg-open ");
     m.Paths.NotepadCommand = QStringLiteral("xdg-open ");
+}
+#endif
 
+// The work root and its folders; false when the root cannot be made.
+bool SetUpWorkRoot(Module1& m, const StartOptions& options) {
+    const QString current = options.currentDir.isEmpty() ? QDir::currentPath() : options.currentDir;
+    const QString home = options.homeDir.isEmpty() ? QDir::homePath() : options.homeDir;
+    const QString workRoot =
+        options.workRoot.isEmpty() ? QString() : withSlash(QDir::cleanPath(options.workRoot));
+    chooseWorkstation(m, current, home, workRoot);
+
+    // Patient data: whatever the program creates from here on is the user's alone.
+    keepNewFilesPrivate();
+    // There is no installer that makes the work root, so it is made here.
+    const bool rootUsable = QDir().mkpath(m.Paths.WorkRoot);
     for (const char* sub : {"claims", "claimsbu", "user", "reports"})
         QDir().mkdir(m.Paths.WorkRoot + QLatin1String(sub));
+    // Folders and files an earlier version left open are closed too. A failure (a work
+    // root of another user's) is ignored, as a failed folder creation is.
+    for (const char* sub : {"", "claims", "claimsbu", "user", "reports"})
+        (void)makePrivate(m.Paths.WorkRoot + QLatin1String(sub));
 
     m.Paths.ClaimsDir = m.Paths.WorkRoot + QStringLiteral("claims/");
     m.Paths.ClaimsBackupDir = m.Paths.WorkRoot + QStringLiteral("claimsbu/");

@@ -1,8 +1,8 @@
-#include "console/desktop_notice.h"
-
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
+
+#include "console/desktop_notice.h"
 
 namespace zv {
 

@@ -1,7 +1,7 @@
-#include "base/desktop_launcher.h"
-
 #include <QProcess>
 #include <QStandardPaths>
+
+#include "base/desktop_launcher.h"
 
 namespace zv {
 
