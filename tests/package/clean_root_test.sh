@@ -34,9 +34,8 @@ station=$ZV_ROOT/tmp/zv
 mkdir -p "$station/zod" "$station/practice" "$station/rpt"
 printf '%-50.50s\r\n' UserPath/tmp/zv/practice/ 'UserFile*.txt' FileType83P SoftTypeDOCUTRAC \
   'SiteID  k9site' PassWordSecret-Pass1 'RptPath /tmp/zv/rpt/' >"$station/zod/setup.prm"
-# A sound 837 envelope: the guards before numbering hold a damaged one back.
-printf '%s\r\n' 'ISA*00*          *00*          *ZZ*K9SITE         *ZZ*ZOD            *261207*1200*^*00501*000000001*0*P*:~GS*HC*K9SITE*ZOD*20261207*1200*1*X*005010X222A1~ST*837*0001*005010X222A1~CLM*PCN1*125.00***11:B:1*Y*A*Y*Y~SE*3*0001~GE*1*1~IEA*1*000000001~' \
-  >"$station/practice/claim1.txt"
+# A sound 837: the send checks claim files before numbering them.
+bash "$src/scripts/sample-claim" K9SITE 1 >"$station/practice/claim1.txt"
 touch -d '-1 min' "$station/practice/claim1.txt"
 printf 'first\r\n' >"$tmp/home/reports/ACK1.TXT"
 run() { in_root zuduvor --work-root /tmp/zv/zod --sftp-host 127.0.0.1 --sftp-port "$port" "$@"; }
