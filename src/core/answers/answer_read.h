@@ -49,9 +49,6 @@ std::unique_ptr<TransactionReader> remittanceReader(ParsedReport& report, Budget
 // A value as kept: blanks around it dropped, control characters made '?', at most 80
 // characters (a name or number from the report is shown to people).
 QString label(QByteArrayView value);
-// A dollar amount ("150", "-20.5", ".25") as exact cents; none when it is not one (or has
-// fractions of a cent, or more than 12 digits before the point).
-std::optional<qint64> centsIn(QByteArrayView value);
 // The same, or the reason naming the element ("the amount 1.2.3 (CLP04) of claim X ...").
 [[nodiscard]] Result<qint64> amount(QByteArrayView value, const char* element,
                                     const QString& whose);

@@ -19,30 +19,8 @@ QString label(QByteArrayView value) {
     return cut ? text + QStringLiteral("...") : text;
 }
 
-std::optional<qint64> centsIn(QByteArrayView value) {
-    value = x12::detail::trimmed(value);
-    const bool negative = value.startsWith('-');
-    if (negative) value = value.sliced(1);
-    const qsizetype dot = value.indexOf('.');
-    const QByteArrayView whole = dot < 0 ? value : value.first(dot);
-    const QByteArrayView fraction = dot < 0 ? QByteArrayView() : value.sliced(dot + 1);
-    if (whole.size() + fraction.size() == 0 || whole.size() > 12) return std::nullopt;
-    qint64 cents = 0;
-    for (const char c : whole) {
-        if (c < '0' || c > '9') return std::nullopt;
-        cents = cents * 10 + (c - '0');
-    }
-    cents *= 100;
-    for (qsizetype i = 0; i < fraction.size(); ++i) {
-        const char c = fraction[i];
-        if (c < '0' || c > '9' || (i >= 2 && c != '0')) return std::nullopt;
-        if (i < 2) cents += qint64(c - '0') * (i == 0 ? 10 : 1);
-    }
-    return negative ? -cents : cents;
-}
-
 Result<qint64> amount(QByteArrayView value, const char* element, const QString& whose) {
-    if (const auto cents = centsIn(value)) return *cents;
+    if (const auto cents = x12::detail::centsIn(value)) return *cents;
     return Result<qint64>::failure(QStringLiteral("the amount ") + x12::detail::shown(value) +
                                    QStringLiteral(" (") + QLatin1String(element) +
                                    QStringLiteral(") ") + whose +

@@ -291,13 +291,6 @@ Result<qsizetype> walkInterchange(QByteArrayView data, qsizetype start, const He
     }
 }
 
-}  // namespace detail
-
-using namespace detail;
-
-namespace {
-
-// A charge in dollars ("150", "150.5", "-20.00") as exact cents.
 std::optional<qint64> centsIn(QByteArrayView value) {
     value = trimmed(value);
     const bool negative = value.startsWith('-');
@@ -321,6 +314,12 @@ std::optional<qint64> centsIn(QByteArrayView value) {
     if (fraction.size() > 1) cents += fraction[1] - '0';
     return negative ? -cents : cents;
 }
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace {
 
 QString text(QByteArrayView value) { return QString::fromLatin1(trimmed(value)); }
 

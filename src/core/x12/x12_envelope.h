@@ -7,6 +7,7 @@
 #include <QString>
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "base/result.h"
 
@@ -70,5 +71,8 @@ using Visitor = std::function<Status(const Segment&)>;
 // control characters made visible.
 QString shown(QByteArrayView value);
 QByteArrayView trimmed(QByteArrayView value);
+// A dollar amount ("150", "-20.5", ".25") as exact cents; none when it is not one (or has
+// fractions of a cent, or more than 12 digits before the point).
+std::optional<qint64> centsIn(QByteArrayView value);
 
 }  // namespace zv::x12::detail
