@@ -3,7 +3,11 @@
 // the claim view's lines and records (the CSV formula guard kept).
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <memory>
 
 #include "ledger/history.h"
 #include "ledger/ledger.h"
@@ -64,6 +68,30 @@ TEST_F(OneSentFile, AReportsContentCountsOnceAndItsChangeWaitsUntilSeen) {
     EXPECT_TRUE(ledger->unseen()->empty());
     EXPECT_TRUE(ledger->history()->front().attention);
     EXPECT_EQ(ledger->history()->front().answerEvents, 4);  // a group and a set, twice
+}
+
+// A run stopped after a report's events were written but before it was matched: those
+// events count for nothing, and the report's matching at the next run counts them once.
+TEST_F(OneSentFile, EventsOfAReportNotYetMatchedCountOnlyWhenItIs) {
+    ASSERT_TRUE(record(ack("R"), "s1").ok());
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(dir.filePath("ledger.db")).constData(), &raw),
+              SQLITE_OK);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+    ASSERT_EQ(sqlite3_exec(db.get(), "UPDATE reports SET matched = 0", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(ledger->history()->front().answerEvents, 0);
+    const auto unmatched = ledger->unmatchedReports();
+    ASSERT_TRUE(unmatched.ok() && unmatched->size() == 1u);
+
+    const auto index = ledger->sentIndex();
+    const QByteArray report = ack("R");
+    const auto again = ledger->recordMatched({"R1.999", report.size(), "s1", "999", ""},
+                                             unmatched->front().id, *answers::readAnswers(report),
+                                             **index, QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(again.ok() && again->counted) << again.reason().toStdString();
+    EXPECT_EQ(ledger->history()->front().answerEvents, 2);  // a group and a set, once
+    EXPECT_TRUE(ledger->unmatchedReports()->empty());
 }
 
 TEST_F(OneSentFile, SentBeforeIsTheSameBytesOrTheWholeInterchangeIdentity) {

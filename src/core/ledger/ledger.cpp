@@ -49,7 +49,7 @@ QStringList split(const QString& text) {
     "c.answered_by, (SELECT COUNT(*) FROM send_attempts a WHERE a.claim_id = c.id), "          \
     "(SELECT a.confirmed_at IS NOT NULL FROM send_attempts a WHERE a.claim_id = c.id "         \
     "ORDER BY a.id DESC LIMIT 1), c.interchange_time, c.summary, c.attention, c.unseen, "      \
-    "(SELECT COUNT(*) FROM answer_events e WHERE e.file_id = c.id), c.answer_level"
+    "(SELECT COUNT(*) FROM told_events e WHERE e.file_id = c.id), c.answer_level"
 
 ClaimRecord readClaim(const Query& q) {
     ClaimRecord r;
@@ -311,7 +311,7 @@ Result<std::vector<ClaimRecord>> Ledger::takeOverdue(const QDateTime& before) {
     const QString cut = before.toUTC().toString(Qt::ISODateWithMs);
     Query q(db, "SELECT " ZV_CLAIM_COLUMNS R"( FROM claim_files c
 WHERE c.state = 'sent' AND c.answer_level = 0 AND c.overdue_told_at IS NULL
-  AND c.confirmed_at < ?1 AND NOT EXISTS (SELECT 1 FROM answer_events e WHERE e.file_id = c.id)
+  AND c.confirmed_at < ?1 AND NOT EXISTS (SELECT 1 FROM told_events e WHERE e.file_id = c.id)
 ORDER BY c.confirmed_at)");
     q.bind(1, cut);
     R found = readClaims(q);
@@ -319,7 +319,7 @@ ORDER BY c.confirmed_at)");
     if (const Status s = Query(db, R"(
 UPDATE claim_files SET overdue_told_at = ?2 WHERE state = 'sent' AND answer_level = 0
   AND overdue_told_at IS NULL AND confirmed_at < ?1
-  AND NOT EXISTS (SELECT 1 FROM answer_events e WHERE e.file_id = claim_files.id))")
+  AND NOT EXISTS (SELECT 1 FROM told_events e WHERE e.file_id = claim_files.id))")
                              .bind(1, cut)
                              .bind(2, now())
                              .run();

@@ -186,6 +186,9 @@ private:
     Status exec(const char* sql);
     Status numberedFile(const NewClaim& c, const QString& at);
     sqlite3* raw() const;
+    Result<qint64> keptReport(const ReportRecord& r, const QDateTime& now);
+    Status dropStaged(qint64 reportId);
+    bool matchedBefore(const QString& sha256);
 
     std::unique_ptr<Handle> db_;
 };

@@ -112,7 +112,10 @@ public:
                                                     : QByteArray(""));
     }
 
-    Status write(sqlite3* db, qint64 reportId) const {
+    size_t size() const { return rows_.size(); }
+
+    // Rows [begin, end) of the report `reportId`.
+    Status write(sqlite3* db, qint64 reportId, size_t begin, size_t end) const {
         Query q(db,
                 "INSERT INTO answer_events(file_id, report_id, level, claim, by_zod, "
                 "verdict, charge_cents, paid_cents, patient_cents, difference_cents, "
@@ -120,7 +123,7 @@ public:
                 "detail, check_number, payer_claim, at, check_date) VALUES(?1, ?2, ?3, ?4, "
                 "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, "
                 "?21, ?22, ?23, ?24)");
-        for (size_t i = 0; i < rows_.size(); ++i) {
+        for (size_t i = begin; i < end; ++i) {
             q.reset();
             for (int n = 0; n < 10; ++n) q.bind(n + 1, n == 1 ? reportId : rows_[i].numbers[n]);
             for (int t = 0; t < EventRow::kTexts; ++t) q.bindStatic(11 + t, rows_[i].texts[t]);
@@ -167,7 +170,7 @@ private:
 };
 
 Result<std::vector<MatchedEvent>> eventsOf(sqlite3* db, qint64 fileId, int file) {
-    Query q(db, "SELECT " ZV_EVENT_COLUMNS " FROM answer_events WHERE file_id = ?1 ORDER BY id");
+    Query q(db, "SELECT " ZV_EVENT_COLUMNS " FROM told_events WHERE file_id = ?1 ORDER BY id");
     q.bind(1, fileId);
     std::vector<MatchedEvent> out;
     while (q.next()) out.push_back(readEvent(q, file));
@@ -189,10 +192,10 @@ bool needsPerson(State s) {
     return s == State::Rejected || s == State::Denied || s == State::Unanswered;
 }
 
-// Answer events are only ever added: the newest one's id tells whether another program
-// recorded answers since they were read.
+// Each matched report takes the next number: the highest tells whether another program
+// matched a report since the events were read.
 Result<qint64> dataVersion(sqlite3* db) {
-    Query q(db, "SELECT COALESCE(MAX(id), 0) FROM answer_events");
+    Query q(db, "SELECT COALESCE(MAX(told_seq), 0) FROM reports");
     if (!q.next()) return failure<qint64>(q.status());
     return q.integer(0);
 }
@@ -260,9 +263,15 @@ Result<Decided> decide(sqlite3* db, const answers::Matched& matched, const SentI
     return d;
 }
 
-Status writeMatched(sqlite3* db, qint64 reportId, const EventRows& rows, const SentIndex& index,
-                    const Decided& decided) {
-    if (const Status s = rows.write(db, reportId); !s) return s;
+// The report counts from here: its events are told and the files' lines are new.
+Status tellMatched(sqlite3* db, qint64 reportId, const SentIndex& index, const Decided& decided) {
+    if (const Status s = Query(db, R"(
+UPDATE reports SET matched = 1, told_seq = (SELECT COALESCE(MAX(told_seq), 0) + 1 FROM reports)
+WHERE id = ?1)")
+                             .bind(1, reportId)
+                             .run();
+        !s)
+        return s;
     Query update(db, R"(
 UPDATE claim_files SET summary = ?2, attention = ?3, unseen = MAX(unseen, ?4) WHERE id = ?1)");
     for (const FileDecision& f : decided.files) {
@@ -311,46 +320,79 @@ WHERE c.confirmed_at IS NOT NULL ORDER BY c.id, k.idx)");
     return std::make_unique<SentIndex>(std::move(files));
 }
 
+// The report's row, kept but not yet matched: recorded first, so that a run stopped before
+// its matching leaves it for the next run to match.
+Result<qint64> Ledger::keptReport(const ReportRecord& r, const QDateTime& now) {
+    Query found(raw(), "SELECT id FROM reports WHERE sha256 = ?1 AND name = ?2 AND matched = 0");
+    found.bind(1, r.sha256).bind(2, r.name);
+    if (found.next()) return found.integer(0);
+    Query q(raw(), R"(
+INSERT INTO reports(name, size, sha256, fetched_at, kind, says, matched)
+VALUES(?1, ?2, ?3, ?4, ?5, ?6, 0))");
+    q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, isoTime(now));
+    if (const Status s = q.bind(5, r.kind).bind(6, r.says).run(); !s)
+        return failure<qint64>(s);
+    return qint64(sqlite3_last_insert_rowid(raw()));
+}
+
+// A report whose events are written but which never counted: its events go.
+Status Ledger::dropStaged(qint64 reportId) {
+    return Query(raw(), "DELETE FROM answer_events WHERE report_id = ?1").bind(1, reportId).run();
+}
+
+bool Ledger::matchedBefore(const QString& sha256) {
+    Query seen(raw(), "SELECT 1 FROM reports WHERE sha256 = ?1 AND matched = 1");
+    seen.bind(1, sha256);
+    return seen.next();
+}
+
 Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional<qint64> existing,
                                             const answers::ParsedReport& parsed,
                                             const SentIndex& index, const QDateTime& now) {
     using R = Result<ReportMatched>;
+    ReportMatched out;
+    if (matchedBefore(r.sha256)) {
+        if (existing) (void)giveUpReport(*existing);
+        return out;
+    }
     const answers::Matched matched = index.matcher().match(parsed, r.name, now);
     auto decided = decide(raw(), matched, index, now);
     if (!decided) return R::failure(decided.reason());
     EventRows rows(matched.events.size());
     for (const MatchedEvent& m : matched.events) rows.add(index.at(m.file).id, m);
+
+    auto id = existing ? Result<qint64>(*existing) : keptReport(r, now);
+    if (!id) return R::failure(id.reason());
+    // A run stopped while writing them left some: they never counted.
+    if (const Status s = dropStaged(*id); !s) return R::failure(s.reason());
+    // Written a slice at a time, so that the window, a console run and the timer are never
+    // kept waiting long by a big report; none of it counts until the report is matched below.
+    constexpr size_t kSlice = 5000;
+    for (size_t begin = 0; begin < rows.size(); begin += kSlice) {
+        const size_t end = std::min(rows.size(), begin + kSlice);
+        if (const Status s = inTransaction(raw(), [&] { return rows.write(raw(), *id, begin, end); });
+            !s) {
+            (void)dropStaged(*id);
+            return R::failure(s.reason());
+        }
+    }
+
     Transaction t(raw());
     if (!t.begun()) return R::failure(t.begun().reason());
-    ReportMatched out;
-    Query seen(raw(), "SELECT 1 FROM reports WHERE sha256 = ?1 AND matched = 1");
-    seen.bind(1, r.sha256);
-    if (seen.next()) {
-        if (existing) (void)giveUpReport(*existing);
+    // Another program matched the same content meanwhile: this copy never counts.
+    if (matchedBefore(r.sha256)) {
+        if (const Status s = dropStaged(*id); !s) return R::failure(s.reason());
+        (void)giveUpReport(*id);
         if (const Status s = t.commit(); !s) return R::failure(s.reason());
         return out;
     }
-    // Another program recorded answers between the reading and now: decided again under the
+    // Another program matched answers between the reading and now: decided again under the
     // lock.
     const auto version = dataVersion(raw());
     if (!version) return R::failure(version.reason());
     if (*version != decided->version) decided = decide(raw(), matched, index, now);
     if (!decided) return R::failure(decided.reason());
-    qint64 id = existing.value_or(0);
-    if (!existing) {
-        Query q(raw(), R"(
-INSERT INTO reports(name, size, sha256, fetched_at, kind, says, matched)
-VALUES(?1, ?2, ?3, ?4, ?5, ?6, 1))");
-        q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, isoTime(now));
-        if (const Status s = q.bind(5, r.kind).bind(6, r.says).run(); !s)
-            return R::failure(s.reason());
-        id = sqlite3_last_insert_rowid(raw());
-    } else if (const Status s =
-                   Query(raw(), "UPDATE reports SET matched = 1 WHERE id = ?1").bind(1, id).run();
-               !s) {
-        return R::failure(s.reason());
-    }
-    if (const Status s = writeMatched(raw(), id, rows, index, *decided); !s)
+    if (const Status s = tellMatched(raw(), *id, index, *decided); !s)
         return R::failure(s.reason());
     if (const Status s = t.commit(); !s) return R::failure(s.reason());
     out.counted = true;
@@ -369,7 +411,10 @@ Result<std::vector<UnmatchedReport>> Ledger::unmatchedReports() {
 }
 
 Status Ledger::giveUpReport(qint64 id) {
-    return Query(raw(), "UPDATE reports SET matched = -1 WHERE id = ?1").bind(1, id).run();
+    return inTransaction(raw(), [&] {
+        if (const Status s = dropStaged(id); !s) return s;
+        return Query(raw(), "UPDATE reports SET matched = -1 WHERE id = ?1").bind(1, id).run();
+    });
 }
 
 Result<std::vector<ClaimRecord>> Ledger::claimsUnread() {

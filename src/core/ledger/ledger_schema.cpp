@@ -125,8 +125,20 @@ CREATE INDEX reports_sha256 ON reports(sha256);
 )");
 }
 
+// A big report's events are written in short transactions before it counts: they are told
+// only once their report is matched, and `told_seq` numbers the matchings so that a program
+// sees whether another one matched a report meanwhile.
+Status toVersion3(sqlite3* db) {
+    return execOn(db, R"(
+ALTER TABLE reports ADD COLUMN told_seq INTEGER NOT NULL DEFAULT 0;
+CREATE INDEX reports_told ON reports(told_seq);
+CREATE VIEW told_events AS
+  SELECT e.* FROM answer_events e JOIN reports r ON r.id = e.report_id WHERE r.matched = 1;
+)");
+}
+
 using SchemaStep = Status (*)(sqlite3*);
-const SchemaStep kSchemaSteps[] = {toVersion1, toVersion2};
+const SchemaStep kSchemaSteps[] = {toVersion1, toVersion2, toVersion3};
 constexpr int kSchemaVersion = int(std::size(kSchemaSteps));
 
 // The handle is closed as the attempt fails, so that a damaged file can be set aside.
