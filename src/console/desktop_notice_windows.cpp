@@ -2,7 +2,9 @@
 
 namespace zv {
 
-// Not yet on Windows: a scheduled run's failure waits in the log and the claim history.
+// Not on Windows: an unattended run's failure waits in the log and the claim history, and its
+// answers are shown, unseen, at the next start of the window.
 void noticeFailureOnDesktop(const QString&) {}
+void noticeAnswersOnDesktop(const QString&) {}
 
 }  // namespace zv

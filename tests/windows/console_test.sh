@@ -43,12 +43,8 @@ run() {  # expected-status pattern command...
   [[ "$out" == *"$pattern"* ]] || fail "$*: no \"$pattern\" in: $out"
   printf '%s\n' "$out" >"$tmp/last.out"
 }
-claim() {  # a sound 837 of one claim whose interchange number is $1
-  local n
-  n=$(printf '%09d' "$1")
-  printf '%s~\n' "ISA*00*          *00*          *ZZ*SMILEDENTAL    *ZZ*ZOD            *260512*1003*^*00501*$n*0*P*:" \
-    "GS*HC*SMILEDENTAL*ZOD*20260512*1003*41*X*005010X222A1" "ST*837*0001*005010X222A1" \
-    "BHT*0019*00*B$1*20260512*1003*CH" "CLM*PCN-$1*150.5***11:B:1*Y*A*Y*Y" "SE*4*0001" "GE*1*41" "IEA*1*$n"
+claim() {  # a sound 837P of one claim whose interchange number is $1
+  bash "$src/scripts/sample-claim" SMILEDENTAL "$1"
 }
 
 # The start-up states: no setup, then a setup with C:\ paths.
