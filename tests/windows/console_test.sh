@@ -126,6 +126,33 @@ run 0 "" send  # whatever one of them held back goes now
 sent=$(cat "$tmp"/home/claims/K9SITE00*.83P 2>/dev/null | grep -c '^ISA')
 [ "$sent" = 8 ] || fail "the server holds $sent claims of 8 (two programs at once): $(cat "$tmp/a.out" "$tmp/b.out")"
 
+# The program killed in the middle of a send (its upload done, the rename held up by the
+# server): started again, it settles the claim, and the claim is on the server once.
+killed_at() {  # op: the program is killed once the server holds up that step
+  faults "{\"delay\": [{\"op\": \"$1\", \"path\": \"claims/*\", \"seconds\": 30}]}"
+  (cd "$root" && bash "$src/scripts/wine-run" "$exe" --sftp-host 127.0.0.1 --sftp-port "$port" send >"$tmp/killed.out" 2>&1) &
+  local sender=$!
+  for _ in $(seq 600); do grep -q "^$1 .* delayed" "$tmp/server.log" && break; sleep 0.1; done
+  grep -q "^$1 .* delayed" "$tmp/server.log" || fail "the send never reached $1: $(cat "$tmp/killed.out")"
+  pkill -9 -f "zuduvor\.exe.*--sftp-port $port" || true
+  wait "$sender" 2>/dev/null
+  grep -q "Claim Files Sent" "$tmp/killed.out" && fail "the send killed at $1 ended by itself"
+  faults '{}'
+}
+copies() { cat "$tmp"/home/claims/K9SITE* 2>/dev/null | grep -c "^ISA.*\*$(printf '%09d' "$1")\*0\*P"; }
+n=11
+for op in rename write; do
+  claim $n >"$drive/practice-$$/k$n.clm"
+  killed_at $op
+  run 0 "" send
+  [ -e "$drive/practice-$$/k$n.clm" ] && fail "killed at $op: k$n.clm is still in the practice folder"
+  for f in "$root"/claims/K9SITE*; do
+    [ -e "$f" ] && run 0 "" resend "$(basename "$f")" --yes
+  done
+  [ "$(copies $n)" = 1 ] || fail "killed at $op: the claim is on the server $(copies $n) times, not once"
+  n=$((n + 1))
+done
+
 # A dental package's files are joined into one claim file before they are numbered.
 setup "C:\\practice-$$\\" "C:\\rpt-$$\\" DEN >"$root/setup.prm"
 claim 9 >"$drive/practice-$$/g.clm"
