@@ -2,11 +2,10 @@
 // told and left unseen, "sent before" by content or by the whole interchange identity, and
 // the claim view's lines and records (the CSV formula guard kept).
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <sqlite3.h>
 #include <memory>
 
 #include "ledger/history.h"

@@ -330,8 +330,7 @@ Result<qint64> Ledger::keptReport(const ReportRecord& r, const QDateTime& now) {
 INSERT INTO reports(name, size, sha256, fetched_at, kind, says, matched)
 VALUES(?1, ?2, ?3, ?4, ?5, ?6, 0))");
     q.bind(1, r.name).bind(2, r.size).bind(3, r.sha256).bind(4, isoTime(now));
-    if (const Status s = q.bind(5, r.kind).bind(6, r.says).run(); !s)
-        return failure<qint64>(s);
+    if (const Status s = q.bind(5, r.kind).bind(6, r.says).run(); !s) return failure<qint64>(s);
     return qint64(sqlite3_last_insert_rowid(raw()));
 }
 
@@ -370,7 +369,8 @@ Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional
     constexpr size_t kSlice = 5000;
     for (size_t begin = 0; begin < rows.size(); begin += kSlice) {
         const size_t end = std::min(rows.size(), begin + kSlice);
-        if (const Status s = inTransaction(raw(), [&] { return rows.write(raw(), *id, begin, end); });
+        if (const Status s =
+                inTransaction(raw(), [&] { return rows.write(raw(), *id, begin, end); });
             !s) {
             (void)dropStaged(*id);
             return R::failure(s.reason());
