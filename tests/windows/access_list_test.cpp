@@ -27,9 +27,8 @@ QString accessList(const QString& path) {
         return {};
     const std::unique_ptr<void, decltype(&LocalFree)> descriptor(raw, LocalFree);
     wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(raw, SDDL_REVISION_1,
-                                                              DACL_SECURITY_INFORMATION, &text,
-                                                              nullptr))
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            raw, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
         return {};
     const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(text, LocalFree);
     return QString::fromWCharArray(text);
