@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "console/desktop_notice.h"
 
@@ -33,9 +34,8 @@ void notice(const QString& title, const QString& message) {
     type.hInstance = self;
     type.lpszClassName = L"ZuduvorNotice";
     RegisterClassW(&type);  // fails harmlessly when a notice was shown before
-    const std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser> window(
-        CreateWindowExW(0, type.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, self,
-                        nullptr));
+    const std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser> window(CreateWindowExW(
+        0, type.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, self, nullptr));
     if (!window) return;
     NOTIFYICONDATAW icon{};
     icon.cbSize = sizeof icon;
