@@ -11,7 +11,7 @@ drive=$prefix/drive_c
 tmp=$(mktemp -d)
 name=ZODWINE-$$
 root=$drive/$name
-trap 'kill $server 2>/dev/null; rm -rf "$tmp" "$root" "$drive/practice-$$" "$drive/rpt-$$"' EXIT
+trap 'kill $server 2>/dev/null; rm -rf "$tmp" "$root" "$drive/practice-$$" "$drive/rpt-$$" "$drive/Zahnärzte-$$"' EXIT
 failures=0
 fail() {
   echo "FAILED: $*"
@@ -160,6 +160,19 @@ claim 10 >"$drive/practice-$$/h.clm"
 run 0 "1 Claim Files Sent" send
 joined=$(ls "$tmp"/home/claims/*.DEN 2>/dev/null | head -n 1)
 [ "$(grep -c '^ISA' "$joined" 2>/dev/null)" = 2 ] || fail "no joined .DEN file holding both claims: $(ls "$tmp/home/claims")"
+
+# A practice folder named in the system's code page, as setup.prm holds it, and a report
+# whose name takes its path past Windows' old limit of 260 characters.
+practice="Zahnärzte-$$"
+mkdir -p "$drive/$practice"
+setup "C:\\$practice\\" "C:\\rpt-$$\\" | iconv -f UTF-8 -t CP1252 >"$root/setup.prm"
+claim 13 >"$drive/$practice/n.clm"
+long=R3-$(printf 'L%.0s' $(seq 246)).TXT
+printf 'long report\r\n' >"$tmp/home/reports/$long"
+run 0 "1 Claim Files Sent" send
+[ -e "$drive/$practice/n.clm" ] && fail "n.clm was not taken from C:\\$practice"
+[ "$(copies 13)" = 1 ] || fail "the claim from C:\\$practice is on the server $(copies 13) times"
+[ -f "$drive/rpt-$$/$long" ] || fail "a report whose path is $((${#long} + 14)) characters long did not come"
 
 [ $failures = 0 ] && echo "windows console: all rows passed"
 exit $((failures > 0))
