@@ -1,5 +1,5 @@
-// The work root's access list on Windows: the user, SYSTEM and the Administrators only,
-// standing alone from the parent's, and passed on to what is made inside afterwards.
+// Files on Windows: a file a viewer holds open is told in words and left as it was, and the
+// work root's access list is the user's, SYSTEM's and the Administrators' alone.
 #include <gtest/gtest.h>
 #include <windows.h>
 // after windows.h
@@ -12,7 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "base/durable_file.h"
 #include "base/platform.h"
+#include "support/files.h"
 
 namespace zv {
 namespace {
@@ -32,6 +34,28 @@ QString accessList(const QString& path) {
         return {};
     const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(text, LocalFree);
     return QString::fromWCharArray(text);
+}
+
+// A viewer holds a report open, sharing reading only (as most do): the new copy is refused
+// in words, the old one stays whole, no temporary file is left, and once the viewer is
+// closed the write goes through.
+TEST(HeldOpen, AFileAViewerHoldsIsToldAndLeftAsItWas) {
+    QTemporaryDir dir;
+    const QString report = dir.filePath("R1.TXT");
+    test::writeBytes(report, "old report");
+    const std::wstring native = QDir::toNativeSeparators(report).toStdWString();
+    HANDLE viewer = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    const Status refused = writeFileSafely(report, "new report");
+    CloseHandle(viewer);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.reason().contains("it is open in another program"))
+        << refused.reason().toStdString();
+    EXPECT_EQ(test::readBytes(report), "old report");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"R1.TXT"});
+    ASSERT_TRUE(writeFileSafely(report, "new report").ok());
+    EXPECT_EQ(test::readBytes(report), "new report");
 }
 
 // Wine keeps neither the list's "protected" mark nor passes the list on to what is below,
