@@ -10,6 +10,7 @@
 
 #include "base/workstation_rules.h"
 #include "ledger/history.h"
+#include "ledger/ledger_pending.h"
 #include "support/steps.h"
 #include "support/x12_samples.h"
 
@@ -165,6 +166,24 @@ TEST_F(ServerTest, AReportKeptBeforeAKillIsToldOnceAndCountedOnce) {
     ASSERT_TRUE(claims.ok() && claims->size() == 3);
     EXPECT_EQ(answers::stateText((*claims)[1].verdict.state), "REJECTED");
     EXPECT_EQ(opened->ledger->history()->front().answerEvents, 3);
+}
+
+// A kept write for a report that can no longer be read (a folder in its place) is left out
+// with a line, and the writes behind it are not held back.
+TEST_F(ServerTest, AnUnreadableReportHoldsNoKeptWriteBack) {
+    ASSERT_TRUE(QDir().mkpath(reportFolder() + "R9.TXT"));
+    PendingWrites pending(workRoot() + "ledger.pending");
+    ASSERT_TRUE(pending
+                    .add({{"op", "report"},
+                          {"path", reportFolder() + "R9.TXT"},
+                          {"name", "R9.TXT"},
+                          {"at", "2026-12-01T10:00:00.000Z"}})
+                    .ok());
+    putAged(practice() + "a.clm", claimFile());
+    startStation();
+    z().SendClaims_Click();
+    EXPECT_FALSE(QFileInfo::exists(workRoot() + "ledger.pending"));
+    EXPECT_EQ(runConsole({"history", "--csv"}).out.count(",sent,"), 1);
 }
 
 // What is in the ledger's place before a send of two claim files.

@@ -70,7 +70,16 @@ Status LedgerKeeping::applyReport(const QJsonObject& w) {
     const QString path = w[QLatin1String("path")].toString();
     // Gone from the report folder since: nothing is left to match.
     if (!QFileInfo::exists(path)) return {};
-    const auto matched = matchReport(path, w[QLatin1String("name")].toString(), std::nullopt);
+    const QString name = w[QLatin1String("name")].toString();
+    // A report that cannot be read is left out: kept waiting, it would hold back every later
+    // write for good. It stays in the report folder.
+    MappedFile report(path);
+    if (const Status readable = report.open(); !readable) {
+        ctx_.view.statusAdd(name + QStringLiteral(" is left out of the claim history: ") +
+                            readable.reason());
+        return {};
+    }
+    const auto matched = matchReport(path, name, std::nullopt);
     if (!matched) return fail(matched.reason());
     noteMatched(*matched);
     return {};
