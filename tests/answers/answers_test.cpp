@@ -468,6 +468,17 @@ TEST(Scenarios, FromTheReportsToTheFileLineInEveryFetchOrder) {
     }
 }
 
+// A rejection of a claim sent from elsewhere is told with its report; an acceptance is not.
+TEST(Scenarios, OnlyRejectionsOfClaimsNotSentFromHereAreTold) {
+    const std::vector<SentFile> files = {{"K90042.83P", kSentAt, *readSentClaims(kSent)}};
+    const auto read = readAnswers(
+        status277("AY*ZOD", batch("B0", "1234567893", {"PAT-Z8 A2:20", "PAT-Z9 A7:21"})));
+    ASSERT_TRUE(read.ok()) << read.reason().toStdString();
+    const Matched m = Matcher(files).match(*read, "R5.277", kSentAt.addSecs(3600));
+    EXPECT_EQ(m.unplaced, QStringList{"R5.277: claim PAT-Z9 REJECTED by ZOD (A7 invalid "
+                                      "information); no claim file sent from here has it"});
+}
+
 // ---- The lines and notices as people read them
 
 FileClaim fileClaim(const char* number, qint64 charge, State state, const char* by = "ZOD",

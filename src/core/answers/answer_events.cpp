@@ -264,8 +264,14 @@ private:
             out_.events.push_back({file, scope, std::move(e)});
             return;
         }
-        out_.unplaced << (what.isEmpty() ? e.detail : what) + QStringLiteral(": ") + e.code +
-                             QLatin1Char(' ') + e.reason;
+        // About nothing sent from here (another workstation's claim, or one sent before the
+        // claims were recorded): only what needs a person is told, with the report to read.
+        if (e.verdict != Verdict::Rejected && e.verdict != Verdict::Denied) return;
+        out_.unplaced << e.report + QStringLiteral(": ") + (what.isEmpty() ? e.detail : what) +
+                             (e.verdict == Verdict::Rejected ? QStringLiteral(" REJECTED by ")
+                                                             : QStringLiteral(" DENIED by ")) +
+                             e.source + QStringLiteral(" (") + e.code + QLatin1Char(' ') +
+                             e.reason + QStringLiteral("); no claim file sent from here has it");
     }
 
     static QString paymentDetail(const ClaimPayment& c) {

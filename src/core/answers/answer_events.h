@@ -62,7 +62,8 @@ struct MatchedEvent {
 
 struct Matched {
     std::vector<MatchedEvent> events;
-    // Answers that name nothing we sent, in words ("claim PAT-9: A7 invalid information").
+    // Rejections and denials of nothing we sent, one line each ("R5.277: claim PAT-9
+    // REJECTED by ZOD (A7 invalid information); no claim file sent from here has it").
     QStringList unplaced;
 };
 

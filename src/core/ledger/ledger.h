@@ -89,7 +89,7 @@ struct FileChange {
 struct ReportMatched {
     bool counted = false;  // false: this content was matched before, nothing changed
     std::vector<FileChange> changes;
-    QStringList unplaced;  // answers that name nothing we sent
+    QStringList unplaced;  // rejections and denials of nothing we sent, one line each
 };
 
 // A report kept by an earlier run that was recorded but never matched.

@@ -87,6 +87,7 @@ private:
     QElapsedTimer retry_;  // since a write the ledger could not take
     std::unique_ptr<SentIndex> index_;
     std::vector<FileChange> changes_;
+    QStringList unplaced_;  // rejections of claims not sent from here, told after the changes
     QStringList notices_;
 };
 

@@ -90,6 +90,7 @@ void LedgerKeeping::recordReport(const QString& path, const QString& name) {
 }
 
 void LedgerKeeping::noteMatched(const ReportMatched& matched) {
+    unplaced_ << matched.unplaced;
     // One line per file and run: a file two reports changed is told as it ends.
     for (const FileChange& c : matched.changes) {
         auto it = std::find_if(changes_.begin(), changes_.end(),
@@ -172,6 +173,11 @@ void LedgerKeeping::endReports() {
             seen << c.name;
     }
     if (ledger_) keep(ledger_->markSeen(seen));
+    for (const QString& line : unplaced_) {
+        ctx_.view.statusAdd(line);
+        if (!attended_) notices_ << line;
+    }
+    unplaced_.clear();
     changes_.clear();
     index_.reset();
 }
