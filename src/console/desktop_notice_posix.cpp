@@ -6,9 +6,7 @@
 
 namespace zv {
 
-namespace {
-
-void notice(const QString& summary, const QString& message) {
+void showDesktopNotice(const QString& summary, const QString& message) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage notify = QDBusMessage::createMethodCall(
@@ -21,16 +19,6 @@ void notice(const QString& summary, const QString& message) {
     // A desktop without a notification service answers at once; a hung one is not
     // waited on for long.
     (void)bus.call(notify, QDBus::Block, 3000);
-}
-
-}  // namespace
-
-void noticeFailureOnDesktop(const QString& message) {
-    notice(QStringLiteral("ZUDUVOR: the transfer with ZOD failed"), message);
-}
-
-void noticeAnswersOnDesktop(const QString& message) {
-    notice(QStringLiteral("ZUDUVOR: an answer from ZOD needs you"), message);
 }
 
 }  // namespace zv

@@ -27,7 +27,9 @@ void fill(wchar_t (&field)[N], const QString& text) {
     field[n] = 0;
 }
 
-void notice(const QString& title, const QString& message) {
+}  // namespace
+
+void showDesktopNotice(const QString& title, const QString& message) {
     const HINSTANCE self = GetModuleHandleW(nullptr);
     WNDCLASSW type{};
     type.lpfnWndProc = DefWindowProcW;
@@ -51,16 +53,6 @@ void notice(const QString& title, const QString& message) {
     if (!Shell_NotifyIconW(NIM_ADD, &icon)) return;  // no notification area (a service)
     Sleep(8000);
     Shell_NotifyIconW(NIM_DELETE, &icon);
-}
-
-}  // namespace
-
-void noticeFailureOnDesktop(const QString& message) {
-    notice(QStringLiteral("ZUDUVOR: the transfer with ZOD failed"), message);
-}
-
-void noticeAnswersOnDesktop(const QString& message) {
-    notice(QStringLiteral("ZUDUVOR: an answer from ZOD needs you"), message);
 }
 
 }  // namespace zv

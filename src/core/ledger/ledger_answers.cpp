@@ -381,8 +381,7 @@ Result<ReportMatched> Ledger::recordMatched(const ReportRecord& r, std::optional
     if (!t.begun()) return R::failure(t.begun().reason());
     // Another program matched the same content meanwhile: this copy never counts.
     if (matchedBefore(r.sha256)) {
-        if (const Status s = dropStaged(*id); !s) return R::failure(s.reason());
-        (void)giveUpReport(*id);
+        if (const Status s = giveUpReport(*id); !s) return R::failure(s.reason());
         if (const Status s = t.commit(); !s) return R::failure(s.reason());
         return out;
     }
